@@ -1,0 +1,17 @@
+#pragma once
+// Runs an event's handler chain; a platform error raised anywhere in it ends
+// the chain and is shown in the standard error message box.
+#include "app/platform/dialogs.h"
+#include "app/platform/errors.h"
+
+namespace platform {
+
+template <typename F> void runGuarded(F&& handler) {
+    try {
+        handler();
+    } catch (const PlatformError& e) {
+        dialogs().showError(e.message());
+    }
+}
+
+} // namespace platform
