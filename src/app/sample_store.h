@@ -12,7 +12,7 @@ constexpr float kNoReading = 9999.0f;
 constexpr float kNoReadingThreshold = 9998.0f;
 
 // The decoded header of one channel of a newer-format logger.
-struct ChannelHeader {
+struct ChannelHeaderRecord {
     QString Model;
     QString Serial;
     QString Calibrated;
@@ -49,7 +49,7 @@ struct SampleStore {
     QString ChannelLabel;
     QString UserName, UserLocation, UnitId, SoftwareVersion;
 
-    std::array<ChannelHeader, 2> ChannelHeaders; // the spec's ChannelHeader[2]
+    std::array<ChannelHeaderRecord, 2> ChannelHeader;
 
     // Header format: -1 not recognised yet, 1 older, 2 newer.
     int HeaderFormat = -1;
