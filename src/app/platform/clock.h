@@ -25,8 +25,12 @@ class Clock {
 Clock& clock();
 void setClock(Clock* clock); // nullptr restores the real clock
 
-inline DateTime now() { return clock().now(); }
-inline void pause(int milliseconds) { clock().pause(milliseconds); }
+inline DateTime now() {
+    return clock().now();
+}
+inline void pause(int milliseconds) {
+    clock().pause(milliseconds);
+}
 
 // A clock for tests: "now" moves only when told to, pauses advance it instantly.
 class ManualClock : public Clock {

@@ -22,8 +22,10 @@ class UserDialogs {
     // The application's standard exception message box.
     virtual void showError(const QString& text) = 0;
     // File dialogs: the chosen name, or nothing when cancelled.
-    virtual std::optional<QString> saveFileName(const QString& filter, const QString& defaultSuffix) = 0;
-    virtual std::optional<QString> openFileName(const QString& filter, const QString& defaultSuffix) = 0;
+    virtual std::optional<QString> saveFileName(const QString& filter,
+                                                const QString& defaultSuffix) = 0;
+    virtual std::optional<QString> openFileName(const QString& filter,
+                                                const QString& defaultSuffix) = 0;
     // The print dialog: configures the printer; false when cancelled.
     virtual bool printDialog(QPrinter& printer) = 0;
 };
@@ -45,8 +47,10 @@ class ScriptedDialogs : public UserDialogs {
     };
     void messageBox(const QString& text, const QString& caption) override;
     void showError(const QString& text) override;
-    std::optional<QString> saveFileName(const QString& filter, const QString& defaultSuffix) override;
-    std::optional<QString> openFileName(const QString& filter, const QString& defaultSuffix) override;
+    std::optional<QString> saveFileName(const QString& filter,
+                                        const QString& defaultSuffix) override;
+    std::optional<QString> openFileName(const QString& filter,
+                                        const QString& defaultSuffix) override;
     bool printDialog(QPrinter& printer) override;
 
     // Next answers; an empty queue answers "cancel".

@@ -1,0 +1,209 @@
+#pragma once
+// The main window. It owns all state of the run: its state controls (most of
+// them hidden), the sample store and the serial port. Its handlers are the
+// system's operations; those of the device link, the decoders, the chart and
+// the data files are defined in their own folders and call plain functions
+// that live there.
+#include "app/controls.h"
+#include "app/sample_store.h"
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTimeEdit;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+class RadioGroup;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Start-up: fixes the settings folder, opens the ports, reads the
+    // settings files, clears the store and builds the footer. `argument` is
+    // the first command-line argument after the program name, if any.
+    void FormCreate(const QString& argument = QString());
+    void setDialogs(TForm3* about, TForm4* userInfo, TForm5* verify, TForm6* port);
+
+    SampleStore store; // the program-wide record
+
+    // ---- State controls (hidden unless said otherwise) ----
+    TextControl ThisAppDir{"ThisAppDir", QString()};
+    TextControl COMPORT{"COMPORT", QString()};
+    TextControl DATEFORMAT{"DATEFORMAT", "mm/dd/yyyy hh:mm:ss"};
+    TextControl UserInformationBox{"UserInformationBox", QString()};
+    TextControl Memo1{"Memo1", QString()};
+    TextControl Memo2{"Memo2", QString()};
+    TextControl Memo5{"Memo5", QString()};
+    TextControl Memo3{"Memo3", QString()};
+    FlagControl Startloadingheader{"Startloadingheader", false};
+    FlagControl Headerloaded{"Headerloaded", false};
+    FlagControl Startloadingdata{"Startloadingdata", false};
+    FlagControl Errorindata{"Errorindata", false};
+    FlagControl Readyfornextblock{"Readyfornextblock", false};
+    FlagControl WaitingForAck{"WaitingForAck", false};
+    FlagControl WaitOnFastAck{"WaitOnFastAck", false};
+    FlagControl FastBaud{"FastBaud", false};
+    FlagControl InitAutoload{"InitAutoload", false};
+    FlagControl DataLoaded{"DataLoaded", false};
+    FlagControl RHBV{"RHBV", false};
+    FlagControl FreshData{"FreshData", true};
+    FlagControl FileEncryptFlag{"FileEncryptFlag", false};
+    TextControl Firstdate{"Firstdate", "Firstdate"};
+    TextControl Firsttime{"Firsttime", "Firsttime"};
+    TextControl Lastdate{"Lastdate", "Lastdate"};
+    TextControl Lasttime{"Lasttime", "Lasttime"};
+    TextControl Samplesperhour{"Samplesperhour", "Samplesperhour"};
+    TextControl Datastored{"Datastored", "Datastored"};
+    TextControl AutoClock{"AutoClock", QString()};
+    TextControl Edit2{"Edit2", QString()};
+    TimeControl Watchdog{"Watchdog", 0};
+    StateControl TextForNextAuto{"TextForNextAuto"};
+    std::array<std::unique_ptr<StateControl>, 10> StaticText; // StaticText1..StaticText10
+    StateControl BUTTON_ADDTRAYICON{"BUTTON_ADDTRAYICON"};
+    StateControl BUTTON_DELETETRAYICON{"BUTTON_DELETETRAYICON"};
+    // The status line: every report replaces its whole text.
+    TextControl Edit1{"Edit1", QString()};
+
+    // Texts of the block being requested.
+    QString BlockStartText;
+    QString BlockEndText;
+    int BlockRetries = 0;
+
+    // ---- Visible controls ----
+    QWidget* Chart1 = nullptr; // replaced by the chart component
+    RadioGroup* upload_range_group = nullptr;
+    QDateEdit* Startdate = nullptr;
+    QTimeEdit* Starttime = nullptr;
+    QDateEdit* Enddate = nullptr;
+    QTimeEdit* Endtime = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    QPushButton* UploadData = nullptr;
+    QPushButton* AbortUpload = nullptr;
+    QCheckBox* TempInF = nullptr;
+    QCheckBox* AutoScale = nullptr;
+    QLineEdit* MaxTemp = nullptr;
+    QLineEdit* MinTemp = nullptr;
+    QLabel* SecureData = nullptr;
+    QLabel* LockImage = nullptr;
+    QPushButton* BUTTON_HIDE = nullptr;
+    QLineEdit* StatusEdit = nullptr; // shows Edit1
+
+    // ---- Menus ----
+    QAction* LoadChart1 = nullptr;
+    QAction* SaveChart1 = nullptr;
+    QAction* NewClear1 = nullptr;
+    QAction* PrintChart1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* COMM = nullptr;
+    QMenu* AutoDownloads1 = nullptr;
+    QAction* C1 = nullptr;
+    QAction* C2 = nullptr;
+    QAction* AutoOff = nullptr;
+    QAction* Auto1hour = nullptr;
+    QAction* Auto4hours = nullptr;
+    QAction* Auto8hrs = nullptr;
+    QAction* Auto24hrs = nullptr;
+    QAction* Auto7day = nullptr;
+    QAction* Auto30day = nullptr;
+    QMenu* DateFormat1 = nullptr;
+    // Date Format items, in menu order: mmddyy, mmddyyap, ddmmyy, yyyymmdd,
+    // mmddyyc, mmddyyapc, ddmmyyc, yyyymmddc.
+    std::array<QAction*, 8> DateFormatItems{};
+    QAction* UserInformation1 = nullptr;
+    QAction* About1 = nullptr;
+    QAction* FAQ1 = nullptr;
+    QAction* Upgrade1 = nullptr;
+    QAction* DiagnosticsMode1 = nullptr;
+    // The reader thread reads "Off" through this mirror.
+    std::atomic<bool> AutoOffCheckedMirror{true};
+
+    // ---- Application shell ----
+    void ClearBuffer();
+    void NewClear1Click();
+    void Exit1Click();
+    void AboutClick();
+    void UserInformation1Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void ErrorindataClick();
+    void StartloadingheaderClick();
+    void StartloadingdataClick();
+    void RHBVClick();
+    void SyncDateFormatMenu();
+    void DateFormatItemClick(int item); // the eight Date Format handlers
+    bool channel1Selected() const;      // RadioButton1 checked
+    void setUploadButtonsIdle();        // Upload enabled, Abort disabled, channels enabled
+    void setUploadButtonsBusy();        // the reverse
+    void repaintStatus();               // shows Edit1 at once
+
+    // ---- Device link ----
+    void COMPORTChange();
+    void OpenPort();
+    void ClosePort();
+    void SetPort(const QString& name);
+    void SendByte(char byte);
+    QString PortName() const;
+    QString FastBaudRate() const;
+    void COMMClick();
+    void UploadDataClick();
+    void AbortUploadClick();
+    void upload_range_groupClick();
+    void Memo1Change();
+    void PrepareNextBlock();
+    void SendBlockRequest();
+    void InitAutoloadClick();
+
+    // ---- Upload decoding ----
+    void Memo2Change();
+    void Memo5Change();
+
+    // ---- Chart display ----
+    void PlotBuffer();
+    void UpdateFooter();
+    void TempInFClick();
+    void AutoScaleClick();
+    void MaxTempExit();
+    void MinTempExit();
+    void Chart1Zoom();
+    void Chart1Scroll();
+    void Button1Click(); // File > Print Chart
+
+    // ---- Data files ----
+    void SavedataClick();
+    void SaveDataFile();
+    void LoaddataClick();
+    void LoadDataFile(const QString& fileName);
+    bool DetectFileDateFormat(const QString& fileName);
+    void DataLoadedClick();
+
+    // Settings folder path of a settings file.
+    QString settingsPath(const QString& fileName) const;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildLayout();
+    void buildMenus();
+    void connectHandlers();
+
+    TForm3* m_about = nullptr;
+    TForm4* m_userInfo = nullptr;
+    TForm5* m_verify = nullptr;
+    TForm6* m_port = nullptr;
+};
