@@ -5,6 +5,7 @@
 #include "app/platform/clock.h"
 #include <QString>
 #include <array>
+#include <atomic>
 #include <vector>
 
 // Marks a sample without a reading; readers treat 9998 and above as no reading.
@@ -52,7 +53,7 @@ struct SampleStore {
     std::array<ChannelHeaderRecord, 2> ChannelHeader;
 
     // Header format: -1 not recognised yet, 1 older, 2 newer.
-    int HeaderFormat = -1;
+    std::atomic<int> HeaderFormat{-1}; // also read by the reader thread
     int HexDigitsPerValue = 0;
     int RHDigitsPerValue = 0;
     int BlockSampleCount = 0;
