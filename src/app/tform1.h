@@ -25,6 +25,7 @@ class TForm4;
 class TForm5;
 class TForm6;
 class RadioGroup;
+struct LinkState;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -77,6 +78,9 @@ class TForm1 : public QMainWindow {
     StateControl BUTTON_DELETETRAYICON{"BUTTON_DELETETRAYICON"};
     // The status line: every report replaces its whole text.
     TextControl Edit1{"Edit1", QString()};
+
+    // The serial port, its saved settings and the reader thread.
+    std::unique_ptr<LinkState> link;
 
     // Texts of the block being requested.
     QString BlockStartText;
