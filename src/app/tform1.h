@@ -198,6 +198,12 @@ class TForm1 : public QMainWindow {
     // Settings folder path of a settings file.
     QString settingsPath(const QString& fileName) const;
 
+    // Chart operations used by the shell.
+    void clearSeries(int series);
+    void addNoDataPlaceholder(int series);
+    void setLeftAxisLimits(double minimum, double maximum);
+    void setBottomAxisFormat(const QString& pattern);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -1,0 +1,48 @@
+// Handlers whose subsystems have not landed yet.
+#include "app/tform1.h"
+
+void TForm1::COMPORTChange() {}
+void TForm1::OpenPort() {}
+void TForm1::ClosePort() {}
+void TForm1::SetPort(const QString&) {}
+void TForm1::SendByte(char) {}
+QString TForm1::PortName() const {
+    return "NA";
+}
+QString TForm1::FastBaudRate() const {
+    return QString();
+}
+void TForm1::COMMClick() {}
+void TForm1::UploadDataClick() {}
+void TForm1::AbortUploadClick() {}
+void TForm1::upload_range_groupClick() {}
+void TForm1::Memo1Change() {}
+void TForm1::PrepareNextBlock() {}
+void TForm1::SendBlockRequest() {}
+void TForm1::InitAutoloadClick() {}
+void TForm1::StartloadingheaderClick() {}
+void TForm1::StartloadingdataClick() {}
+void TForm1::Memo2Change() {}
+void TForm1::Memo5Change() {}
+void TForm1::PlotBuffer() {}
+void TForm1::UpdateFooter() {}
+void TForm1::TempInFClick() {}
+void TForm1::AutoScaleClick() {}
+void TForm1::MaxTempExit() {}
+void TForm1::MinTempExit() {}
+void TForm1::Chart1Zoom() {}
+void TForm1::Chart1Scroll() {}
+void TForm1::Button1Click() {}
+void TForm1::SavedataClick() {}
+void TForm1::SaveDataFile() {}
+void TForm1::LoaddataClick() {}
+void TForm1::LoadDataFile(const QString&) {}
+bool TForm1::DetectFileDateFormat(const QString&) {
+    return false;
+}
+void TForm1::DataLoadedClick() {}
+void TForm1::RHBVClick() {}
+void TForm1::clearSeries(int) {}
+void TForm1::addNoDataPlaceholder(int) {}
+void TForm1::setLeftAxisLimits(double, double) {}
+void TForm1::setBottomAxisFormat(const QString&) {}

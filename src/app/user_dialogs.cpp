@@ -1,0 +1,124 @@
+#include "app/user_dialogs.h"
+#include "app/platform/clock.h"
+#include "app/platform/dialogs.h"
+#include "app/platform/formatting.h"
+#include "app/platform/guard.h"
+#include "app/settings_files.h"
+#include "app/tform1.h"
+#include <QAction>
+#include <QFont>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+    setWindowTitle("About Brenvale(tm)");
+    setFixedSize(221, 187);
+    auto* layout = new QVBoxLayout(this);
+    for (const char* line : {"Brenvale(tm) charting application", "Version 5.2.1",
+                             "Temperature and RH data loggers"}) {
+        auto* label = new QLabel(line, this);
+        label->setAlignment(Qt::AlignCenter);
+        layout->addWidget(label);
+    }
+    Button1 = new QPushButton("OK", this);
+    layout->addWidget(Button1, 0, Qt::AlignCenter);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::close);
+}
+
+UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QString& confirmText,
+                               QSize clientSize)
+    : QDialog(&main), m_main(main) {
+    setWindowTitle(caption);
+    setModal(false);
+    resize(clientSize);
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    UserInfo = new QLineEdit(this);
+    UserLocation = new QLineEdit(this);
+    BVInfo = new QLineEdit(this);
+    for (QLineEdit* edit : {UserInfo, UserLocation, BVInfo})
+        edit->setFixedWidth(225);
+    form->addRow("User Name:", UserInfo);
+    form->addRow("User Location:", UserLocation);
+    form->addRow("Brenvale ID:", BVInfo);
+    layout->addLayout(form);
+    auto* buttons = new QHBoxLayout;
+    Button1 = new QPushButton(confirmText, this);
+    Button2 = new QPushButton("Cancel", this);
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::close);
+}
+
+void UserInfoDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void UserInfoDialog::FormShow() {
+    const QString& text = m_main.UserInformationBox.text();
+    if (text.isEmpty())
+        return;
+    const auto values = settings::parseUserInfo(text);
+    UserInfo->setText(values[0]);
+    UserLocation->setText(values[1]);
+    BVInfo->setText(values[2]);
+}
+
+void UserInfoDialog::storeValues() {
+    const QString version = settings::versionFromCaption(m_main.windowTitle());
+    for (QLineEdit* edit : {UserInfo, UserLocation, BVInfo})
+        edit->setText(edit->text().remove('~'));
+    m_main.UserInformationBox.setText(
+        settings::buildUserInfo(UserInfo->text(), UserLocation->text(), BVInfo->text(), version));
+    settings::writeText(m_main.settingsPath("USERINFO.DAT"), m_main.UserInformationBox.text());
+}
+
+TForm4::TForm4(TForm1& main) : UserInfoDialog(main, "User Information", "OK", QSize(357, 192)) {
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { platform::runGuarded([this] { Button1Click(); }); });
+}
+
+void TForm4::Button1Click() {
+    storeValues();
+    close();
+}
+
+TForm5::TForm5(TForm1& main)
+    : UserInfoDialog(main, "Please Verify Information ", "Continue", QSize(376, 187)) {
+    QFont bold = Button1->font();
+    bold.setBold(true);
+    Button1->setFont(bold);
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { platform::runGuarded([this] { Button1Click(); }); });
+}
+
+void TForm5::Button1Click() {
+    storeValues();
+    if (m_main.AutoOff->isChecked()) {
+        m_main.SaveDataFile();
+    } else {
+        // An interval was just chosen: name the file the automatic downloads write.
+        const auto name = platform::dialogs().saveFileName(
+            "Comma Delimited (.csv)|*.csv|Text file (.txt)|*.txt", "csv");
+        if (name) {
+            m_main.Edit2.setText(*name);
+            m_main.AutoClock.setText(platform::dateTimeToStr(platform::now()));
+            m_main.TextForNextAuto.setVisible(true);
+            m_main.AutoClock.setVisible(true);
+        } else {
+            m_main.TextForNextAuto.setVisible(false);
+            m_main.AutoClock.setVisible(false);
+            m_main.AutoOff->setChecked(true);
+            m_main.Edit2.clear();
+            m_main.InitAutoload.setChecked(false);
+        }
+    }
+    close();
+}
