@@ -1,22 +1,34 @@
+#include "app/application.h"
+#include "app/command_line.h"
 #include "app/platform/formatting.h"
-#include "app/platform/guard.h"
-#include "app/tform1.h"
-#include "app/user_dialogs.h"
 #include <QApplication>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const auto parsed = cli::parse(arguments);
+    if (const auto* bad = std::get_if<cli::BadArguments>(&parsed)) {
+        std::fprintf(stderr, "brenvale: %s\n%s", bad->reason.toLocal8Bit().constData(),
+                     cli::usage().toLocal8Bit().constData());
+        return 2;
+    }
+    const cli::Options& options = std::get<cli::Options>(parsed);
+    if (options.help) {
+        std::fputs(cli::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brenvale");
     platform::resetFormatSettingsFromSystem();
-    const QStringList arguments = QApplication::arguments();
+    if (options.headless)
+        return cli::runHeadless(options);
 
-    TForm1 form1;
-    platform::runGuarded(
-        [&] { form1.FormCreate(arguments.size() > 1 ? arguments[1] : QString()); });
-    TForm3 form3(&form1);
-    TForm4 form4(form1);
-    TForm5 form5(form1);
-    form1.setDialogs(&form3, &form4, &form5, nullptr);
-    form1.show();
+    ApplicationWindows windows(options.startupFile);
+    windows.form1.show();
     return QApplication::exec();
 }

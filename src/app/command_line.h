@@ -1,0 +1,39 @@
+#pragma once
+// The command line: without a window, it runs the program's own operations
+// (Load Chart, Upload Data, Save Chart, Print Chart or a PNG of the chart) in
+// that order, answering the dialogs through their door.
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+namespace cli {
+
+struct Options {
+    bool headless = false;
+    bool help = false;
+    QString startupFile;           // a data file named without an option (window mode)
+    std::optional<int> channel;    // 1 or 2
+    std::optional<int> rangeIndex; // 0 all, 1 last month, 2 last week, 3 custom
+    QString from, to;              // "MM/DD/YYYY hh:mm:ss" for custom
+    std::optional<QString> dateFormat;
+    std::optional<QString> userName, userLocation, bvId;
+    QString load;
+    bool upload = false;
+    QString save;
+    QString chart; // .png or .pdf
+};
+
+struct BadArguments {
+    QString reason;
+};
+
+std::variant<Options, BadArguments> parse(const QStringList& arguments);
+
+QString usage();
+
+// Runs the steps of a headless invocation; returns the exit code: 0 when
+// every step succeeded, 1 otherwise.
+int runHeadless(const Options& options);
+
+} // namespace cli
