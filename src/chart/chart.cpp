@@ -28,7 +28,8 @@ void ChartAxis::setMinimum(double value) {
                 .arg(value)
                 .arg(m_max));
     m_min = value;
-    apply();
+    show(m_min, m_max);
+    changed();
 }
 
 void ChartAxis::setMaximum(double value) {
@@ -38,7 +39,8 @@ void ChartAxis::setMaximum(double value) {
                 .arg(value)
                 .arg(m_min));
     m_max = value;
-    apply();
+    show(m_min, m_max);
+    changed();
 }
 
 void ChartAxis::setMinMax(double minimum, double maximum) {
@@ -47,13 +49,28 @@ void ChartAxis::setMinMax(double minimum, double maximum) {
             QStringLiteral("Axis minimum %1 must not be above the maximum %2")
                 .arg(minimum)
                 .arg(maximum));
-    m_min = minimum;
-    m_max = maximum;
-    apply();
+    show(minimum, maximum);
+    changed();
+}
+
+void ChartAxis::setAutomatic(bool automatic) {
+    m_automatic = automatic;
+    changed();
+}
+
+void ChartAxis::setVisible(bool visible) {
+    m_axis->setVisible(visible);
+    changed();
+}
+
+void ChartAxis::changed() {
+    m_axis->parentPlot()->replot(QCustomPlot::rpQueuedReplot);
 }
 
 // The plot cannot show an empty range: equal limits are widened for display only.
-void ChartAxis::apply() {
+void ChartAxis::show(double minimum, double maximum) {
+    m_min = minimum;
+    m_max = maximum;
     if (m_max - m_min > std::abs(m_max) * 1e-12)
         m_axis->setRange(m_min, m_max);
     else
@@ -208,7 +225,7 @@ void Chart::followData() {
     const auto times = unite(m_series1->keyExtent(), m_series2->keyExtent());
     const auto follow = [](ChartAxis& axis, const std::optional<QCPRange>& extent) {
         if (axis.automatic() && extent)
-            axis.setMinMax(extent->lower, extent->upper);
+            axis.show(extent->lower, extent->upper);
     };
     follow(m_bottom, times);
     follow(m_top, times);
@@ -237,13 +254,13 @@ void Chart::zoomToPixels(const QRect& area) {
         const double b = axis->pixelToCoord(horizontal ? area.right() : area.top());
         from[i] = QCPRange(all[i]->minimum(), all[i]->maximum());
         to[i] = QCPRange(std::min(a, b), std::max(a, b));
-        all[i]->setAutomatic(false);
+        all[i]->m_automatic = false;
     }
     for (int step = 1; step <= kZoomSteps; ++step) {
         const double f = double(step) / kZoomSteps;
         for (std::size_t i = 0; i < all.size(); ++i)
-            all[i]->setMinMax(from[i].lower + (to[i].lower - from[i].lower) * f,
-                              from[i].upper + (to[i].upper - from[i].upper) * f);
+            all[i]->show(from[i].lower + (to[i].lower - from[i].lower) * f,
+                         from[i].upper + (to[i].upper - from[i].upper) * f);
         replot(step < kZoomSteps ? rpImmediateRefresh : rpQueuedReplot);
     }
     emit zoomed();
@@ -255,8 +272,8 @@ void Chart::undoZoom() {
     const auto all = axes();
     for (std::size_t i = 0; i < all.size(); ++i) {
         const AxisState& s = (*m_beforeZoom)[i];
-        all[i]->setMinMax(s.minimum, s.maximum);
-        all[i]->setAutomatic(s.automatic);
+        all[i]->show(s.minimum, s.maximum);
+        all[i]->m_automatic = s.automatic;
     }
     m_beforeZoom.reset();
     replot(rpQueuedReplot);
@@ -268,8 +285,8 @@ void Chart::panPixels(int dx) {
     saveZoomState();
     for (ChartAxis* axis : {&m_bottom, &m_top}) {
         const double shift = axis->axis()->pixelToCoord(0) - axis->axis()->pixelToCoord(dx);
-        axis->setAutomatic(false);
-        axis->setMinMax(axis->minimum() + shift, axis->maximum() + shift);
+        axis->m_automatic = false;
+        axis->show(axis->minimum() + shift, axis->maximum() + shift);
     }
     replot(rpQueuedReplot);
     emit scrolled();

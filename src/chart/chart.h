@@ -24,15 +24,18 @@ class ChartAxis {
     void setMaximum(double value);
     void setMinMax(double minimum, double maximum);
     bool automatic() const { return m_automatic; }
-    void setAutomatic(bool automatic) { m_automatic = automatic; }
+    void setAutomatic(bool automatic);
     bool visible() const { return m_axis->visible(); }
-    void setVisible(bool visible) { m_axis->setVisible(visible); }
+    void setVisible(bool visible);
     QString title() const { return m_axis->label(); }
     void setTitle(const QString& title) { m_axis->setLabel(title); }
     QCPAxis* axis() const { return m_axis; }
 
   private:
-    void apply();
+    friend class Chart;
+    // Unchecked and without a replot request: for the chart's own range changes.
+    void show(double minimum, double maximum);
+    void changed();
 
     QCPAxis* m_axis;
     double m_min = 0, m_max = 1;

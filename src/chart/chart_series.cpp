@@ -88,6 +88,12 @@ class RunPainter {
 
 } // namespace
 
+void ChartSeries::Batch::reserve(std::size_t n) {
+    x.reserve(n);
+    y.reserve(n);
+    colour.reserve(n);
+}
+
 void ChartSeries::Batch::add(double px, double py, const QString& label, QColor c) {
     if (!label.isEmpty())
         labels.emplace_back(static_cast<int>(x.size()), label);

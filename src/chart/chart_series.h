@@ -18,6 +18,7 @@ class ChartSeries : public QCPAbstractPlottable {
         std::vector<QRgb> colour; // alpha 0: colourless
         std::vector<std::pair<int, QString>> labels;
 
+        void reserve(std::size_t n);
         void add(double px, double py, const QString& label, QColor c);
         std::size_t size() const { return x.size(); }
     };
