@@ -231,6 +231,10 @@ void Chart::followData() {
     follow(m_top, times);
     follow(m_left, m_series1->valueExtent());
     follow(m_right, m_series2->valueExtent());
+    // The top axis spaces its labels by pixels: lay out once with the new
+    // ranges so that they are measured against this replot's geometry.
+    if (m_series2->hasLabels())
+        updateLayout();
 }
 
 void Chart::saveZoomState() {
