@@ -78,7 +78,7 @@ class TestChartComponent : public QObject {
         ChartSeries::Batch batch;
         batch.add(13, 1, QString(), kRed);
         batch.add(14, 2, "tas", kRed);
-        s.append(batch);
+        s.append(std::move(batch));
         QCOMPARE(s.count(), 5);
         // addX places the point at the number of points held before it.
         QCOMPARE(s.y(0), 0.0);
@@ -161,7 +161,7 @@ class TestChartComponent : public QObject {
         ChartSeries::Batch batch;
         for (int i = 0; i < n; ++i)
             batch.add(i, i == n / 2 ? 100 : 0, QString(), kRed);
-        m_chart->Series1().append(batch);
+        m_chart->Series1().append(std::move(batch));
         m_chart->LeftAxis().setMinMax(-10, 110);
         m_chart->replot();
         const QImage image = m_chart->toPixmap().toImage();

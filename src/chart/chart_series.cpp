@@ -21,70 +21,43 @@ struct LinearMap {
     double operator()(double v) const { return origin + v * scale; }
 };
 
-// Builds one polyline per colour run, keeping at most four vertices per pixel
-// column (entry, lowest, highest, exit) so that millions of points cost only
-// the width of the plot.
-class RunPainter {
-  public:
-    RunPainter(QCPPainter* painter, QPen pen) : m_painter(painter), m_pen(std::move(pen)) {}
-    ~RunPainter() { flush(); }
-
-    void start(QPointF p, QRgb colour) {
-        flush();
-        m_colour = colour;
-        openColumn(p);
-    }
-    QRgb colour() const { return m_colour; }
-    bool active() const { return m_open; }
-    void add(QPointF p) {
-        if (std::floor(p.x()) != m_column) {
-            closeColumn();
-            openColumn(p);
+// Appends the polyline of points [first, last) to `line`. Where several
+// points fall into one pixel column only their lowest and highest are kept,
+// lower-first when the column is entered from below, so that millions of
+// points cost only the width of the plot.
+void decimate(const double* x, const double* y, int first, int last, const LinearMap& toX,
+              const LinearMap& toY, QPolygonF& line) {
+    // Far-off points are clamped so that their column stays a valid integer.
+    const auto pixelX = [&](int i) { return std::clamp(toX(x[i]), -1e9, 1e9); };
+    double px = pixelX(first);
+    double entry = toY(y[first]);
+    double low = entry, high = entry;
+    long column = static_cast<long>(px);
+    double columnX = px;
+    const auto closeColumn = [&] {
+        if (low == high) {
+            line.append(QPointF(columnX, low));
             return;
         }
-        m_min = std::min(m_min, p.y());
-        m_max = std::max(m_max, p.y());
-        m_last = p.y();
-        ++m_count;
-    }
-    void flush() {
-        if (!m_open)
-            return;
+        const bool fromBelow = entry - low < high - entry;
+        line.append(QPointF(columnX, fromBelow ? low : high));
+        line.append(QPointF(columnX, fromBelow ? high : low));
+    };
+    for (int i = first + 1; i < last; ++i) {
+        px = pixelX(i);
+        const double py = toY(y[i]);
+        if (static_cast<long>(px) == column) {
+            low = std::min(low, py);
+            high = std::max(high, py);
+            continue;
+        }
         closeColumn();
-        if (m_line.size() >= 2) {
-            m_pen.setColor(QColor::fromRgba(m_colour));
-            m_painter->setPen(m_pen);
-            m_painter->drawPolyline(m_line.constData(), m_line.size());
-        }
-        m_line.clear();
-        m_open = false;
+        column = static_cast<long>(px);
+        columnX = px;
+        entry = low = high = py;
     }
-
-  private:
-    void openColumn(QPointF p) {
-        m_open = true;
-        m_column = std::floor(p.x());
-        m_x = p.x();
-        m_first = m_min = m_max = m_last = p.y();
-        m_count = 1;
-    }
-    void closeColumn() {
-        m_line.append(QPointF(m_x, m_first));
-        if (m_count > 1) {
-            m_line.append(QPointF(m_x, m_min));
-            m_line.append(QPointF(m_x, m_max));
-            m_line.append(QPointF(m_x, m_last));
-        }
-    }
-
-    QCPPainter* m_painter;
-    QPen m_pen;
-    QPolygonF m_line;
-    QRgb m_colour = 0;
-    bool m_open = false;
-    double m_column = 0, m_x = 0, m_first = 0, m_min = 0, m_max = 0, m_last = 0;
-    int m_count = 0;
-};
+    closeColumn();
+}
 
 } // namespace
 
@@ -105,24 +78,28 @@ void ChartSeries::Batch::add(double px, double py, const QString& label, QColor 
 ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
     : QCPAbstractPlottable(keyAxis, valueAxis) {
     setSelectable(QCP::stNone);
+    // Smoothing wide lines costs more than the whole data pass at full view.
+    setAntialiased(false);
 }
 
-void ChartSeries::push(double x, double y, QRgb colour) {
-    if (m_x.empty()) {
-        m_keyMin = m_keyMax = x;
-    } else {
-        m_ascending = m_ascending && x >= m_x.back();
-        m_keyMin = std::min(m_keyMin, x);
-        m_keyMax = std::max(m_keyMax, x);
-    }
-    if (qAlpha(colour) != 0) {
+// Takes the points from `from` on into the extents.
+void ChartSeries::noteAppended(std::size_t from) {
+    for (std::size_t i = from; i < m_x.size(); ++i) {
+        const double x = m_x[i];
+        if (i == 0) {
+            m_keyMin = m_keyMax = x;
+        } else {
+            m_ascending = m_ascending && x >= m_x[i - 1];
+            m_keyMin = std::min(m_keyMin, x);
+            m_keyMax = std::max(m_keyMax, x);
+        }
+        if (qAlpha(m_colour[i]) == 0)
+            continue;
+        const double y = m_y[i];
         m_valueMin = m_hasValue ? std::min(m_valueMin, y) : y;
         m_valueMax = m_hasValue ? std::max(m_valueMax, y) : y;
         m_hasValue = true;
     }
-    m_x.push_back(x);
-    m_y.push_back(y);
-    m_colour.push_back(colour);
 }
 
 // Like any change of the chart, new data shows at the next turn of the event loop.
@@ -134,7 +111,10 @@ void ChartSeries::changed() {
 void ChartSeries::add(double x, double y, const QString& label, QColor colour) {
     if (!label.isEmpty())
         m_labels.emplace_back(count(), label);
-    push(x, y, pack(colour));
+    m_x.push_back(x);
+    m_y.push_back(y);
+    m_colour.push_back(pack(colour));
+    noteAppended(m_x.size() - 1);
     changed();
 }
 
@@ -142,16 +122,21 @@ void ChartSeries::addX(double x, const QString& label, QColor colour) {
     add(x, count(), label, colour);
 }
 
-void ChartSeries::append(const Batch& batch) {
-    const int base = count();
-    const std::size_t total = m_x.size() + batch.size();
-    m_x.reserve(total);
-    m_y.reserve(total);
-    m_colour.reserve(total);
-    for (std::size_t i = 0; i < batch.size(); ++i)
-        push(batch.x[i], batch.y[i], batch.colour[i]);
-    for (const auto& [offset, text] : batch.labels)
-        m_labels.emplace_back(base + offset, text);
+void ChartSeries::append(Batch&& batch) {
+    const std::size_t base = m_x.size();
+    if (base == 0) {
+        m_x.swap(batch.x);
+        m_y.swap(batch.y);
+        m_colour.swap(batch.colour);
+    } else {
+        m_x.insert(m_x.end(), batch.x.begin(), batch.x.end());
+        m_y.insert(m_y.end(), batch.y.begin(), batch.y.end());
+        m_colour.insert(m_colour.end(), batch.colour.begin(), batch.colour.end());
+    }
+    for (auto& [offset, text] : batch.labels)
+        m_labels.emplace_back(static_cast<int>(base) + offset, std::move(text));
+    batch = Batch();
+    noteAppended(base);
     changed();
 }
 
@@ -242,6 +227,8 @@ std::pair<int, int> ChartSeries::visibleIndexRange() const {
     return {first, last};
 }
 
+// Each run of points sharing one colour is one polyline, starting at the
+// point before the run, which the run's first segment leaves from.
 void ChartSeries::draw(QCPPainter* painter) {
     if (m_x.empty() || !keyAxis() || !valueAxis())
         return;
@@ -252,16 +239,23 @@ void ChartSeries::draw(QCPPainter* painter) {
     QPen pen = mPen;
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::BevelJoin);
-    RunPainter runs(painter, pen);
-    for (int i = first + 1; i < last; ++i) {
+    QPolygonF line;
+    int i = first + 1;
+    while (i < last) {
         if (!coloured(i) || !coloured(i - 1)) {
-            runs.flush();
+            ++i;
             continue;
         }
-        const QPointF p(toX(m_x[i]), toY(m_y[i]));
-        if (!runs.active() || runs.colour() != m_colour[i])
-            runs.start(QPointF(toX(m_x[i - 1]), toY(m_y[i - 1])), m_colour[i]);
-        runs.add(p);
+        const QRgb colour = m_colour[i];
+        int end = i + 1;
+        while (end < last && m_colour[end] == colour)
+            ++end;
+        line.clear();
+        decimate(m_x.data(), m_y.data(), i - 1, end, toX, toY, line);
+        pen.setColor(QColor::fromRgba(colour));
+        painter->setPen(pen);
+        painter->drawPolyline(line.constData(), line.size());
+        i = end;
     }
 }
 

@@ -37,7 +37,8 @@ class ChartSeries : public QCPAbstractPlottable {
     void add(double x, double y, const QString& label, QColor colour);
     // y is the number of points the series holds before this one.
     void addX(double x, const QString& label, QColor colour);
-    void append(const Batch& batch);
+    // Takes the batch's points; the batch is left empty.
+    void append(Batch&& batch);
     void clear();
 
     int count() const { return static_cast<int>(m_x.size()); }
@@ -68,7 +69,7 @@ class ChartSeries : public QCPAbstractPlottable {
     void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override;
 
   private:
-    void push(double x, double y, QRgb colour);
+    void noteAppended(std::size_t from);
     void changed();
     bool coloured(int i) const { return qAlpha(m_colour[i]) != 0; }
     std::pair<int, int> visibleIndexRange() const;

@@ -95,7 +95,7 @@ std::optional<platform::DateTime> PlotBuffer(const SampleStore& store, const Plo
 
     chart.Series1().clear();
     chart.Series2().clear();
-    chart.Series1().append(temperature);
-    chart.Series2().append(humidity);
+    chart.Series1().append(std::move(temperature));
+    chart.Series2().append(std::move(humidity));
     return store.SampleTimes[n - 1];
 }
