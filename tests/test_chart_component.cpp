@@ -3,9 +3,8 @@
 #include "app/platform/errors.h"
 #include "app/platform/formatting.h"
 #include "chart/chart.h"
-#include <QFile>
+#include "chart_fixture.h"
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,33 +18,12 @@ namespace {
 const QColor kRed(255, 0, 0);
 const QColor kSilver(192, 192, 192);
 
-// Media boxes of the pages of a PDF written by Qt, as width and height in points.
-QList<QSizeF> pdfPages(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromLatin1(file.readAll());
-    QList<QSizeF> pages;
-    static const QRegularExpression mediaBox(
-        R"(/Type\s*/Page\b[^s].*?/MediaBox\s*\[\s*0\s+0\s+([\d.]+)\s+([\d.]+)\s*\])",
-        QRegularExpression::DotMatchesEverythingOption);
-    for (auto it = mediaBox.globalMatch(text); it.hasNext();) {
-        const auto m = it.next();
-        pages.append(QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()));
-    }
-    return pages;
-}
-
 } // namespace
 
 class TestChartComponent : public QObject {
     Q_OBJECT
   private slots:
-    void init() {
-        platform::formatSettings() = platform::FormatSettings{};
-        m_chart = std::make_unique<Chart>();
-        m_chart->resize(800, 420);
-    }
+    void init() { m_chart = makeTestChart(); }
     void cleanup() { m_chart.reset(); }
 
     void segments_data() {

@@ -22,14 +22,7 @@ std::optional<QCPRange> unite(std::optional<QCPRange> a, const std::optional<QCP
 } // namespace
 
 void ChartAxis::setMinimum(double value) {
-    if (value > m_max)
-        throw platform::ChartAxisError(
-            QStringLiteral("Axis minimum %1 must not be above the maximum %2")
-                .arg(value)
-                .arg(m_max));
-    m_min = value;
-    show(m_min, m_max);
-    changed();
+    setMinMax(value, m_max);
 }
 
 void ChartAxis::setMaximum(double value) {
@@ -38,9 +31,7 @@ void ChartAxis::setMaximum(double value) {
             QStringLiteral("Axis maximum %1 must not be below the minimum %2")
                 .arg(value)
                 .arg(m_min));
-    m_max = value;
-    show(m_min, m_max);
-    changed();
+    setMinMax(m_min, value);
 }
 
 void ChartAxis::setMinMax(double minimum, double maximum) {
