@@ -1,0 +1,82 @@
+// Time to plot a sample store and to redraw the chart at full view and zoomed.
+#include "app/sample_store.h"
+#include "chart/chart.h"
+#include "chart/plot_buffer.h"
+#include <QApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// One sample a minute with a daily swing, a gap now and then, and events.
+void fill(SampleStore& store, int n) {
+    const double start = 45000;
+    for (int i = 0; i < n; ++i) {
+        const double t = start + i / 1440.0;
+        store.SampleTimes.push_back(t);
+        const bool gap = i % 9973 == 500;
+        store.TempData.push_back(gap ? kNoReading
+                                     : float(20 + 8 * std::sin(i / 229.0) + (i % 7) * 0.1));
+        store.RHData.push_back(gap ? kNoReading : float(50 + 20 * std::cos(i / 311.0)));
+        if (i % 5000 == 10)
+            store.AlarmStarts[0].push_back(t - 1e-5);
+        if (i % 20000 == 30)
+            store.NewSensorEvents.push_back(t - 1e-5);
+    }
+}
+
+// The machine is shared: the fastest of several replots is the chart's own cost.
+double replotMs(Chart& chart) {
+    double best = 1e9;
+    for (int i = 0; i < 7; ++i) {
+        chart.replot();
+        best = std::min(best, chart.replotTime());
+    }
+    return best;
+}
+
+void zoom(Chart& chart, double fraction) {
+    const double first = chart.Series1().x(0);
+    const double last = chart.Series1().x(chart.Series1().count() - 1);
+    const double middle = (first + last) / 2;
+    const double half = (last - first) * fraction / 2;
+    for (ChartAxis* axis : {&chart.BottomAxis(), &chart.TopAxis()}) {
+        axis->setAutomatic(false);
+        axis->setMinMax(middle - half, middle + half);
+    }
+}
+
+void run(int n, bool rh) {
+    auto store = std::make_unique<SampleStore>();
+    fill(*store, n);
+    Chart chart;
+    chart.resize(800, 420);
+    chart.LeftAxis().setAutomatic(true);
+    chart.RightAxis().setVisible(rh);
+    chart.RightAxis().setMinMax(0, 100);
+    QElapsedTimer timer;
+    timer.start();
+    PlotBuffer(*store, {true, rh}, chart);
+    const double plotMs = timer.nsecsElapsed() / 1e6;
+    const double full = replotMs(chart);
+    zoom(chart, 0.1);
+    const double tenth = replotMs(chart);
+    zoom(chart, 0.001);
+    const double thousandth = replotMs(chart);
+    std::printf("%9d samples, RH %-3s: PlotBuffer %7.1f ms; replot full %5.1f ms, 1/10 %5.1f ms, "
+                "1/1000 %5.1f ms\n",
+                n, rh ? "on" : "off", plotMs, full, tenth, thousandth);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    for (int n : {100000, 2000000})
+        for (bool rh : {false, true})
+            run(n, rh);
+    return 0;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// A line series whose points carry x, y, a label and a colour. Points are kept
+// in flat vectors (a logger holds millions of samples) and drawn by pixel
+// column, so a redraw costs the visible pixels, not the visible points.
+#include <QColor>
+#include <QString>
+#include <optional>
+#include <qcustomplot.h>
+#include <utility>
+#include <vector>
+
+class ChartSeries : public QCPAbstractPlottable {
+    Q_OBJECT
+  public:
+    // Points to append in one go; labels are sparse (offset into this batch, text).
+    struct Batch {
+        std::vector<double> x, y;
+        std::vector<QRgb> colour; // alpha 0: colourless
+        std::vector<std::pair<int, QString>> labels;
+
+        void reserve(std::size_t n);
+        void add(double px, double py, const QString& label, QColor c);
+        std::size_t size() const { return x.size(); }
+    };
+    // The line from point `from` to point `to` = from + 1, in the colour of `to`.
+    struct Segment {
+        int from;
+        int to;
+        QColor colour;
+        bool operator==(const Segment&) const = default;
+    };
+
+    ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis);
+
+    // An invalid colour or one with alpha 0 makes the point colourless: it is
+    // not drawn and no drawn segment reaches it.
+    void add(double x, double y, const QString& label, QColor colour);
+    // y is the number of points the series holds before this one.
+    void addX(double x, const QString& label, QColor colour);
+    // Takes the batch's points; the batch is left empty.
+    void append(Batch&& batch);
+    void clear();
+
+    int count() const { return static_cast<int>(m_x.size()); }
+    double x(int i) const { return m_x[i]; }
+    double y(int i) const { return m_y[i]; }
+    QString label(int i) const;
+    QColor colour(int i) const; // invalid QColor when colourless
+    bool hasLabels() const { return !m_labels.empty(); }
+    // Labelled points whose x lies in [lower, upper], in point order.
+    std::vector<std::pair<double, QString>> labelsIn(double lower, double upper) const;
+
+    // The segments the series draws, as data (independent of the axes).
+    std::vector<Segment> drawnSegments() const;
+
+    // Extent of all x and of the y of coloured points; nothing when there is none.
+    std::optional<QCPRange> keyExtent() const;
+    std::optional<QCPRange> valueExtent() const;
+
+    double selectTest(const QPointF& pos, bool onlySelectable,
+                      QVariant* details = nullptr) const override;
+    QCPRange getKeyRange(bool& foundRange,
+                         QCP::SignDomain inSignDomain = QCP::sdBoth) const override;
+    QCPRange getValueRange(bool& foundRange, QCP::SignDomain inSignDomain = QCP::sdBoth,
+                           const QCPRange& inKeyRange = QCPRange()) const override;
+
+  protected:
+    void draw(QCPPainter* painter) override;
+    void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override;
+
+  private:
+    void noteAppended(std::size_t from);
+    void changed();
+    bool coloured(int i) const { return qAlpha(m_colour[i]) != 0; }
+    std::pair<int, int> visibleIndexRange() const;
+
+    std::vector<double> m_x, m_y;
+    std::vector<QRgb> m_colour;
+    std::vector<std::pair<int, QString>> m_labels; // ascending point index
+    bool m_ascending = true;                       // every x at or after the one before
+    double m_keyMin = 0, m_keyMax = 0, m_valueMin = 0, m_valueMax = 0;
+    bool m_hasValue = false;
+};
