@@ -2,6 +2,7 @@
 #include "app/platform/guard.h"
 #include "app/tform1.h"
 #include "app/user_dialogs.h"
+#include "link/port_dialog.h"
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
@@ -16,7 +17,8 @@ int main(int argc, char* argv[]) {
     TForm3 form3(&form1);
     TForm4 form4(form1);
     TForm5 form5(form1);
-    form1.setDialogs(&form3, &form4, &form5, nullptr);
+    TForm6 form6(form1);
+    form1.setDialogs(&form3, &form4, &form5, &form6);
     form1.show();
     return QApplication::exec();
 }
