@@ -60,6 +60,20 @@ void PtyLogger::unplug() {
     stop();
 }
 
+void PtyLogger::inject(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (m_master >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done,
+                                  static_cast<size_t>(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (errno != EAGAIN && errno != EINTR)
+            return;
+        else
+            ::usleep(1000);
+    }
+}
+
 QByteArray PtyLogger::received() const {
     std::lock_guard lock(m_lock);
     return m_received;
