@@ -45,21 +45,62 @@ void PortHandlersTest::portSetting_data() {
     QTest::addColumn<QString>("portName");
     QTest::addColumn<QString>("fastRate");
     QTest::addColumn<QString>("devicePath");
-    QTest::newRow("COM1") << "COM1" << "COM1" << "" << "COM1";
-    QTest::newRow("COM9") << "COM9" << "COM9" << "" << "COM9";
-    QTest::newRow("COM12") << "COM12" << "COM12" << "" << "\\\\.\\COM12";
-    QTest::newRow("leading zero and rate") << "COM03:57600" << "COM3" << "57600" << "COM3";
-    QTest::newRow("colon last") << "COM3:" << "COM3" << "" << "COM3";
-    QTest::newRow("rate not digits") << "COM3:fast" << "COM3" << "" << "COM3";
-    QTest::newRow("blank after colon") << "COM3: 115200" << "COM3" << "115200" << "COM3";
-    QTest::newRow("digits then text") << "COM3:19200x" << "COM3" << "19200" << "COM3";
-    QTest::newRow("NA") << "NA" << "NA" << "" << "NA";
-    QTest::newRow("not a port") << "xyz" << "NA" << "" << "NA";
-    QTest::newRow("no number") << "COM:57600" << "NA" << "57600" << "NA";
-    QTest::newRow("lower case") << "com3" << "NA" << "" << "NA";
-    QTest::newRow("huge number") << "COM99999999999" << "COM2147483647" << ""
+    QTest::newRow("COM1") << "COM1"
+                          << "COM1"
+                          << ""
+                          << "COM1";
+    QTest::newRow("COM9") << "COM9"
+                          << "COM9"
+                          << ""
+                          << "COM9";
+    QTest::newRow("COM12") << "COM12"
+                           << "COM12"
+                           << ""
+                           << "\\\\.\\COM12";
+    QTest::newRow("leading zero and rate") << "COM03:57600"
+                                           << "COM3"
+                                           << "57600"
+                                           << "COM3";
+    QTest::newRow("colon last") << "COM3:"
+                                << "COM3"
+                                << ""
+                                << "COM3";
+    QTest::newRow("rate not digits") << "COM3:fast"
+                                     << "COM3"
+                                     << ""
+                                     << "COM3";
+    QTest::newRow("blank after colon") << "COM3: 115200"
+                                       << "COM3"
+                                       << "115200"
+                                       << "COM3";
+    QTest::newRow("digits then text") << "COM3:19200x"
+                                      << "COM3"
+                                      << "19200"
+                                      << "COM3";
+    QTest::newRow("NA") << "NA"
+                        << "NA"
+                        << ""
+                        << "NA";
+    QTest::newRow("not a port") << "xyz"
+                                << "NA"
+                                << ""
+                                << "NA";
+    QTest::newRow("no number") << "COM:57600"
+                               << "NA"
+                               << "57600"
+                               << "NA";
+    QTest::newRow("lower case") << "com3"
+                                << "NA"
+                                << ""
+                                << "NA";
+    QTest::newRow("huge number") << "COM99999999999"
+                                 << "COM2147483647"
+                                 << ""
                                  << "\\\\.\\COM2147483647";
-    QTest::newRow("255") << "COM255:460800" << "COM255" << "460800" << "\\\\.\\COM255";
+    QTest::newRow("255") << "COM255:460800"
+                         << "COM255"
+                         << "460800"
+                         << "\\\\.\\COM255";
 }
 
 void PortHandlersTest::portSetting() {
@@ -85,10 +126,18 @@ void PortHandlersTest::setPortKeepsFastRateSuffix_data() {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("after");
-    QTest::newRow("suffix survives") << "COM3:115200" << "COM5" << "COM5:115200";
-    QTest::newRow("no suffix") << "COM3" << "COM5" << "COM5";
-    QTest::newRow("from NA no suffix") << "NA" << "COM5" << "COM5";
-    QTest::newRow("empty suffix") << "COM3:" << "COM5" << "COM5:";
+    QTest::newRow("suffix survives") << "COM3:115200"
+                                     << "COM5"
+                                     << "COM5:115200";
+    QTest::newRow("no suffix") << "COM3"
+                               << "COM5"
+                               << "COM5";
+    QTest::newRow("from NA no suffix") << "NA"
+                                       << "COM5"
+                                       << "COM5";
+    QTest::newRow("empty suffix") << "COM3:"
+                                  << "COM5"
+                                  << "COM5:";
 }
 
 void PortHandlersTest::setPortKeepsFastRateSuffix() {

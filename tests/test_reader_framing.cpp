@@ -58,8 +58,8 @@ void ReaderFramingTest::olderHeaderCompletion_data() {
     QTest::addColumn<QByteArray>("chunk");
     QTest::addColumn<int>("expected");
     const int none = int(OlderHeader::Incomplete);
-    QTest::newRow("26 ending on LF") << 26 << QByteArray("12:00:00\r\n")
-                                     << int(OlderHeader::TemperatureModel);
+    QTest::newRow("26 ending on LF")
+        << 26 << QByteArray("12:00:00\r\n") << int(OlderHeader::TemperatureModel);
     QTest::newRow("26 with a byte after") << 26 << QByteArray("00\r\nA") << none;
     QTest::newRow("27 passes 26") << 27 << QByteArray("\r\n") << none;
     QTest::newRow("38 ending on LF") << 38 << QByteArray("%RH\r\n") << int(OlderHeader::RhModel);
@@ -110,10 +110,11 @@ void ReaderFramingTest::newerHeaderScore_data() {
     QTest::newRow("no data and RH")
         << "001\r\nNo data\r\n002\r\n2 channels\r\n" + iir + iir << 4 << true;
     QTest::newRow("last line not yet ended")
-        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\nIIR filter 0% last output\r"
-        << 2 << false;
+        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\nIIR filter 0% last output\r" << 2
+        << false;
     QTest::newRow("3 then 5 never completes")
-        << "001\r\n2 channels\r\n" + iir + iir + iir + "No data\r\n" << 5 << true;
+        << "001\r\n2 channels\r\n" + iir + iir + iir + "No data\r\n"
+        << 5 << true;
     QTest::newRow("no channels line") << "001\r\n" + iir << 2 << false;
 }
 
@@ -133,7 +134,9 @@ void ReaderFramingTest::dataChunkText_data() {
     QTest::addColumn<QString>("expected");
     QTest::newRow("newer: hex") << QByteArray("\x2B\x0A\xFF") << 2 << 100 << "2B0AFF";
     QTest::newRow("older: hex below 40") << QByteArray("1+") << 1 << 0 << "312B";
-    QTest::newRow("older: crosses 40") << QByteArray("\x01\x02" "8A") << 1 << 36 << "01028A";
+    QTest::newRow("older: crosses 40") << QByteArray("\x01\x02"
+                                                     "8A")
+                                       << 1 << 36 << "01028A";
     QTest::newRow("older: text from 40") << QByteArray("8A47") << 1 << 40 << "8A47";
 }
 

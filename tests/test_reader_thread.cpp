@@ -48,8 +48,8 @@ void ReaderThreadTest::headerIsReceivedAndCompleted_data() {
     QTest::addColumn<bool>("rh");
     QTest::addColumn<bool>("present");
     QTest::addColumn<QString>("status");
-    QTest::newRow("newer, temperature") << 2 << false << true
-                                        << "HEADER LOADED (VERSION 2)...PLEASE WAIT...";
+    QTest::newRow("newer, temperature")
+        << 2 << false << true << "HEADER LOADED (VERSION 2)...PLEASE WAIT...";
     QTest::newRow("newer, RH") << 2 << true << true << "HEADER LOADED (VERSION 2)...PLEASE WAIT...";
     QTest::newRow("newer, channel 1 no data")
         << 2 << false << false << "HEADER LOADED (VERSION 2)...PLEASE WAIT...";
@@ -139,11 +139,11 @@ void ReaderThreadTest::retriesThreeTimesThenCancels() {
     QVERIFY(f.open());
     QTRY_VERIFY(statuses.contains("UPLOAD CANCELLED DUE TO CORRUPT DATA OR SERIAL PORT TIMEOUT."));
     QCOMPARE(f.blockRequests, 3);
-    QCOMPARE(statuses.mid(0, 4),
-             QStringList({"DATA ERROR - RETRY (1) IN PROCESS...",
-                          "DATA ERROR - RETRY (2) IN PROCESS...",
-                          "DATA ERROR - RETRY (3) IN PROCESS...",
-                          "UPLOAD CANCELLED DUE TO CORRUPT DATA OR SERIAL PORT TIMEOUT."}));
+    QCOMPARE(
+        statuses.mid(0, 4),
+        QStringList({"DATA ERROR - RETRY (1) IN PROCESS...", "DATA ERROR - RETRY (2) IN PROCESS...",
+                     "DATA ERROR - RETRY (3) IN PROCESS...",
+                     "UPLOAD CANCELLED DUE TO CORRUPT DATA OR SERIAL PORT TIMEOUT."}));
     QVERIFY(f.uploadEnabled);
     QVERIFY(f.WaitingForAck.checked());
 }
@@ -271,10 +271,8 @@ void ReaderThreadTest::garbageInEveryPhase() {
     garbage += QByteArray("\\\n\r\0\xff", 5).repeated(50);
     f.logger->inject(garbage);
     // Everything the reader takes in ends up in one of the memos.
-    QTRY_VERIFY_WITH_TIMEOUT(f.Memo2.text().size() + f.Memo3.text().size() +
-                                     f.Memo5.text().size() >
-                                 200,
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.Memo2.text().size() + f.Memo3.text().size() + f.Memo5.text().size() > 200, 10000);
     f.close();
 }
 

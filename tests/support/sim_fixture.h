@@ -43,8 +43,8 @@ class ReaderFixture {
     std::atomic<platform::DateTime> NextAutoTime{0};
 
     bool uploadEnabled = true;
-    int blockRequests = 0;    // SendBlockRequest calls
-    int scheduleCalls = 0;    // ScheduleNextAuto calls
+    int blockRequests = 0; // SendBlockRequest calls
+    int scheduleCalls = 0; // ScheduleNextAuto calls
     std::function<void()> onBlockRequest;
 
     ReaderHost host;
