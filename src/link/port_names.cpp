@@ -15,7 +15,7 @@ bool scanPortNumber(const QString& setting, long long& number) {
     if (!setting.startsWith("COM"))
         return false;
     int i = 3;
-    while (i < setting.size() && (isBlank(setting[i]) || setting[i] == '\n' || setting[i] == '\r'))
+    while (i < setting.size() && setting[i].isSpace())
         ++i;
     bool negative = false;
     if (i < setting.size() && (setting[i] == '+' || setting[i] == '-'))

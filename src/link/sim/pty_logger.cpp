@@ -63,8 +63,8 @@ void PtyLogger::unplug() {
 void PtyLogger::inject(const QByteArray& bytes) {
     qsizetype done = 0;
     while (m_master >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done,
-                                  static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0)
             done += n;
         else if (errno != EAGAIN && errno != EINTR)
