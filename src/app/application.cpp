@@ -11,6 +11,7 @@ bool startUp(TForm1& form, const QString& startupFile) {
 } // namespace
 
 ApplicationWindows::ApplicationWindows(const QString& startupFile)
-    : m_started(startUp(form1, startupFile)), form3(&form1), form4(form1), form5(form1) {
-    form1.setDialogs(&form3, &form4, &form5, nullptr);
+    : m_started(startUp(form1, startupFile)), form3(&form1), form4(form1), form5(form1),
+      form6(form1) {
+    form1.setDialogs(&form3, &form4, &form5, &form6);
 }

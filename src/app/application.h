@@ -4,6 +4,7 @@
 // port dialog. They live until the program ends.
 #include "app/tform1.h"
 #include "app/user_dialogs.h"
+#include "link/port_dialog.h"
 
 class ApplicationWindows {
   public:
@@ -18,4 +19,5 @@ class ApplicationWindows {
     TForm3 form3;
     TForm4 form4;
     TForm5 form5;
+    TForm6 form6;
 };

@@ -1,18 +1,6 @@
 // Handlers whose subsystems have not landed yet.
 #include "app/tform1.h"
 
-void TForm1::COMPORTChange() {}
-void TForm1::OpenPort() {}
-void TForm1::ClosePort() {}
-void TForm1::SetPort(const QString&) {}
-void TForm1::SendByte(char) {}
-QString TForm1::PortName() const {
-    return "NA";
-}
-QString TForm1::FastBaudRate() const {
-    return QString();
-}
-void TForm1::COMMClick() {}
 void TForm1::UploadDataClick() {}
 void TForm1::AbortUploadClick() {}
 void TForm1::upload_range_groupClick() {}

@@ -171,6 +171,8 @@ class TForm1 : public QMainWindow {
     void PrepareNextBlock();
     void SendBlockRequest();
     void InitAutoloadClick();
+    // ---- Device link: the reader thread's clock callback (automatic downloads) ----
+    void ScheduleNextAuto();
 
     // ---- Upload decoding ----
     void Memo2Change();

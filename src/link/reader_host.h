@@ -1,0 +1,54 @@
+#pragma once
+// What the reader thread sees of the program: the main window's state
+// controls (read through their thread-safe mirrors from the reader, changed
+// only in callbacks on the main thread) and the operations its callbacks run.
+// The main window provides one; tests build one from free-standing controls.
+#include "app/controls.h"
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <functional>
+
+class QObject;
+
+struct ReaderHost {
+    QObject* mainThread; // the callbacks run on this object's thread
+
+    FlagControl& Startloadingheader;
+    FlagControl& Headerloaded;
+    FlagControl& Startloadingdata;
+    FlagControl& Errorindata;
+    FlagControl& Readyfornextblock;
+    FlagControl& WaitingForAck;
+    FlagControl& WaitOnFastAck;
+    FlagControl& FastBaud;
+    FlagControl& InitAutoload;
+    FlagControl& RHBV;
+    TextControl& Memo2;
+    TextControl& Memo5;
+    TextControl& Memo3;
+    TextControl& Edit1;
+    TimeControl& Watchdog;
+    std::atomic<int>& HeaderFormat;
+    const std::atomic<bool>& AutoOffChecked;
+    // The time in AutoClock, parsed on the main thread whenever it changes.
+    const std::atomic<platform::DateTime>& NextAutoTime;
+
+    std::function<bool()> uploadEnabled;        // the "Upload Data" button
+    std::function<void()> setUploadButtonsIdle; // Upload on, Abort off, channels on
+    std::function<void()> setUploadButtonsBusy; // the reverse
+    std::function<void()> SendBlockRequest;
+    std::function<void()> ScheduleNextAuto;
+};
+
+// The reader's working state, one copy for all its threads: a new thread
+// finds what the previous one left.
+struct ReaderShared {
+    QByteArray Chunk; // the processed chunk handed to a callback
+    int BytesRead = 0;
+    int ChunkLength = 0;
+    int HeaderLineCount = 0;
+    int HeaderScanCount = 0;
+    int RetryCount = 0;
+    QString HexText;
+};

@@ -1,0 +1,152 @@
+// Framing of what the logger sends: unescaping, header format, header
+// completion in both formats, and the data memo text.
+#include "app/controls.h"
+#include "link/reader_framing.h"
+#include <QTest>
+
+using namespace bvlink;
+
+class ReaderFramingTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void unescape_data();
+    void unescape();
+    void escapeAtEndOfReadAppliesToNextRead();
+    void headerFormatIsToldByTheSecondByte();
+    void olderHeaderCompletion_data();
+    void olderHeaderCompletion();
+    void headerLineReader();
+    void newerHeaderScore_data();
+    void newerHeaderScore();
+    void dataChunkText_data();
+    void dataChunkText();
+};
+
+void ReaderFramingTest::unescape_data() {
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("escaped escape") << QByteArray("\x5C\x5C\x41") << QByteArray("\x5C\x41");
+    QTest::newRow("escaped zero") << QByteArray("\x5C\x00\x01", 3) << QByteArray("\x00\x01", 2);
+    QTest::newRow("plain") << QByteArray("\x2B\x01") << QByteArray("\x2B\x01");
+    QTest::newRow("lone escape at end") << QByteArray("\x41\x5C") << QByteArray("\x41");
+}
+
+void ReaderFramingTest::unescape() {
+    QFETCH(QByteArray, raw);
+    QFETCH(QByteArray, expected);
+    bool pending = false;
+    QCOMPARE(bvlink::unescape(raw, pending), expected);
+}
+
+void ReaderFramingTest::escapeAtEndOfReadAppliesToNextRead() {
+    bool pending = false;
+    QCOMPARE(bvlink::unescape("\x01\x5C", pending), QByteArray("\x01"));
+    QVERIFY(pending);
+    QCOMPARE(bvlink::unescape("\x5C\x02", pending), QByteArray("\x5C\x02"));
+    QVERIFY(!pending);
+}
+
+void ReaderFramingTest::headerFormatIsToldByTheSecondByte() {
+    QCOMPARE(headerFormatOf("001"), 2);
+    QCOMPARE(headerFormatOf("V1\r\n"), 1);
+    QCOMPARE(headerFormatOf("10"), 2);
+    QCOMPARE(headerFormatOf("0"), 1); // callers never ask with fewer than two bytes
+}
+
+void ReaderFramingTest::olderHeaderCompletion_data() {
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<int>("expected");
+    const int none = int(OlderHeader::Incomplete);
+    QTest::newRow("26 ending on LF")
+        << 26 << QByteArray("12:00:00\r\n") << int(OlderHeader::TemperatureModel);
+    QTest::newRow("26 with a byte after") << 26 << QByteArray("00\r\nA") << none;
+    QTest::newRow("27 passes 26") << 27 << QByteArray("\r\n") << none;
+    QTest::newRow("38 ending on LF") << 38 << QByteArray("%RH\r\n") << int(OlderHeader::RhModel);
+    QTest::newRow("25") << 25 << QByteArray("\r\n") << none;
+    QTest::newRow("empty chunk") << 26 << QByteArray() << none;
+}
+
+void ReaderFramingTest::olderHeaderCompletion() {
+    QFETCH(int, lines);
+    QFETCH(QByteArray, chunk);
+    QFETCH(int, expected);
+    QCOMPARE(int(bvlink::olderHeaderCompletion(lines, chunk)), expected);
+}
+
+void ReaderFramingTest::headerLineReader() {
+    const QString text = "001\r\nab\ncd\r\r\nx";
+    QString line;
+    int pos = readHeaderLine(text, 1, line);
+    QCOMPARE(line, QString("001"));
+    QCOMPARE(pos, 6);
+    pos = readHeaderLine(text, pos, line);
+    QCOMPARE(line, QString("ab\ncd")); // an LF alone does not end a line
+    pos = readHeaderLine(text, pos, line);
+    QCOMPARE(line, QString(""));
+    pos = readHeaderLine(text, pos, line);
+    QCOMPARE(line, QString("x"));
+    QCOMPARE(readHeaderLine(text, pos, line), pos); // past the end: nothing, same place
+    QVERIFY(line.isEmpty());
+
+    // A line of more than 255 characters is read in pieces, and the reader moves on.
+    const QString longLine = QString(300, 'a') + "\r\n";
+    pos = readHeaderLine(longLine, 1, line);
+    QCOMPARE(line.size(), 255);
+    pos = readHeaderLine(longLine, pos, line);
+    QCOMPARE(line.size(), 45);
+    QCOMPARE(pos, longLine.size() + 1);
+}
+
+void ReaderFramingTest::newerHeaderScore_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("score");
+    QTest::addColumn<bool>("rhbv");
+    const QString iir = "IIR filter 0% last output\r\n";
+    QTest::newRow("two temperature channels")
+        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\n" + iir << 4 << false;
+    QTest::newRow("RH then temperature")
+        << "001\r\n2 channels\r\n" + iir + iir + "002\r\n1 channels\r\n" + iir << 4 << false;
+    QTest::newRow("no data and RH")
+        << "001\r\nNo data\r\n002\r\n2 channels\r\n" + iir + iir << 4 << true;
+    QTest::newRow("last line not yet ended")
+        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\nIIR filter 0% last output\r" << 2
+        << false;
+    QTest::newRow("3 then 5 never completes")
+        << "001\r\n2 channels\r\n" + iir + iir + iir + "No data\r\n"
+        << 5 << true;
+    QTest::newRow("no channels line") << "001\r\n" + iir << 2 << false;
+}
+
+void ReaderFramingTest::newerHeaderScore() {
+    QFETCH(QString, text);
+    QFETCH(int, score);
+    QFETCH(bool, rhbv);
+    FlagControl RHBV("RHBV", false);
+    QCOMPARE(bvlink::newerHeaderScore(text, RHBV), score);
+    QCOMPARE(RHBV.checked(), rhbv);
+}
+
+void ReaderFramingTest::dataChunkText_data() {
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("memoLength");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("newer: hex") << QByteArray("\x2B\x0A\xFF") << 2 << 100 << "2B0AFF";
+    QTest::newRow("older: hex below 40") << QByteArray("1+") << 1 << 0 << "312B";
+    QTest::newRow("older: crosses 40") << QByteArray("\x01\x02"
+                                                     "8A")
+                                       << 1 << 36 << "01028A";
+    QTest::newRow("older: text from 40") << QByteArray("8A47") << 1 << 40 << "8A47";
+}
+
+void ReaderFramingTest::dataChunkText() {
+    QFETCH(QByteArray, chunk);
+    QFETCH(int, format);
+    QFETCH(int, memoLength);
+    QFETCH(QString, expected);
+    QCOMPARE(bvlink::dataChunkText(chunk, format, memoLength), expected);
+}
+
+QTEST_GUILESS_MAIN(ReaderFramingTest)
+#include "test_reader_framing.moc"
