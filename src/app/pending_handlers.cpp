@@ -1,17 +1,7 @@
 // Handlers whose subsystems have not landed yet.
 #include "app/tform1.h"
 
-void TForm1::UploadDataClick() {}
-void TForm1::AbortUploadClick() {}
-void TForm1::upload_range_groupClick() {}
-void TForm1::Memo1Change() {}
-void TForm1::PrepareNextBlock() {}
-void TForm1::SendBlockRequest() {}
 void TForm1::InitAutoloadClick() {}
-void TForm1::StartloadingheaderClick() {}
-void TForm1::StartloadingdataClick() {}
-void TForm1::Memo2Change() {}
-void TForm1::Memo5Change() {}
 void TForm1::PlotBuffer() {}
 void TForm1::UpdateFooter() {}
 void TForm1::TempInFClick() {}
@@ -34,3 +24,11 @@ void TForm1::clearSeries(int) {}
 void TForm1::addNoDataPlaceholder(int) {}
 void TForm1::setLeftAxisLimits(double, double) {}
 void TForm1::setBottomAxisFormat(const QString&) {}
+platform::DateTime TForm1::AutoStartTime(QString*) {
+    return 0;
+}
+int TForm1::seriesPointCount(int) const {
+    return 0;
+}
+void TForm1::drawLive(const decode::LiveDrawing&) {}
+void TForm1::setUploadAxesAutomatic() {}

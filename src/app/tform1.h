@@ -5,6 +5,7 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "app/controls.h"
+#include "app/platform/formatting.h"
 #include "app/sample_store.h"
 #include <QMainWindow>
 #include <array>
@@ -26,6 +27,10 @@ class TForm5;
 class TForm6;
 class RadioGroup;
 struct LinkState;
+namespace decode {
+struct PacketLists;
+struct LiveDrawing;
+} // namespace decode
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -199,6 +204,21 @@ class TForm1 : public QMainWindow {
 
     // Settings folder path of a settings file.
     QString settingsPath(const QString& fileName) const;
+
+    // ---- Upload driver and decoders (src/link/upload_driver.cpp, src/decode/) ----
+    // The header line reader over the Memo2 text (1-based position; returns
+    // the position after the line and its CR LF).
+    int Memo2GetCstring(QString& buffer, int position, int maximum);
+    void CommitPacket(const decode::PacketLists& packet);
+    // Start of an automatic download's range (automatic download scheduler).
+    platform::DateTime AutoStartTime(QString* newestFile = nullptr);
+    // Chart operations of the live drawing during an upload.
+    int seriesPointCount(int series) const;
+    void drawLive(const decode::LiveDrawing& drawing);
+    void setUploadAxesAutomatic();
+    // Settings in force when BlockStartText and BlockEndText were written, so
+    // that a retry reads them back the same way.
+    platform::FormatSettings BlockTextSettings;
 
     // Chart operations used by the shell.
     void clearSeries(int series);

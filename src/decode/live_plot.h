@@ -1,0 +1,41 @@
+#pragma once
+// Committing a verified packet to the sample store, and the chart points that
+// show it at once while the upload runs: temperature on the first series, RH
+// (or, without RH, a colourless point that only carries the label) on the
+// second, with the short event labels ("ns", "tas", "RHas", "tae", "RHae",
+// "tb", "te") on the first sample at or after each event.
+#include "app/platform/clock.h"
+#include "decode/packet_decode.h"
+#include <QColor>
+#include <QString>
+#include <vector>
+
+struct SampleStore;
+
+namespace decode {
+
+struct ChartPoint {
+    double x = 0;
+    double y = 0;
+    QString label;
+    QColor colour; // invalid: colourless (neither the point nor its segment is drawn)
+    bool operator==(const ChartPoint&) const = default;
+};
+
+// The chart operations for one packet, applied in one go and redrawn once.
+struct LiveDrawing {
+    bool clearFirst = false; // remove every point of both series before adding
+    std::vector<ChartPoint> series1;
+    std::vector<ChartPoint> series2;
+};
+
+inline const QColor kTemperatureColour{255, 0, 0};
+inline const QColor kRHColour{0, 0, 255};
+inline const QColor kAfterGapColour{192, 192, 192};
+
+// Appends the packet to the store and returns the points to draw. The series
+// counts are those of the chart before the packet; tempInF draws degrees F.
+LiveDrawing commitPacket(SampleStore& store, const PacketLists& packet, bool tempInF,
+                         int series1Count, int series2Count);
+
+} // namespace decode

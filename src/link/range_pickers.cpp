@@ -1,0 +1,32 @@
+#include "link/range_pickers.h"
+#include "app/platform/formatting.h"
+#include <QDateEdit>
+#include <QTimeEdit>
+
+namespace upload {
+
+platform::DateTime pickerDate(const QDateEdit* picker) {
+    const QDate d = picker->date();
+    return platform::encodeDate(d.year(), d.month(), d.day());
+}
+
+platform::DateTime pickerTime(const QTimeEdit* picker) {
+    const QTime t = picker->time();
+    return platform::encodeTime(t.hour(), t.minute(), t.second());
+}
+
+void setPickers(QDateEdit* date, QTimeEdit* time, platform::DateTime day,
+                platform::DateTime timeOfDay) {
+    const QDateTime value = platform::toQDateTime(platform::roundToSecond(day + timeOfDay));
+    date->setDate(value.date());
+    time->setTime(value.time());
+}
+
+platform::DateTime pickerDateTime(const QDateEdit* date, const QTimeEdit* time) {
+    const QString text =
+        platform::formatDateTime(platform::formatSettings().shortDateFormat, pickerDate(date)) +
+        " " + platform::formatDateTime("hh:nn:ss", pickerTime(time));
+    return platform::strToDateTime(text);
+}
+
+} // namespace upload

@@ -1,0 +1,190 @@
+// The upload driver: the handlers that ask the logger for its header and for
+// the blocks of samples, on top of the plain functions of upload_plan.cpp.
+// Handlers run inside the setters of the controls they react to, so the order
+// of the steps below is part of the exchange.
+#include "link/upload_driver.h"
+#include "app/platform/formatting.h"
+#include "app/radio_group.h"
+#include "app/tform1.h"
+#include "decode/sample_words.h"
+#include "link/range_pickers.h"
+#include <QDateEdit>
+#include <QTimeEdit>
+
+using namespace upload;
+
+namespace {
+
+void sendText(TForm1& form, const QString& text) {
+    for (QChar c : text)
+        form.SendByte(c.toLatin1());
+}
+
+// Back to 19200 after a fast-rate phase: the logger is told, then the port reopened.
+void leaveFastRate(TForm1& form) {
+    if (!form.FastBaud.checked())
+        return;
+    sendText(form, "BD00000000");
+    form.FastBaud.setChecked(false);
+    form.COMPORTChange();
+}
+
+QString blockTimeText(platform::DateTime t) {
+    return platform::formatDateTime(platform::formatSettings().shortDateFormat, t) + " " +
+           platform::formatDateTime("hh:nn:ss", t);
+}
+
+} // namespace
+
+void TForm1::UploadDataClick() {
+    Watchdog.setValue(platform::now());
+    DataLoaded.setChecked(false);
+    ClearBuffer();
+    setUploadAxesAutomatic();
+    setUploadButtonsBusy();
+    Startloadingheader.setChecked(true);
+    WaitOnFastAck.setChecked(false);
+    FastBaud.setChecked(false);
+    COMPORTChange();
+    Edit1.setText("REQUESTING HEADER INFO...PLEASE WAIT...");
+    repaintStatus();
+    SendByte('?');
+}
+
+void TForm1::StartloadingheaderClick() {
+    if (Startloadingheader.checked())
+        store.HeaderFormat = -1;
+}
+
+void TForm1::StartloadingdataClick() {
+    if (store.HeaderFormat != 2)
+        return;
+    const int ch = channel1Selected() ? 0 : 1;
+    RHBV.setChecked(store.ChannelHeader[ch].QuantityCount >= 2);
+}
+
+void TForm1::upload_range_groupClick() {
+    const int choice = upload_range_group->itemIndex();
+    const bool custom = choice == upload::Custom;
+    for (QWidget* picker : {static_cast<QWidget*>(Startdate), static_cast<QWidget*>(Starttime),
+                            static_cast<QWidget*>(Enddate), static_cast<QWidget*>(Endtime)})
+        picker->setEnabled(custom);
+    if (choice != upload::LastMonth && choice != upload::LastWeek)
+        return;
+    const upload::PickerRange p = upload::pickersForChoice(choice, platform::now(), {});
+    setPickers(Enddate, Endtime, p.endDate, p.endTime);
+    setPickers(Startdate, Starttime, p.startDate, p.startTime);
+}
+
+void TForm1::AbortUploadClick() {
+    setUploadButtonsIdle();
+    for (FlagControl* flag : {&Headerloaded, &Errorindata, &Startloadingdata, &Startloadingheader,
+                              &Readyfornextblock, &WaitingForAck, &WaitOnFastAck})
+        flag->setChecked(false);
+    leaveFastRate(*this);
+    Edit1.setText("UPLOAD ABORTED BY USER");
+}
+
+void TForm1::Memo1Change() {
+    if (Memo1.text() != "<>")
+        return;
+    const platform::DateTime start = pickerDateTime(Startdate, Starttime);
+    const platform::DateTime end = pickerDateTime(Enddate, Endtime);
+    store.RangeSampleCount =
+        upload::rangeSampleCount(start, end, platform::strToFloat(Samplesperhour.text()));
+    const qint64 stored = static_cast<qint64>(store.TempData.size());
+
+    if (store.RangeSampleCount > 0 && stored < store.RangeSampleCount) {
+        Edit1.setText("Reading " + QString::number(stored) + " of " +
+                      QString::number(store.RangeSampleCount));
+        PrepareNextBlock();
+        return;
+    }
+    if (store.RangeSampleCount > 0) {
+        if (seriesPointCount(1) == 0)
+            addNoDataPlaceholder(1);
+        if (!RHBV.checked()) {
+            clearSeries(2);
+            addNoDataPlaceholder(2);
+        } else if (seriesPointCount(2) == 0) {
+            addNoDataPlaceholder(2);
+        }
+        Edit1.setText("DATA LOADED");
+        setUploadButtonsIdle();
+        DataLoaded.setChecked(true);
+    } else {
+        Errorindata.setChecked(true);
+        Edit1.setText("UPLOAD CANCELLED. Invalid date/time range specified.");
+        setUploadButtonsIdle();
+    }
+    leaveFastRate(*this);
+}
+
+void TForm1::PrepareNextBlock() {
+    const upload::BlockState previous{store.CurrentTime, store.BlockEnd, store.BlockStartSaved,
+                                      BlockRetries};
+    const bool continuing = Readyfornextblock.checked();
+    const platform::DateTime rangeStart = continuing ? 0 : pickerDateTime(Startdate, Starttime);
+    const upload::BlockState next = upload::nextBlock(
+        previous, continuing, Errorindata.checked(), rangeStart, store.RangeSampleCount,
+        static_cast<qint64>(store.TempData.size()), platform::strToFloat(Samplesperhour.text()));
+    store.CurrentTime = next.current;
+    store.BlockStartSaved = next.startSaved;
+    BlockRetries = next.retries;
+    Readyfornextblock.setChecked(next.moreAfter);
+    store.BlockEnd = next.blockEnd;
+    BlockStartText = blockTimeText(store.CurrentTime);
+    BlockEndText = blockTimeText(store.BlockEnd);
+    BlockTextSettings = platform::formatSettings();
+    SendBlockRequest();
+}
+
+void TForm1::SendBlockRequest() {
+    const int channel = channel1Selected() ? 1 : 2;
+    const double perHour = store.StoredPerHour[channel - 1];
+    store.ChannelLabel = QString("Channel %1").arg(channel);
+    setWindowTitle(store.BaseCaption + " | " + store.ChannelLabel);
+
+    // The block texts are read back with the settings they were written with.
+    platform::DateTime blockStart, blockEnd;
+    {
+        const platform::FormatSettings current = platform::formatSettings();
+        platform::formatSettings() = BlockTextSettings;
+        blockStart = platform::strToDateTime(BlockStartText);
+        blockEnd = platform::strToDateTime(BlockEndText);
+        platform::formatSettings() = current;
+    }
+    store.BlockSampleCount = upload::blockSampleCount(blockStart, blockEnd, perHour);
+    store.RequestText =
+        upload::requestText(store.HeaderFormat, channel, blockStart, store.BlockSampleCount);
+
+    Startloadingheader.setChecked(false);
+    Headerloaded.setChecked(true);
+    Memo5.clear();
+
+    // The faster rate is tried once, before the first try of the first block,
+    // and never again while the link already runs at it.
+    const QString fastRate = FastBaudRate();
+    if (store.HeaderFormat == 2 && BlockRetries == 0 && !FastBaud.checked() &&
+        store.CurrentTime == pickerDateTime(Startdate, Starttime) && fastRate != "19200") {
+        Errorindata.setChecked(false);
+        const int rate = fastRate.isEmpty() ? 57600 : fastRate.toInt();
+        store.FastBaudCommand = upload::fastBaudCommand(rate);
+        WaitOnFastAck.setChecked(true);
+        Edit1.setText("Attempting " + QString::number(rate) + " baud rate...");
+        Watchdog.setValue(platform::now());
+        sendText(*this, store.FastBaudCommand);
+        return;
+    }
+    Errorindata.setChecked(false);
+    Startloadingdata.setChecked(true);
+    Watchdog.setValue(platform::now());
+    Edit1.setText("RECEIVING DATA...PLEASE WAIT...(packet>" + store.RequestText + ")");
+    WaitingForAck.setChecked(true);
+    platform::pause(10);
+    if (store.HeaderFormat == 1) {
+        SendByte(store.RequestText[0].toLatin1());
+    } else {
+        sendText(*this, store.RequestText);
+    }
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The host side of an upload: range choice and resolution, block arithmetic
+// and the texts of the requests. The handlers that drive the exchange
+// (UploadDataClick, Memo1Change, PrepareNextBlock, SendBlockRequest, ...) are
+// members of TForm1 defined in upload_driver.cpp on top of these functions.
+#include "app/platform/clock.h"
+#include <QString>
+
+namespace upload {
+
+constexpr int kMaxBlockSamples = 1500;
+
+// The count field of a block request: one "0" for each of the bounds 1, 10,
+// 100, 1000, 10000 and 100000 the count is below, then the count (1500 gives
+// "001500", 0 gives "0000000").
+QString countField(int count);
+
+// Selector + start "mmddyyhhnnss" + count field. Older loggers use the
+// selector "1"/"2" (19 characters), newer ones "001"/"002" (21).
+QString requestText(int headerFormat, int channel, platform::DateTime blockStart, int count);
+
+// The baud-switch command, "B057600T05" for 57600.
+QString fastBaudCommand(int rate);
+
+// Samples in [start, end] at s samples per hour, rounded; 0 when s gives no
+// interval.
+int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour);
+
+// The next block of an upload.
+struct BlockState {
+    platform::DateTime current = 0;    // start of the block being requested
+    platform::DateTime blockEnd = 0;   // its end
+    platform::DateTime startSaved = 0; // start to restore when the block is repeated
+    int retries = 0;
+    int count = 0;          // samples to request
+    bool moreAfter = false; // blocks follow this one
+};
+// `continuing`: a block was requested before (Readyfornextblock); `repeat`:
+// that block failed and is asked for again (Errorindata).
+BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
+                     platform::DateTime rangeStart, int rangeSamples, qint64 storedSamples,
+                     double samplesPerHour);
+
+// Samples that a request from start to end asks for at s per hour, rounded.
+int blockSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour);
+
+// The range choices of the "Upload information" group.
+enum RangeChoice { AllData = 0, LastMonth = 1, LastWeek = 2, Custom = 3 };
+
+// Dates are whole days, times fractions of a day, as the pickers hold them.
+struct PickerRange {
+    platform::DateTime startDate = 0, startTime = 0, endDate = 0, endTime = 0;
+};
+
+// The pickers set by a range choice at `now` ("Last month", "Last week").
+PickerRange pickersForChoice(int choice, platform::DateTime now, const PickerRange& current);
+
+struct LoggerRange {
+    platform::DateTime firstDate = 0, firstTime = 0, lastDate = 0, lastTime = 0;
+};
+
+struct ResolvedRange {
+    PickerRange pickers;
+    int choice = AllData;
+    QString error; // empty when the range is valid
+};
+// Resolves the requested range against the logger's first and last sample:
+// the choice fills the pickers, an automatic download starts at autoStart,
+// the ends are clamped to the logger's data and checked.
+ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerRange& logger,
+                           bool automatic, platform::DateTime autoStart);
+
+} // namespace upload

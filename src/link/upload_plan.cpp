@@ -1,0 +1,131 @@
+#include "app/platform/formatting.h"
+#include "decode/sample_words.h"
+#include "link/upload_driver.h"
+#include <QDate>
+#include <cmath>
+
+namespace upload {
+
+QString countField(int count) {
+    QString field;
+    for (int bound : {1, 10, 100, 1000, 10000, 100000})
+        if (count < bound)
+            field += '0';
+    return field + QString::number(count);
+}
+
+QString requestText(int headerFormat, int channel, platform::DateTime blockStart, int count) {
+    const QString selector =
+        headerFormat == 2 ? QString("00%1").arg(channel) : QString::number(channel);
+    return selector + platform::formatDateTimeFixed("mmddyyhhnnss", blockStart) + countField(count);
+}
+
+QString fastBaudCommand(int rate) {
+    return "B" + QString::number(rate).rightJustified(6, '0') + "T05";
+}
+
+int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {
+    const platform::DateTime interval = decode::SampleIntervalDays(samplesPerHour);
+    if (interval == 0)
+        return 0;
+    return static_cast<int>(std::trunc((end - start) / interval + 0.5));
+}
+
+int blockSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {
+    return static_cast<int>(std::llround((end - start) * samplesPerHour * 24));
+}
+
+BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
+                     platform::DateTime rangeStart, int rangeSamples, qint64 storedSamples,
+                     double samplesPerHour) {
+    BlockState next = previous;
+    if (continuing && repeat) {
+        ++next.retries;
+        next.current = previous.startSaved;
+    } else if (continuing) {
+        next.current = previous.blockEnd + platform::kSecond;
+        next.startSaved = next.current;
+        next.retries = 0;
+    } else {
+        next.current = rangeStart;
+        next.startSaved = rangeStart;
+        next.retries = 0;
+    }
+    const qint64 remaining = rangeSamples - storedSamples;
+    next.moreAfter = remaining > kMaxBlockSamples;
+    next.count = next.moreAfter ? kMaxBlockSamples : static_cast<int>(remaining);
+    next.blockEnd = next.current + decode::SampleIntervalDays(samplesPerHour) * next.count;
+    return next;
+}
+
+namespace {
+
+platform::DateTime dateOnly(platform::DateTime t) {
+    return std::floor(t);
+}
+
+platform::DateTime addMonths(platform::DateTime date, int months) {
+    const QDate d = platform::toQDateTime(date).date().addMonths(months);
+    return platform::encodeDate(d.year(), d.month(), d.day());
+}
+
+} // namespace
+
+PickerRange pickersForChoice(int choice, platform::DateTime now, const PickerRange& current) {
+    PickerRange p = current;
+    if (choice != LastMonth && choice != LastWeek)
+        return p;
+    p.endDate = dateOnly(now);
+    p.endTime = now - dateOnly(now);
+    p.startDate = choice == LastMonth ? addMonths(p.endDate, -1) : p.endDate - 7;
+    p.startTime = p.endTime;
+    return p;
+}
+
+ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerRange& logger,
+                           bool automatic, platform::DateTime autoStart) {
+    ResolvedRange r;
+    r.choice = choice;
+    PickerRange& p = r.pickers;
+    p = pickers;
+    if (choice != Custom) {
+        p.endDate = logger.lastDate;
+        p.endTime = logger.lastTime;
+        if (choice == AllData) {
+            p.startDate = logger.firstDate;
+            p.startTime = logger.firstTime;
+        } else {
+            p.startDate = choice == LastMonth ? addMonths(p.endDate, -1) : p.endDate - 7;
+            p.startTime = p.endTime;
+        }
+    }
+    if (automatic) {
+        r.choice = Custom;
+        p.startDate = dateOnly(autoStart);
+        p.startTime = autoStart - dateOnly(autoStart);
+        p.endDate = logger.lastDate;
+        p.endTime = logger.lastTime;
+    }
+    if (p.startDate < logger.firstDate) {
+        p.startDate = logger.firstDate;
+        p.startTime = logger.firstTime;
+    } else if (p.startDate == logger.firstDate && p.startTime < logger.firstTime) {
+        p.startTime = logger.firstTime;
+    }
+    // An end later on the last day is not clamped: it is refused below.
+    if (p.endDate > logger.lastDate) {
+        p.endDate = logger.lastDate;
+        p.endTime = logger.lastTime;
+    }
+    // Compared to the whole second, as the pickers show them.
+    auto at = [](platform::DateTime date, platform::DateTime time) {
+        return platform::roundToSecond(date + time);
+    };
+    if (at(p.startDate, p.startTime) < at(logger.firstDate, logger.firstTime))
+        r.error = "UPLOAD CANCELLED - Start date or time out of range";
+    else if (at(p.endDate, p.endTime) > at(logger.lastDate, logger.lastTime))
+        r.error = "UPLOAD CANCELLED - End date or time out of range";
+    return r;
+}
+
+} // namespace upload
