@@ -5,6 +5,7 @@
 #include "app/platform/dialogs.h"
 #include "app/platform/guard.h"
 #include "app/radio_group.h"
+#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>

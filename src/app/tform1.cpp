@@ -6,6 +6,7 @@
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
+#include "chart/chart.h"
 #include "link/link_state.h"
 #include <QAction>
 #include <QActionGroup>
@@ -71,8 +72,7 @@ void TForm1::buildLayout() {
     central->setFixedSize(797, 590);
     setCentralWidget(central);
 
-    // The chart component takes this place when it is created.
-    Chart1 = new QWidget(central);
+    Chart1 = new Chart(central);
     Chart1->setGeometry(-8, 0, 801, 419);
 
     auto* upload = new QGroupBox("Upload information", central);
@@ -272,6 +272,8 @@ void TForm1::connectHandlers() {
     connect(AutoScale, &QCheckBox::toggled, this, guarded(this, &TForm1::AutoScaleClick));
     connect(MaxTemp, &QLineEdit::textChanged, this, guarded(this, &TForm1::MaxTempExit));
     connect(MinTemp, &QLineEdit::textChanged, this, guarded(this, &TForm1::MaxTempExit));
+    connect(Chart1, &Chart::zoomed, this, guarded(this, &TForm1::Chart1Zoom));
+    connect(Chart1, &Chart::scrolled, this, guarded(this, &TForm1::Chart1Scroll));
     connect(MaxTemp, &QLineEdit::editingFinished, this, guarded(this, &TForm1::MaxTempExit));
     connect(MinTemp, &QLineEdit::editingFinished, this, guarded(this, &TForm1::MinTempExit));
 }

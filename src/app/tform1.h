@@ -21,6 +21,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
+class Chart;
 class TForm3;
 class TForm4;
 class TForm5;
@@ -93,7 +94,7 @@ class TForm1 : public QMainWindow {
     int BlockRetries = 0;
 
     // ---- Visible controls ----
-    QWidget* Chart1 = nullptr; // replaced by the chart component
+    Chart* Chart1 = nullptr;
     RadioGroup* upload_range_group = nullptr;
     QDateEdit* Startdate = nullptr;
     QTimeEdit* Starttime = nullptr;
