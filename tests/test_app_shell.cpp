@@ -3,6 +3,7 @@
 #include "app/date_formats.h"
 #include "app/tform1.h"
 #include "app/user_dialogs.h"
+#include "chart/chart.h"
 #include "app_fixture.h"
 #include <QAction>
 #include <QCheckBox>
@@ -68,6 +69,34 @@ class TestAppShell : public QObject {
         QCOMPARE(form.NewClear1->shortcut(), QKeySequence("Ctrl+N"));
         QCOMPARE(form.PrintChart1->shortcut(), QKeySequence("Ctrl+P"));
         QVERIFY(app.dialogs.shown.empty());
+
+        for (ChartSeries* series : {&form.Chart1->Series1(), &form.Chart1->Series2()}) {
+            QCOMPARE(series->count(), 1);
+            QCOMPARE(series->x(0), 0.0);
+            QCOMPARE(series->y(0), 0.0);
+            QCOMPARE(series->label(0), QString("No data"));
+            QCOMPARE(series->colour(0), QColor(128, 128, 128));
+        }
+        QCOMPARE(form.Chart1->title(), QString("TWO DIMENSIONAL TEMPERATURE RECORDER"));
+        QCOMPARE(form.Chart1->footerLines(),
+                 (QStringList{"Units=F  Storage Rate=15sec   Recorded Temp=Datastored", ""}));
+        QVERIFY(!form.Chart1->RightAxis().visible());
+        QCOMPARE(form.Chart1->LeftAxis().minimum(), 0.0);
+        QCOMPARE(form.Chart1->LeftAxis().maximum(), 100.0);
+        QCOMPARE(form.Chart1->dateTimeFormat(), QString("mm/dd/yyyy hh:mm:ss"));
+    }
+
+    void footerShowsTheStoredUser() {
+        AppFixture app;
+        app.writeFile("USERINFO.DAT", "~User Name: \r\n~User Location: Lab 4\r\n~BV ID: \r\n"
+                                      "~PC Software Version: x\r\n");
+        TForm1& form = app.start();
+        QCOMPARE(form.Chart1->footerLines(),
+                 (QStringList{"Units=F  Storage Rate=15sec   Recorded Temp=Datastored",
+                              "  Location=Lab 4", ""}));
+        form.RHBV.setChecked(true);
+        QVERIFY(form.Chart1->RightAxis().visible());
+        QCOMPARE(form.store.RHDigitsPerValue, 2);
     }
 
     void sameValueRunsNothing() {
@@ -177,6 +206,7 @@ class TestAppShell : public QObject {
         TForm1& again = app.start();
         QCOMPARE(again.DATEFORMAT.text(), QString("dd/mm/yyyy, hh:mm:ss"));
         QCOMPARE(checkedDateFormat(again), QString("dd/mm/yyyy, hh:mm:ss"));
+        QCOMPARE(again.Chart1->dateTimeFormat(), QString("dd/mm/yyyy, hh:mm:ss"));
     }
 
     void foreignDateFormatChecksNoItem() {

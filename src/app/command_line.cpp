@@ -219,8 +219,9 @@ int runHeadless(const Options& options) {
             ok = ok && written;
         }
         ok = ok && dialogs.errors().isEmpty();
+        // The windows' own clean-up at exit is not part of the run's report.
+        platform::setMessageEcho(nullptr);
     }
-    platform::setMessageEcho(nullptr);
     platform::setDialogs(nullptr);
     return ok ? 0 : 1;
 }
