@@ -11,13 +11,6 @@ void TForm1::MinTempExit() {}
 void TForm1::Chart1Zoom() {}
 void TForm1::Chart1Scroll() {}
 void TForm1::Button1Click() {}
-void TForm1::SavedataClick() {}
-void TForm1::SaveDataFile() {}
-void TForm1::LoaddataClick() {}
-void TForm1::LoadDataFile(const QString&) {}
-bool TForm1::DetectFileDateFormat(const QString&) {
-    return false;
-}
 void TForm1::DataLoadedClick() {}
 void TForm1::RHBVClick() {}
 void TForm1::clearSeries(int) {}

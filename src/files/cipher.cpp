@@ -2,8 +2,8 @@
 
 namespace {
 
-constexpr int kFirst = 32;   // ' '
-constexpr int kLast = 126;   // '~'
+constexpr int kFirst = 32; // ' '
+constexpr int kLast = 126; // '~'
 constexpr int kRange = kLast - kFirst + 1;
 
 bool isPrintable(int c) {

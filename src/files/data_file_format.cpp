@@ -9,8 +9,8 @@ namespace {
 
 void appendFixed2(QByteArray& out, double value) {
     char buffer[400]; // room for the widest double written in full
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, 2);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
     out.append(buffer, result.ptr - buffer);
 }
 
@@ -41,15 +41,16 @@ QByteArray fileText(const QString& text) {
 }
 
 QByteArray formatHeaderLines(const QString& pattern, platform::DateTime created) {
-    return "~Date Format: " + fileText(pattern) + kLineEnd + "~File Created On: " +
-           fileText(platform::formatDateTimeFixed(pattern, created)) + kLineEnd;
+    return "~Date Format: " + fileText(pattern) + kLineEnd +
+           "~File Created On: " + fileText(platform::formatDateTimeFixed(pattern, created)) +
+           kLineEnd;
 }
 
-QByteArray userBlock(const QString& userName, const QString& userLocation,
-                     const QString& unitId, const QString& softwareVersion) {
-    return "~User Name: " + fileText(userName) + kLineEnd + "~User Location: " +
-           fileText(userLocation) + kLineEnd + "~BV ID: " + fileText(unitId) + kLineEnd +
-           "~PC Software Version: " + fileText(softwareVersion) + kLineEnd;
+QByteArray userBlock(const QString& userName, const QString& userLocation, const QString& unitId,
+                     const QString& softwareVersion) {
+    return "~User Name: " + fileText(userName) + kLineEnd +
+           "~User Location: " + fileText(userLocation) + kLineEnd + "~BV ID: " + fileText(unitId) +
+           kLineEnd + "~PC Software Version: " + fileText(softwareVersion) + kLineEnd;
 }
 
 QByteArray columnHeader(const QString& pattern) {
@@ -91,11 +92,11 @@ std::array<int, 7> EventCounter::countsFor(platform::DateTime rowTime) {
     return counts;
 }
 
-bool writePlainFile(QIODevice& out, const SampleStore& store, const QString& pattern,
-                    bool withRh, platform::DateTime created, const QByteArray& userLines) {
+bool writePlainFile(QIODevice& out, const SampleStore& store, const QString& pattern, bool withRh,
+                    platform::DateTime created, const QByteArray& userLines) {
     constexpr qsizetype kChunk = 1 << 16;
-    QByteArray text = formatHeaderLines(pattern, created) + userLines + columnHeader(pattern) +
-                      kLineEnd;
+    QByteArray text = formatHeaderLines(pattern, created) + userLines + '~' + kLineEnd +
+                      columnHeader(pattern) + kLineEnd;
     text.reserve(kChunk + 1024);
     bool ok = true;
     // The lists are parallel by contract; a short one ends the rows rather

@@ -26,8 +26,8 @@ QByteArray formatHeaderLines(const QString& pattern, platform::DateTime created)
 
 // The four user lines ("~User Name: " ... "~PC Software Version: "), each with
 // its line end. The duplicate writes the same block again.
-QByteArray userBlock(const QString& userName, const QString& userLocation,
-                     const QString& unitId, const QString& softwareVersion);
+QByteArray userBlock(const QString& userName, const QString& userLocation, const QString& unitId,
+                     const QString& softwareVersion);
 
 // The column header without its line end: the "Date, Time" variant when the
 // pattern puts a comma between date and time.
@@ -53,10 +53,10 @@ class EventCounter {
     bool m_firstRow = true;
 };
 
-// Writes the plain data file: the two format lines, the user block, the
-// column header and one row per entry of TempData. False when any write
+// Writes the plain data file: the two format lines, the user block, a lone
+// "~", the column header and one row per entry of TempData. False when any write
 // failed.
-bool writePlainFile(QIODevice& out, const SampleStore& store, const QString& pattern,
-                    bool withRh, platform::DateTime created, const QByteArray& userLines);
+bool writePlainFile(QIODevice& out, const SampleStore& store, const QString& pattern, bool withRh,
+                    platform::DateTime created, const QByteArray& userLines);
 
 } // namespace files

@@ -91,8 +91,7 @@ bool LineReader::next(QByteArrayView& line) {
     qsizetype scanned = 0; // bytes of the current line already searched
     for (;;) {
         const char* base = m_buffer.constData();
-        const void* found =
-            std::memchr(base + m_start + scanned, '\n', m_end - m_start - scanned);
+        const void* found = std::memchr(base + m_start + scanned, '\n', m_end - m_start - scanned);
         if (found) {
             const qsizetype stop = static_cast<const char*>(found) - base;
             qsizetype length = stop - m_start;
@@ -352,8 +351,10 @@ DataFileLoader::Result DataFileLoader::dataRow(QByteArray& row) {
     if (row.size() > 10 && row[10] == ',')
         row[10] = ' ';
     const QByteArrayView view(row);
-    const QByteArrayView dateText = view.size() >= m_prefix ? view.first(m_prefix) : QByteArrayView();
-    const QByteArrayView rest = view.size() > m_prefix - 1 ? view.sliced(m_prefix - 1) : QByteArrayView();
+    const QByteArrayView dateText =
+        view.size() >= m_prefix ? view.first(m_prefix) : QByteArrayView();
+    const QByteArrayView rest =
+        view.size() > m_prefix - 1 ? view.sliced(m_prefix - 1) : QByteArrayView();
 
     std::optional<platform::DateTime> time;
     if (m_store.TempData.size() <= 1 || !dateText.isEmpty()) {

@@ -1,0 +1,21 @@
+#pragma once
+// The encrypted duplicate (.bvx) written beside a plain data file: the
+// format and user lines in the clear, then every line of the plain file
+// scrambled behind a '?'. Only duplicates load back.
+#include "app/platform/clock.h"
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+namespace files {
+
+// "data.csv" -> "data.bvx"; a name without an extension gets one.
+QString duplicateName(const QString& plainName);
+
+// Writes the duplicate of the plain file read from `plain`. False when the
+// plain file could not be read to its end; write failures show in the
+// device's own state (QSaveFile::commit).
+bool writeDuplicate(QIODevice& out, QIODevice& plain, const QString& pattern,
+                    platform::DateTime created, const QByteArray& userLines);
+
+} // namespace files
