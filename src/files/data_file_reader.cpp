@@ -264,12 +264,12 @@ std::optional<float> parseDecimal(QByteArrayView text) {
     const QByteArrayView t = trimmed(text);
     const char* p = t.data();
     const char* const end = p + t.size();
-    if (p < end && *p == '+')
-        ++p;
     // Only digits may follow the sign: no "inf", "nan" or second sign.
-    const char* first = p < end && *p == '-' ? p + 1 : p;
-    if (first == end || !(isDigit(*first) || *first == '.'))
+    const char* digits = p < end && (*p == '+' || *p == '-') ? p + 1 : p;
+    if (digits == end || !(isDigit(*digits) || *digits == '.'))
         return std::nullopt;
+    if (*p == '+')
+        ++p; // the conversion takes only a minus
     double value = 0;
     const auto result = std::from_chars(p, end, value, std::chars_format::general);
     if (result.ec != std::errc() || result.ptr != end || std::fabs(value) > FLT_MAX)
