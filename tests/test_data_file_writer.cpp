@@ -214,8 +214,9 @@ class TestDataFileWriter : public QObject {
         QBuffer out;
         out.open(QIODevice::WriteOnly);
         const QByteArray user = files::userBlock("Ann, QA", "Lab 2", "BV-0042", kVersion);
-        QVERIFY(files::writeDuplicate(out, plain, "mm/dd/yyyy hh:mm:ss",
-                                      encodeDateTime(2026, 12, 9, 10, 0, 0), user));
+        QCOMPARE(files::writeDuplicate(out, plain, "mm/dd/yyyy hh:mm:ss",
+                                       encodeDateTime(2026, 12, 9, 10, 0, 0), user),
+                 files::DuplicateResult::Written);
         QCOMPARE(out.data(), fixture("dup_mdy_rh.bvx"));
     }
 };

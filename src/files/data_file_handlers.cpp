@@ -51,8 +51,10 @@ void TForm1::SaveDataFile() {
         return;
     // Written beside the old file and put in its place only when complete,
     // so a failed save leaves an earlier file of that name as it was.
+    // Unbuffered, because a short write (a full disk) in a buffer's flush
+    // goes unnoticed by the commit.
     QSaveFile file(*name);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
         return;
     }
@@ -81,24 +83,26 @@ void TForm1::SaveDataFile() {
 }
 
 bool TForm1::WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines) {
+    const QString cannotCreate = "Cannot save encrypted file (*.bvx). Check name or folder rights.";
     const QString cannotSave = "Cannot save encrypted file. Check name or folder rights.";
     QSaveFile duplicate(files::duplicateName(plainName));
-    if (!duplicate.open(QIODevice::WriteOnly)) {
-        reportProblem(*this, "Cannot save encrypted file (*.bvx). Check name or folder rights.",
-                      cannotSave);
+    if (!duplicate.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        reportProblem(*this, cannotCreate, cannotSave);
         return false;
     }
+    // Until the commit an earlier duplicate of that name stays as it was.
     QFile plain(plainName);
-    if (!plain.open(QIODevice::ReadOnly) ||
-        !files::writeDuplicate(duplicate, plain, DATEFORMAT.text(), platform::now(), userLines)) {
-        // Not committed: an earlier duplicate of that name stays as it was.
+    const files::DuplicateResult result =
+        plain.open(QIODevice::ReadOnly)
+            ? files::writeDuplicate(duplicate, plain, DATEFORMAT.text(), platform::now(), userLines)
+            : files::DuplicateResult::ReadFailed;
+    if (result == files::DuplicateResult::ReadFailed) {
         reportProblem(*this, "File read error during encryption process.",
                       "File read error during encryption process.");
         return false;
     }
-    if (!duplicate.commit()) {
-        reportProblem(*this, "Cannot save encrypted file (*.bvx). Check name or folder rights.",
-                      cannotSave);
+    if (result == files::DuplicateResult::WriteFailed || !duplicate.commit()) {
+        reportProblem(*this, cannotCreate, cannotSave);
         return false;
     }
     SecureData->show();

@@ -12,11 +12,12 @@ QString duplicateName(const QString& plainName) {
     return base + ".bvx";
 }
 
-bool writeDuplicate(QIODevice& out, QIODevice& plain, const QString& pattern,
-                    platform::DateTime created, const QByteArray& userLines) {
+DuplicateResult writeDuplicate(QIODevice& out, QIODevice& plain, const QString& pattern,
+                               platform::DateTime created, const QByteArray& userLines) {
     constexpr qsizetype kChunk = 1 << 16;
     QByteArray text = formatHeaderLines(pattern, created) + userLines;
     text.reserve(kChunk + 1024);
+    bool written = true;
     CipherState state;
     LineReader reader(plain);
     QByteArrayView line;
@@ -25,12 +26,14 @@ bool writeDuplicate(QIODevice& out, QIODevice& plain, const QString& pattern,
         text += ScrambleLine(state, line);
         text += kLineEnd;
         if (text.size() >= kChunk) {
-            out.write(text);
+            written = out.write(text) == text.size() && written;
             text.resize(0);
         }
     }
-    out.write(text);
-    return !reader.failed();
+    written = out.write(text) == text.size() && written;
+    if (reader.failed())
+        return DuplicateResult::ReadFailed;
+    return written ? DuplicateResult::Written : DuplicateResult::WriteFailed;
 }
 
 } // namespace files

@@ -12,10 +12,11 @@ namespace files {
 // "data.csv" -> "data.bvx"; a name without an extension gets one.
 QString duplicateName(const QString& plainName);
 
-// Writes the duplicate of the plain file read from `plain`. False when the
-// plain file could not be read to its end; write failures show in the
-// device's own state (QSaveFile::commit).
-bool writeDuplicate(QIODevice& out, QIODevice& plain, const QString& pattern,
-                    platform::DateTime created, const QByteArray& userLines);
+enum class DuplicateResult { Written, ReadFailed, WriteFailed };
+
+// Writes the duplicate of the plain file read from `plain`. Every write is
+// checked: `out` should be unbuffered, so that a short write shows here.
+DuplicateResult writeDuplicate(QIODevice& out, QIODevice& plain, const QString& pattern,
+                               platform::DateTime created, const QByteArray& userLines);
 
 } // namespace files
