@@ -20,6 +20,11 @@ void advanceLine(CipherState& state) {
         state.LineStep = 0;
 }
 
+// Back through the printable range by n, 0 < n <= 151 (11 + 13 + 127).
+int rotateBack(int value, int n) {
+    return kFirst + (value - kFirst - n + 2 * kRange) % kRange;
+}
+
 int nextShift(CipherState& state) {
     advancePosition(state);
     return state.PositionStep + state.LineStep + state.ChainChar;
@@ -51,7 +56,7 @@ unsigned char unscrambleByte(unsigned char c, int n) {
         --n;
     }
     if (n > 0)
-        value = kFirst + ((value - kFirst - n) % kRange + kRange) % kRange;
+        value = rotateBack(value, n);
     return static_cast<unsigned char>(value);
 }
 
@@ -74,7 +79,9 @@ void UnscrambleLineInto(CipherState& state, QByteArrayView scrambled, QByteArray
     for (qsizetype i = 0; i < scrambled.size(); ++i) {
         const int n = nextShift(state);
         const unsigned char c = static_cast<unsigned char>(scrambled[i]);
-        out[i] = static_cast<char>(unscrambleByte(c, n));
+        // Printable bytes, all of them in a duplicate, take the rotation inline.
+        out[i] =
+            static_cast<char>(isPrintable(c) && n > 0 ? rotateBack(c, n) : unscrambleByte(c, n));
         state.ChainChar = static_cast<signed char>(c);
     }
     advancePosition(state);

@@ -154,6 +154,7 @@ void TForm1::LoadDataFile(const QString& fileName) {
     using Result = files::DataFileLoader::Result;
     files::DataFileLoader loader(store, DATEFORMAT.text(),
                                  files::dateOrderOf(platform::formatSettings().shortDateFormat));
+    loader.expectBytes(file.size());
     files::LineReader reader(file);
     Result result = Result::Ok;
     QByteArrayView line;

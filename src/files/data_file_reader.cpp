@@ -9,8 +9,6 @@
 namespace files {
 namespace {
 
-constexpr qsizetype kReadChunk = 1 << 20;
-
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
@@ -65,7 +63,11 @@ DetectedFormat detected(const char* pattern, const char* shortDate) {
 
 } // namespace
 
-LineReader::LineReader(QIODevice& device) : m_device(device), m_buffer(kReadChunk, '\0') {}
+LineReader::LineReader(QIODevice& device, qsizetype chunk)
+    // A small file needs no more than its size.
+    : m_device(device), m_buffer(std::clamp<qsizetype>(device.size() - device.pos() + 1, 16,
+                                                       std::max<qsizetype>(chunk, 16)),
+                                 Qt::Uninitialized) {}
 
 bool LineReader::fill() {
     // Keep the unread part, at the front; a line longer than the buffer grows it.
@@ -312,12 +314,15 @@ DataFileLoader::DataFileLoader(SampleStore& store, const QString& pattern, DateO
     : m_store(store), m_prefix(datePrefixLength(pattern)), m_order(order) {}
 
 DataFileLoader::Result DataFileLoader::feedLine(QByteArrayView line) {
+    m_bytesLeft -= line.size() + 2;
     if (line.isEmpty() || (line[0] != '?' && line[0] != '~'))
         return Result::BadLine;
     if (line[0] == '~') {
         headerLine(line);
         return Result::Ok;
     }
+    if (m_store.TempData.empty())
+        reserveRows(line.size());
     m_scrambledSeen = true;
     UnscrambleLineInto(m_cipher, line.sliced(1), m_plain);
     if (!m_plain.isEmpty() && m_plain[0] == '~') {
@@ -325,6 +330,18 @@ DataFileLoader::Result DataFileLoader::feedLine(QByteArrayView line) {
         return Result::Ok;
     }
     return dataRow(m_plain);
+}
+
+void DataFileLoader::reserveRows(qsizetype lineLength) {
+    // The rest of the file in rows like this one, with room for shorter ones:
+    // growing a list of millions of samples would copy it and briefly hold
+    // it twice.
+    if (m_bytesLeft <= 0)
+        return;
+    const auto rows = static_cast<size_t>(m_bytesLeft / (lineLength + 2) * 1.15) + 16;
+    m_store.SampleTimes.reserve(rows);
+    m_store.TempData.reserve(rows);
+    m_store.RHData.reserve(rows);
 }
 
 void DataFileLoader::headerLine(QByteArrayView line) {

@@ -18,7 +18,8 @@ namespace files {
 // any length; a view stays valid until the next call.
 class LineReader {
   public:
-    explicit LineReader(QIODevice& device);
+    // `chunk` is the size of one read; a longer line grows the buffer.
+    explicit LineReader(QIODevice& device, qsizetype chunk = 1 << 20);
     // The next line without its line end; false at the end of the file.
     bool next(QByteArrayView& line);
     // Whether the line last returned was ended by a line end.
@@ -99,6 +100,8 @@ class DataFileLoader {
     static constexpr size_t kMaxEvents = 10'000'000;
 
     DataFileLoader(SampleStore& store, const QString& pattern, DateOrder order);
+    // The size of the file, from which the first row sizes the lists.
+    void expectBytes(qint64 bytes) { m_bytesLeft = bytes; }
     // One line as read, without its line end.
     Result feedLine(QByteArrayView line);
 
@@ -112,6 +115,7 @@ class DataFileLoader {
   private:
     void headerLine(QByteArrayView line);
     Result dataRow(QByteArray& row);
+    void reserveRows(qsizetype lineLength);
     Result readFields(QByteArrayView rest);
 
     SampleStore& m_store;
@@ -120,6 +124,7 @@ class DataFileLoader {
     CipherState m_cipher;
     QByteArray m_plain; // the unscrambled line, reused
     size_t m_events = 0;
+    qint64 m_bytesLeft = 0;
     bool m_scrambledSeen = false;
     std::optional<platform::DateTime> m_firstTime;
     std::optional<double> m_samplesPerHour;
