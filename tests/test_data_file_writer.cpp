@@ -52,19 +52,13 @@ unsigned char unscrambleStepwise(unsigned char c, int n) {
     return c;
 }
 
-QList<QByteArray> scrambleAll(const QList<QByteArray>& lines) {
+// Runs every line through one chain of the scrambler or the unscrambler.
+QList<QByteArray> chain(QByteArray (*step)(CipherState&, QByteArrayView),
+                        const QList<QByteArray>& lines) {
     CipherState state;
     QList<QByteArray> out;
     for (const QByteArray& line : lines)
-        out << ScrambleLine(state, line);
-    return out;
-}
-
-QList<QByteArray> unscrambleAll(const QList<QByteArray>& lines) {
-    CipherState state;
-    QList<QByteArray> out;
-    for (const QByteArray& line : lines)
-        out << UnscrambleLine(state, line);
+        out << step(state, line);
     return out;
 }
 
@@ -178,19 +172,19 @@ class TestDataFileWriter : public QObject {
         for (int c = 32; c <= 126; ++c)
             all += char(c);
         lines << all << QByteArray(600, '~') << QByteArray(300, ' ');
-        const QList<QByteArray> scrambled = scrambleAll(lines);
+        const QList<QByteArray> scrambled = chain(ScrambleLine, lines);
         for (const QByteArray& line : scrambled)
             for (char c : line)
                 QVERIFY(c >= 32 && c <= 126);
-        QCOMPARE(unscrambleAll(scrambled), lines);
+        QCOMPARE(chain(UnscrambleLine, scrambled), lines);
     }
 
     void stateCarriesFromLineToLine() {
         const QList<QByteArray> lines = {"~", "~Date Format: mm/dd/yyyy hh:mm:ss",
                                          "12/31/2008 23:59:58, 21.50"};
-        const QList<QByteArray> scrambled = scrambleAll(lines);
+        const QList<QByteArray> scrambled = chain(ScrambleLine, lines);
         // The same text scrambles differently on another line.
-        QVERIFY(scrambleAll({lines[2]})[0] != scrambled[2]);
+        QVERIFY(chain(ScrambleLine, {lines[2]})[0] != scrambled[2]);
         // A line out of the middle does not come back with a fresh state.
         CipherState fresh;
         QVERIFY(UnscrambleLine(fresh, scrambled[2]) != lines[2]);

@@ -1,4 +1,5 @@
 #include "files/data_file_reader.h"
+#include "app/platform/formatting.h"
 #include <algorithm>
 #include <cfloat>
 #include <charconv>
@@ -188,12 +189,7 @@ std::optional<DetectedFormat> detectDateFormat(QIODevice& file) {
 }
 
 DateOrder dateOrderOf(const QString& shortDateFormat) {
-    QString order;
-    for (QChar c : shortDateFormat) {
-        const QChar l = c.toLower();
-        if ((l == 'd' || l == 'm' || l == 'y') && !order.contains(l))
-            order += l;
-    }
+    const QString order = platform::dateOrder(shortDateFormat);
     if (order == "dmy")
         return DateOrder::DayMonthYear;
     if (order == "ymd")
