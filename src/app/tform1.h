@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -202,6 +203,13 @@ class TForm1 : public QMainWindow {
     void LoadDataFile(const QString& fileName);
     bool DetectFileDateFormat(const QString& fileName);
     void DataLoadedClick();
+    // The save dialog: a confirmed name goes through SaveDialog1CanClose,
+    // whichever operation opened it.
+    std::optional<QString> ExecuteSaveDialog1();
+    void SaveDialog1CanClose(const QString& fileName);
+    // Writes the .bvx duplicate beside a plain data file just saved; false
+    // when it could not be written (the plain file stays).
+    bool WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines);
 
     // Settings folder path of a settings file.
     QString settingsPath(const QString& fileName) const;

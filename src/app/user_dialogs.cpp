@@ -105,10 +105,7 @@ void TForm5::Button1Click() {
         m_main.SaveDataFile();
     } else {
         // An interval was just chosen: name the file the automatic downloads write.
-        const auto name = platform::dialogs().saveFileName(
-            "Comma Delimited (.csv)|*.csv|Text file (.txt)|*.txt", "csv");
-        if (name) {
-            m_main.Edit2.setText(*name);
+        if (m_main.ExecuteSaveDialog1()) {
             m_main.AutoClock.setText(platform::dateTimeToStr(platform::now()));
             m_main.TextForNextAuto.setVisible(true);
             m_main.AutoClock.setVisible(true);

@@ -175,17 +175,6 @@ void skipBlanks(const QString& text, int& pos) {
         ++pos;
 }
 
-// The order of day, month and year in the short date format.
-QString dateOrder(const QString& shortDateFormat) {
-    QString order;
-    for (QChar c : shortDateFormat) {
-        const QChar l = c.toLower();
-        if ((l == 'd' || l == 'm' || l == 'y') && !order.contains(l))
-            order += l;
-    }
-    return order.size() == 3 ? order : QString("mdy");
-}
-
 int expandYear(int year, int digits) {
     if (digits > 2)
         return year;
@@ -280,6 +269,16 @@ bool scanTime(const QString& text, int& pos, DateTime& time) {
 }
 
 } // namespace
+
+QString dateOrder(const QString& shortDateFormat) {
+    QString order;
+    for (QChar c : shortDateFormat) {
+        const QChar l = c.toLower();
+        if ((l == 'd' || l == 'm' || l == 'y') && !order.contains(l))
+            order += l;
+    }
+    return order.size() == 3 ? order : QString("mdy");
+}
 
 FormatSettings& formatSettings() {
     return g_settings;

@@ -51,6 +51,10 @@ QString formatDateTimeFixed(const QString& pattern, DateTime t);
 QString dateTimeToStr(DateTime t);
 QString dateToStr(DateTime t);
 
+// The order of day, month and year in a short date format: "mdy", "dmy",
+// "ymd" and so on; "mdy" when the format lacks one of them.
+QString dateOrder(const QString& shortDateFormat);
+
 // Text to date-time: date numbers separated by the date separator in the order
 // of the short date format (a missing year is the current one; two-digit
 // years fall within 50 years of now), then optionally hours, minutes and

@@ -1,0 +1,198 @@
+// File > Save Chart and File > Load Chart: the main window's side of the data
+// files. The layout, the scrambler and the parsing live in the files beside
+// this one; these handlers run them and show the outcome.
+#include "app/platform/dialogs.h"
+#include "app/platform/formatting.h"
+#include "app/tform1.h"
+#include "app/user_dialogs.h"
+#include "files/data_file_format.h"
+#include "files/data_file_reader.h"
+#include "files/duplicate_file.h"
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QTimeEdit>
+
+namespace {
+
+const char kSaveFailed[] = "Cannot save file. Check name or folder rights.";
+
+void reportProblem(TForm1& form, const QString& box, const QString& status) {
+    platform::dialogs().messageBox(box, "Problem");
+    form.Edit1.setText(status);
+}
+
+} // namespace
+
+void TForm1::SavedataClick() {
+    if (m_verify)
+        m_verify->show();
+}
+
+std::optional<QString> TForm1::ExecuteSaveDialog1() {
+    std::optional<QString> name = platform::dialogs().saveFileName(
+        "Comma Delimited (.csv)|*.csv|Text file (.txt)|*.txt", "csv");
+    if (name)
+        SaveDialog1CanClose(*name);
+    return name;
+}
+
+void TForm1::SaveDialog1CanClose(const QString& fileName) {
+    Edit2.setText(fileName);
+}
+
+void TForm1::SaveDataFile() {
+    const platform::FixedFormatScope fixed;
+    SyncDateFormatMenu();
+    const std::optional<QString> name = ExecuteSaveDialog1();
+    if (!name)
+        return;
+    // Written beside the old file and put in its place only when complete,
+    // so a failed save leaves an earlier file of that name as it was.
+    // Unbuffered, because a short write (a full disk) in a buffer's flush
+    // goes unnoticed by the commit.
+    QSaveFile file(*name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        reportProblem(*this, kSaveFailed, kSaveFailed);
+        return;
+    }
+    if (m_verify) {
+        store.UserName = m_verify->UserInfo->text();
+        store.UserLocation = m_verify->UserLocation->text();
+        store.UnitId = m_verify->BVInfo->text();
+    }
+    UpdateFooter();
+    const QByteArray userLines =
+        files::userBlock(store.UserName, store.UserLocation, store.UnitId, store.SoftwareVersion);
+    const bool written = files::writePlainFile(file, store, DATEFORMAT.text(), RHBV.checked(),
+                                               platform::now(), userLines);
+    if (!written || !file.commit()) {
+        reportProblem(*this, kSaveFailed, kSaveFailed);
+        return;
+    }
+    Edit1.setText("File saved.");
+    SecureData->hide();
+    LockImage->hide();
+    WriteEncryptedDuplicate(*name, userLines);
+    QString caption = store.BaseCaption + " | " + *name;
+    if (!store.ChannelLabel.isEmpty())
+        caption += " | " + store.ChannelLabel;
+    setWindowTitle(caption);
+}
+
+bool TForm1::WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines) {
+    const QString cannotCreate = "Cannot save encrypted file (*.bvx). Check name or folder rights.";
+    const QString cannotSave = "Cannot save encrypted file. Check name or folder rights.";
+    QSaveFile duplicate(files::duplicateName(plainName));
+    if (!duplicate.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        reportProblem(*this, cannotCreate, cannotSave);
+        return false;
+    }
+    // Until the commit an earlier duplicate of that name stays as it was.
+    QFile plain(plainName);
+    const files::DuplicateResult result =
+        plain.open(QIODevice::ReadOnly)
+            ? files::writeDuplicate(duplicate, plain, DATEFORMAT.text(), platform::now(), userLines)
+            : files::DuplicateResult::ReadFailed;
+    if (result == files::DuplicateResult::ReadFailed) {
+        reportProblem(*this, "File read error during encryption process.",
+                      "File read error during encryption process.");
+        return false;
+    }
+    if (result == files::DuplicateResult::WriteFailed || !duplicate.commit()) {
+        reportProblem(*this, cannotCreate, cannotSave);
+        return false;
+    }
+    SecureData->show();
+    LockImage->show();
+    Edit1.setText("Data file and encrypted duplicate (*.bvx) saved.");
+    return true;
+}
+
+void TForm1::LoaddataClick() {
+    const std::optional<QString> name =
+        platform::dialogs().openFileName("Encrypted file (.bvx)|*.bvx|All Types (*.*)|*.*", "bxv");
+    if (name)
+        LoadDataFile(*name);
+}
+
+bool TForm1::DetectFileDateFormat(const QString& fileName) {
+    QFile file(fileName);
+    std::optional<files::DetectedFormat> found;
+    if (!file.open(QIODevice::ReadOnly)) {
+        Edit1.setText("Cannot open file.");
+    } else {
+        found = files::detectDateFormat(file);
+        if (found) {
+            DATEFORMAT.setText(found->pattern);
+            platform::formatSettings().shortDateFormat = found->shortDateFormat;
+        } else {
+            Edit1.setText("Date format not valid in file.");
+        }
+    }
+    SyncDateFormatMenu();
+    return found.has_value();
+}
+
+void TForm1::LoadDataFile(const QString& fileName) {
+    // Also restores the short date format that the detection sets.
+    const platform::FixedFormatScope fixed;
+    FileEncryptFlag.setChecked(false);
+    if (!DetectFileDateFormat(fileName))
+        return;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        Edit1.setText("Date format in file is unrecognized.");
+        return;
+    }
+    SecureData->hide();
+    LockImage->hide();
+    ClearBuffer();
+
+    using Result = files::DataFileLoader::Result;
+    files::DataFileLoader loader(store, DATEFORMAT.text(),
+                                 files::dateOrderOf(platform::formatSettings().shortDateFormat));
+    loader.expectBytes(file.size());
+    files::LineReader reader(file);
+    Result result = Result::Ok;
+    QByteArrayView line;
+    while (result == Result::Ok && reader.next(line))
+        result = loader.feedLine(line);
+    if (result == Result::Ok && reader.failed())
+        result = Result::Corrupt; // a file cut short by a read error is not a loaded file
+    file.close();
+
+    if (const std::optional<platform::DateTime> first = loader.firstTime()) {
+        const QDateTime t = platform::toQDateTime(*first);
+        Startdate->setDate(t.date());
+        Starttime->setTime(t.time());
+    }
+    if (result == Result::BadLine)
+        Errorindata.setChecked(true);
+    if (result != Result::Ok) {
+        ClearBuffer();
+        SecureData->hide();
+        LockImage->hide();
+        Edit1.setText("Error in file. Data is corrupt.");
+        return;
+    }
+    if (loader.scrambledSeen()) {
+        FileEncryptFlag.setChecked(true);
+        SecureData->show();
+        LockImage->show();
+    }
+    if (const std::optional<double> perHour = loader.samplesPerHour())
+        Samplesperhour.setText(platform::floatToStr(*perHour));
+    if (const std::optional<bool> withRh = loader.withRh())
+        RHBV.setChecked(*withRh);
+    Edit1.setText("File loaded.");
+    const QDateTime last = platform::toQDateTime(store.CurrentTime);
+    Enddate->setDate(last.date());
+    Endtime->setTime(last.time());
+    PlotBuffer();
+    store.ChannelLabel.clear();
+    setWindowTitle(store.BaseCaption + " | " + fileName);
+    FreshData.setChecked(false);
+}

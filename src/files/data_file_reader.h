@@ -1,0 +1,134 @@
+#pragma once
+// Reading data files back: the line reader, the date-format detection, the
+// conversion of row texts and the loader that turns the lines of a
+// duplicate into samples and events. No window here: the main window's
+// LoadDataFile runs these and shows the outcome.
+#include "app/platform/clock.h"
+#include "app/sample_store.h"
+#include "files/cipher.h"
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QIODevice>
+#include <QString>
+#include <optional>
+
+namespace files {
+
+// Reads a text file line by line, CR LF or LF ending a line. Lines may be of
+// any length; a view stays valid until the next call.
+class LineReader {
+  public:
+    // `chunk` is the size of one read; a longer line grows the buffer.
+    explicit LineReader(QIODevice& device, qsizetype chunk = 1 << 20);
+    // The next line without its line end; false at the end of the file.
+    bool next(QByteArrayView& line);
+    // Whether the line last returned was ended by a line end.
+    bool lastHadLineEnd() const { return m_lastHadLineEnd; }
+    // Whether a read failed; the lines before it were returned.
+    bool failed() const { return m_failed; }
+
+  private:
+    bool fill();
+
+    QIODevice& m_device;
+    QByteArray m_buffer;
+    qsizetype m_start = 0; // first unread byte
+    qsizetype m_end = 0;   // end of the bytes read
+    bool m_eof = false;
+    bool m_lastHadLineEnd = false;
+    bool m_failed = false;
+};
+
+struct DetectedFormat {
+    QString pattern;         // one of the Date Format patterns
+    QString shortDateFormat; // its date part
+};
+
+// The pattern of a "~Date Format: " line, or nothing for any other line.
+std::optional<DetectedFormat> formatFromHeaderLine(QByteArrayView line);
+
+// Guesses the pattern of a file without a "~Date Format: " line from the
+// shape of its lines, one line at a time, comparing each with the one
+// before it.
+class DateShapeGuesser {
+  public:
+    // `hadLineEnd` tells whether the line was ended by a line end; the end
+    // of the file itself is fed as an empty line without one when the last
+    // line was ended, as a plain read there yields nothing.
+    std::optional<DetectedFormat> feed(QByteArrayView line, bool hadLineEnd);
+
+  private:
+    char m_previous[3] = {'x', 'x', 'x'}; // characters 0, 1 and 4
+};
+
+// The pattern of a file: from its "~Date Format: " line, else guessed from
+// the shape of its lines. Reads the file twice (it must be seekable).
+std::optional<DetectedFormat> detectDateFormat(QIODevice& file);
+
+// Field order of the date numbers in a row, from the short date format.
+enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
+DateOrder dateOrderOf(const QString& shortDateFormat);
+
+// Characters taken by the date of a row and the ", " after it.
+qsizetype datePrefixLength(const QString& pattern);
+
+// "12/31/2008 11:59:58 PM": three numbers separated by '/' in the given
+// order, blanks, hours, minutes and seconds separated by ':', then an
+// optional AM or PM; whatever follows is ignored. Two-digit years are
+// 2000 to 2099.
+std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrder order);
+// A decimal number with a full stop, blanks around it allowed; nothing when
+// it does not convert or does not fit a 32-bit float.
+std::optional<float> parseDecimal(QByteArrayView text);
+// A decimal integer, blanks around it allowed.
+std::optional<int> parseCount(QByteArrayView text);
+
+// Samples per hour for two rows d days apart, the interval rounded to whole
+// seconds; 0 when the rows are less than half a second apart.
+double SamplesPerHourFromInterval(platform::DateTime d);
+
+// Turns the lines of a data file into the store, one line at a time.
+class DataFileLoader {
+  public:
+    enum class Result {
+        Ok,
+        BadLine, // neither a '~' nor a '?' line: not a duplicate
+        Corrupt, // a date, number or count that does not convert
+    };
+    // An absurd event count must not exhaust memory: past this many events
+    // in all the file is corrupt.
+    static constexpr size_t kMaxEvents = 10'000'000;
+
+    DataFileLoader(SampleStore& store, const QString& pattern, DateOrder order);
+    // The size of the file, from which the first row sizes the lists.
+    void expectBytes(qint64 bytes) { m_bytesLeft = bytes; }
+    // One line as read, without its line end.
+    Result feedLine(QByteArrayView line);
+
+    // What the window shows after the load.
+    bool scrambledSeen() const { return m_scrambledSeen; }
+    std::optional<platform::DateTime> firstTime() const { return m_firstTime; }
+    std::optional<double> samplesPerHour() const { return m_samplesPerHour; }
+    // The last RH-channel decision of the rows; nothing when none decided.
+    std::optional<bool> withRh() const { return m_withRh; }
+
+  private:
+    void headerLine(QByteArrayView line);
+    Result dataRow(QByteArray& row);
+    void reserveRows(qsizetype lineLength);
+    Result readFields(QByteArrayView rest);
+
+    SampleStore& m_store;
+    qsizetype m_prefix;
+    DateOrder m_order;
+    CipherState m_cipher;
+    QByteArray m_plain; // the unscrambled line, reused
+    size_t m_events = 0;
+    qint64 m_bytesLeft = 0;
+    bool m_scrambledSeen = false;
+    std::optional<platform::DateTime> m_firstTime;
+    std::optional<double> m_samplesPerHour;
+    std::optional<bool> m_withRh;
+};
+
+} // namespace files
