@@ -212,6 +212,7 @@ int runHeadless(const Options& options) {
                 platform::runGuarded([&] { form.Button1Click(); });
                 written = QFileInfo(options.chart).size() > 0;
             } else {
+                form.Chart1->replot();
                 written = form.Chart1->grab().save(options.chart, "PNG");
             }
             echoToStderr(written ? "Chart written to " + options.chart
