@@ -7,6 +7,7 @@
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
 #include "chart/chart.h"
+#include "link/diagnostics_view.h"
 #include "link/link_state.h"
 #include <QAction>
 #include <QActionGroup>
@@ -74,6 +75,9 @@ void TForm1::buildLayout() {
 
     Chart1 = new Chart(central);
     Chart1->setGeometry(-8, 0, 801, 419);
+    m_diagnostics = new DiagnosticsView(*this, central);
+    m_diagnostics->setGeometry(0, 0, 797, 419);
+    m_diagnostics->hide();
 
     auto* upload = new QGroupBox("Upload information", central);
     upload->setGeometry(4, 422, 420, 138);
@@ -220,6 +224,7 @@ void TForm1::buildMenus() {
     Upgrade1 = help->addAction("Upgrade BV unit");
     Upgrade1->setEnabled(false);
     DiagnosticsMode1 = help->addAction("Diagnostics Mode");
+    DiagnosticsMode1->setCheckable(true);
 }
 
 void TForm1::connectHandlers() {
@@ -251,6 +256,8 @@ void TForm1::connectHandlers() {
     connect(UserInformation1, &QAction::triggered, this,
             guarded(this, &TForm1::UserInformation1Click));
     connect(About1, &QAction::triggered, this, guarded(this, &TForm1::AboutClick));
+    connect(DiagnosticsMode1, &QAction::triggered, this,
+            guarded(this, &TForm1::DiagnosticsMode1Click));
     connect(AutoOff, &QAction::toggled, this,
             [this](bool checked) { AutoOffCheckedMirror.store(checked); });
     for (int i = 0; i < 8; ++i)

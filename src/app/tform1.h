@@ -23,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QTimeEdit;
 class Chart;
+class DiagnosticsView;
 class TForm3;
 class TForm4;
 class TForm5;
@@ -178,6 +179,7 @@ class TForm1 : public QMainWindow {
     void PrepareNextBlock();
     void SendBlockRequest();
     void InitAutoloadClick();
+    void DiagnosticsMode1Click();
     // ---- Device link: the reader thread's clock callback (automatic downloads) ----
     void ScheduleNextAuto();
 
@@ -247,4 +249,5 @@ class TForm1 : public QMainWindow {
     TForm4* m_userInfo = nullptr;
     TForm5* m_verify = nullptr;
     TForm6* m_port = nullptr;
+    DiagnosticsView* m_diagnostics = nullptr;
 };
