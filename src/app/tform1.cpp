@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,6 +56,8 @@ TForm1::~TForm1() {
         ClearBuffer();
         ClosePort();
     });
+    if (trayIconShown())
+        TrayIconDelete();
 }
 
 void TForm1::setDialogs(TForm3* about, TForm4* userInfo, TForm5* verify, TForm6* port) {
@@ -224,6 +227,11 @@ void TForm1::buildMenus() {
     Upgrade1 = help->addAction("Upgrade BV unit");
     Upgrade1->setEnabled(false);
     DiagnosticsMode1 = help->addAction("Diagnostics Mode");
+
+    PopupMenu1 = new QMenu(this);
+    SHORTCUT_OPEN = PopupMenu1->addAction("Open");
+    PopupMenu1->addSeparator();
+    SHORTCUT_QUIT = PopupMenu1->addAction("Quit");
     DiagnosticsMode1->setCheckable(true);
 }
 
@@ -258,6 +266,9 @@ void TForm1::connectHandlers() {
     connect(About1, &QAction::triggered, this, guarded(this, &TForm1::AboutClick));
     connect(DiagnosticsMode1, &QAction::triggered, this,
             guarded(this, &TForm1::DiagnosticsMode1Click));
+    connect(BUTTON_HIDE, &QPushButton::clicked, this, guarded(this, &TForm1::BUTTON_HIDEClick));
+    connect(SHORTCUT_OPEN, &QAction::triggered, this, guarded(this, &TForm1::SHORTCUT_OPENClick));
+    connect(SHORTCUT_QUIT, &QAction::triggered, this, guarded(this, &TForm1::SHORTCUT_QUITClick));
     connect(AutoOff, &QAction::toggled, this,
             [this](bool checked) { AutoOffCheckedMirror.store(checked); });
     for (int i = 0; i < 8; ++i)
@@ -446,7 +457,9 @@ void TForm1::DateFormatItemClick(int item) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // Closing the main window always ends the program.
+    // FormClose: hide into the notification area, then closing the main window
+    // ends the program (its destruction removes the icon again).
+    platform::runGuarded([this] { BUTTON_HIDEClick(); });
     event->accept();
     QApplication::quit();
 }

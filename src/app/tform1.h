@@ -180,6 +180,19 @@ class TForm1 : public QMainWindow {
     void SendBlockRequest();
     void InitAutoloadClick();
     void DiagnosticsMode1Click();
+
+    // ---- Notification-area icon and hiding ----
+    void TrayIconAdd(const QString& tip);
+    void TrayIconSetTip(const QString& tip);
+    void TrayIconDelete();
+    void BUTTON_ADDTRAYICONClick();
+    void BUTTON_HIDEClick();
+    void SHORTCUT_OPENClick();
+    void SHORTCUT_QUITClick();
+    bool trayIconShown() const { return BUTTON_DELETETRAYICON.isEnabled(); }
+    QMenu* PopupMenu1 = nullptr;
+    QAction* SHORTCUT_OPEN = nullptr;
+    QAction* SHORTCUT_QUIT = nullptr;
     // ---- Device link: the reader thread's clock callback (automatic downloads) ----
     void ScheduleNextAuto();
 

@@ -1,0 +1,29 @@
+#pragma once
+// The door to the desktop's notification area: one icon with a tip and a
+// pop-up menu. The program uses the desktop's tray; tests install a
+// recording replacement. The shell's answers are not checked.
+#include <QString>
+#include <functional>
+
+class QMenu;
+
+namespace platform {
+
+class NotificationArea {
+  public:
+    enum class Click { DoubleLeft, Right };
+    virtual ~NotificationArea() = default;
+    virtual void add(const QString& tip) = 0;
+    virtual void setTip(const QString& tip) = 0;
+    virtual void remove() = 0;
+    // Clicks on the icon go to this handler.
+    virtual void onClick(std::function<void(Click)> handler) = 0;
+};
+
+NotificationArea& notificationArea();
+void setNotificationArea(NotificationArea* area); // nullptr restores the desktop's
+
+// The longest tip the shell shows; the program cuts longer tips.
+constexpr int kMaxTipLength = 127;
+
+} // namespace platform
