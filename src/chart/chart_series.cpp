@@ -9,8 +9,10 @@ QRgb pack(const QColor& c) {
     return c.isValid() && c.alpha() != 0 ? c.rgba() : 0;
 }
 
+} // namespace
+
 // Maps coordinates of a linear axis to pixels without a call per point.
-struct LinearMap {
+struct ChartSeries::LinearMap {
     double origin, scale;
     explicit LinearMap(const QCPAxis* axis) {
         const QCPRange r = axis->range();
@@ -20,46 +22,6 @@ struct LinearMap {
     }
     double operator()(double v) const { return origin + v * scale; }
 };
-
-// Appends the polyline of points [first, last) to `line`. Where several
-// points fall into one pixel column only their lowest and highest are kept,
-// lower-first when the column is entered from below, so that millions of
-// points cost only the width of the plot.
-void decimate(const double* x, const double* y, int first, int last, const LinearMap& toX,
-              const LinearMap& toY, QPolygonF& line) {
-    // Far-off points are clamped so that their column stays a valid integer.
-    const auto pixelX = [&](int i) { return std::clamp(toX(x[i]), -1e9, 1e9); };
-    double px = pixelX(first);
-    double entry = toY(y[first]);
-    double low = entry, high = entry;
-    long column = static_cast<long>(px);
-    double columnX = px;
-    const auto closeColumn = [&] {
-        if (low == high) {
-            line.append(QPointF(columnX, low));
-            return;
-        }
-        const bool fromBelow = entry - low < high - entry;
-        line.append(QPointF(columnX, fromBelow ? low : high));
-        line.append(QPointF(columnX, fromBelow ? high : low));
-    };
-    for (int i = first + 1; i < last; ++i) {
-        px = pixelX(i);
-        const double py = toY(y[i]);
-        if (static_cast<long>(px) == column) {
-            low = std::min(low, py);
-            high = std::max(high, py);
-            continue;
-        }
-        closeColumn();
-        column = static_cast<long>(px);
-        columnX = px;
-        entry = low = high = py;
-    }
-    closeColumn();
-}
-
-} // namespace
 
 void ChartSeries::Batch::reserve(std::size_t n) {
     x.reserve(n);
@@ -82,9 +44,10 @@ ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
     setAntialiased(false);
 }
 
-// Takes the points from `from` on into the extents.
+// Takes the points from `from` on into the extents and the block summaries.
 void ChartSeries::noteAppended(std::size_t from) {
     for (std::size_t i = from; i < m_x.size(); ++i) {
+        summarise(i);
         const double x = m_x[i];
         if (i == 0) {
             m_keyMin = m_keyMax = x;
@@ -100,6 +63,21 @@ void ChartSeries::noteAppended(std::size_t from) {
         m_valueMax = m_hasValue ? std::max(m_valueMax, y) : y;
         m_hasValue = true;
     }
+}
+
+void ChartSeries::summarise(std::size_t i) {
+    const double y = m_y[i];
+    const QRgb colour = m_colour[i];
+    const bool finite = std::isfinite(y);
+    if (i % kBlockSize == 0) {
+        m_blocks.push_back({y, y, colour, true, finite});
+        return;
+    }
+    Block& block = m_blocks.back();
+    block.low = std::min(block.low, y);
+    block.high = std::max(block.high, y);
+    block.sameColour = block.sameColour && colour == block.colour;
+    block.finite = block.finite && finite;
 }
 
 // Like any change of the chart, new data shows at the next turn of the event loop.
@@ -145,6 +123,7 @@ void ChartSeries::clear() {
     m_y.clear();
     m_colour.clear();
     m_labels.clear();
+    m_blocks.clear();
     m_ascending = true;
     m_hasValue = false;
     changed();
@@ -227,36 +206,125 @@ std::pair<int, int> ChartSeries::visibleIndexRange() const {
     return {first, last};
 }
 
+// The first index from `from` on, before `last`, whose point is not of `colour`.
+int ChartSeries::runEnd(int from, int last, QRgb colour, bool useBlocks) const {
+    int i = from;
+    while (i < last && m_colour[i] == colour) {
+        const int blockEnd = i + kBlockSize;
+        if (useBlocks && i % kBlockSize == 0 && blockEnd <= last) {
+            const Block& block = m_blocks[i / kBlockSize];
+            if (block.sameColour && block.colour == colour) {
+                i = blockEnd;
+                continue;
+            }
+        }
+        ++i;
+    }
+    return i;
+}
+
+// Appends the polyline of points [first, last) to `line`. Where several
+// points fall into one pixel column only their lowest and highest are kept,
+// lower-first when the column is entered from below, so that millions of
+// points cost only the width of the plot. With `useBlocks` (ascending x) a
+// whole block within the column of its first point gives its extremes at
+// once: the maps are monotonic, so its lowest and highest y map to the
+// extremes of its pixels.
+void ChartSeries::decimate(int first, int last, const LinearMap& toX, const LinearMap& toY,
+                           bool useBlocks, QPolygonF& line) const {
+    // Far-off points are clamped so that their column stays a valid integer.
+    const auto pixelX = [&](int i) { return std::clamp(toX(m_x[i]), -1e9, 1e9); };
+    double px = pixelX(first);
+    double entry = toY(m_y[first]);
+    double low = entry, high = entry;
+    long column = static_cast<long>(px);
+    double columnX = px;
+    const auto closeColumn = [&] {
+        if (low == high) {
+            line.append(QPointF(columnX, low));
+            return;
+        }
+        const bool fromBelow = entry - low < high - entry;
+        line.append(QPointF(columnX, fromBelow ? low : high));
+        line.append(QPointF(columnX, fromBelow ? high : low));
+    };
+    int i = first + 1;
+    while (i < last) {
+        px = pixelX(i);
+        const double py = toY(m_y[i]);
+        if (static_cast<long>(px) == column) {
+            low = std::min(low, py);
+            high = std::max(high, py);
+        } else {
+            closeColumn();
+            column = static_cast<long>(px);
+            columnX = px;
+            entry = low = high = py;
+        }
+        const int blockEnd = i + kBlockSize;
+        if (useBlocks && i % kBlockSize == 0 && blockEnd <= last) {
+            const Block& block = m_blocks[i / kBlockSize];
+            if (block.finite && static_cast<long>(pixelX(blockEnd - 1)) == column) {
+                const double a = toY(block.low), b = toY(block.high);
+                low = std::min({low, a, b});
+                high = std::max({high, a, b});
+                i = blockEnd;
+                continue;
+            }
+        }
+        ++i;
+    }
+    closeColumn();
+}
+
 // Each run of points sharing one colour is one polyline, starting at the
-// point before the run, which the run's first segment leaves from.
-void ChartSeries::draw(QCPPainter* painter) {
+// point before the run, which the run's first segment leaves from; `paint`
+// takes each polyline's colour and points.
+template <typename Paint> void ChartSeries::trace(Reading reading, Paint&& paint) const {
     if (m_x.empty() || !keyAxis() || !valueAxis())
         return;
     const LinearMap toX(keyAxis());
     const LinearMap toY(valueAxis());
     const auto [first, last] = visibleIndexRange();
-    applyDefaultAntialiasingHint(painter);
-    QPen pen = mPen;
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::BevelJoin);
+    // Out of order, the first and last point of a block do not bound its columns.
+    const bool useBlocks = reading == Reading::Summary && m_ascending;
     QPolygonF line;
     int i = first + 1;
     while (i < last) {
-        if (!coloured(i) || !coloured(i - 1)) {
+        if (!coloured(i)) {
+            // The next coloured point follows a colourless one: no line reaches it.
+            i = runEnd(i, last, 0, useBlocks) + 1;
+            continue;
+        }
+        if (!coloured(i - 1)) {
             ++i;
             continue;
         }
         const QRgb colour = m_colour[i];
-        int end = i + 1;
-        while (end < last && m_colour[end] == colour)
-            ++end;
+        const int end = runEnd(i + 1, last, colour, useBlocks);
         line.clear();
-        decimate(m_x.data(), m_y.data(), i - 1, end, toX, toY, line);
+        decimate(i - 1, end, toX, toY, useBlocks, line);
+        paint(colour, line);
+        i = end;
+    }
+}
+
+std::vector<ChartSeries::Stroke> ChartSeries::strokes(Reading reading) const {
+    std::vector<Stroke> result;
+    trace(reading, [&](QRgb colour, const QPolygonF& line) { result.push_back({colour, line}); });
+    return result;
+}
+
+void ChartSeries::draw(QCPPainter* painter) {
+    applyDefaultAntialiasingHint(painter);
+    QPen pen = mPen;
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::BevelJoin);
+    trace(Reading::Summary, [&](QRgb colour, const QPolygonF& line) {
         pen.setColor(QColor::fromRgba(colour));
         painter->setPen(pen);
         painter->drawPolyline(line.constData(), line.size());
-        i = end;
-    }
+    });
 }
 
 void ChartSeries::drawLegendIcon(QCPPainter*, const QRectF&) const {}

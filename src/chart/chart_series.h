@@ -1,7 +1,9 @@
 #pragma once
 // A line series whose points carry x, y, a label and a colour. Points are kept
 // in flat vectors (a logger holds millions of samples) and drawn by pixel
-// column, so a redraw costs the visible pixels, not the visible points.
+// column, so a redraw costs the visible pixels, not the visible points. A
+// summary of each block of points lets a wide view take a whole block lying
+// within one pixel column at once instead of reading its points.
 #include <QColor>
 #include <QString>
 #include <optional>
@@ -53,6 +55,17 @@ class ChartSeries : public QCPAbstractPlottable {
     // The segments the series draws, as data (independent of the axes).
     std::vector<Segment> drawnSegments() const;
 
+    // One polyline as drawn with the axes' current ranges: pixel positions,
+    // and the colour of all its segments.
+    struct Stroke {
+        QRgb colour;
+        QPolygonF points;
+    };
+    // Where the extremes of a pixel column come from: the block summaries
+    // where they can serve, or every point (the same strokes, more slowly).
+    enum class Reading { Summary, EveryPoint };
+    std::vector<Stroke> strokes(Reading reading = Reading::Summary) const;
+
     // Extent of all x and of the y of coloured points; nothing when there is none.
     std::optional<QCPRange> keyExtent() const;
     std::optional<QCPRange> valueExtent() const;
@@ -69,15 +82,34 @@ class ChartSeries : public QCPAbstractPlottable {
     void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override;
 
   private:
+    struct LinearMap;
+    // Extremes and colour of kBlockSize consecutive points; block k starts at
+    // point k * kBlockSize, the last block may be partly filled.
+    struct Block {
+        double low, high;
+        QRgb colour;     // packed colour of the first point
+        bool sameColour; // every point has `colour` (all colourless counts too)
+        bool finite;     // every y is a finite number, so the extremes bound them all
+    };
+    // Reading 64 points per pixel column edge costs about as much as the
+    // blocks of a full view of millions of points.
+    static constexpr int kBlockSize = 64;
+
     void noteAppended(std::size_t from);
+    void summarise(std::size_t i);
     void changed();
     bool coloured(int i) const { return qAlpha(m_colour[i]) != 0; }
     std::pair<int, int> visibleIndexRange() const;
+    template <typename Paint> void trace(Reading reading, Paint&& paint) const;
+    int runEnd(int from, int last, QRgb colour, bool useBlocks) const;
+    void decimate(int first, int last, const LinearMap& toX, const LinearMap& toY, bool useBlocks,
+                  QPolygonF& line) const;
 
     std::vector<double> m_x, m_y;
     std::vector<QRgb> m_colour;
     std::vector<std::pair<int, QString>> m_labels; // ascending point index
-    bool m_ascending = true;                       // every x at or after the one before
+    std::vector<Block> m_blocks;
+    bool m_ascending = true; // every x at or after the one before
     double m_keyMin = 0, m_keyMax = 0, m_valueMin = 0, m_valueMax = 0;
     bool m_hasValue = false;
 };
