@@ -67,17 +67,16 @@ void ChartSeries::noteAppended(std::size_t from) {
 
 void ChartSeries::summarise(std::size_t i) {
     const double y = m_y[i];
-    const QRgb colour = m_colour[i];
-    const bool finite = std::isfinite(y);
+    const bool ordered = !std::isnan(y);
     if (i % kBlockSize == 0) {
-        m_blocks.push_back({y, y, colour, true, finite});
+        m_blocks.push_back({y, y, true, ordered});
         return;
     }
     Block& block = m_blocks.back();
     block.low = std::min(block.low, y);
     block.high = std::max(block.high, y);
-    block.sameColour = block.sameColour && colour == block.colour;
-    block.finite = block.finite && finite;
+    block.sameColour = block.sameColour && m_colour[i] == m_colour[i - 1];
+    block.ordered = block.ordered && ordered;
 }
 
 // Like any change of the chart, new data shows at the next turn of the event loop.
@@ -212,8 +211,8 @@ int ChartSeries::runEnd(int from, int last, QRgb colour, bool useBlocks) const {
     while (i < last && m_colour[i] == colour) {
         const int blockEnd = i + kBlockSize;
         if (useBlocks && i % kBlockSize == 0 && blockEnd <= last) {
-            const Block& block = m_blocks[i / kBlockSize];
-            if (block.sameColour && block.colour == colour) {
+            // The loop condition has found the block's first point of `colour`.
+            if (m_blocks[i / kBlockSize].sameColour) {
                 i = blockEnd;
                 continue;
             }
@@ -264,7 +263,7 @@ void ChartSeries::decimate(int first, int last, const LinearMap& toX, const Line
         const int blockEnd = i + kBlockSize;
         if (useBlocks && i % kBlockSize == 0 && blockEnd <= last) {
             const Block& block = m_blocks[i / kBlockSize];
-            if (block.finite && static_cast<long>(pixelX(blockEnd - 1)) == column) {
+            if (block.ordered && static_cast<long>(pixelX(blockEnd - 1)) == column) {
                 const double a = toY(block.low), b = toY(block.high);
                 low = std::min({low, a, b});
                 high = std::max({high, a, b});

@@ -87,9 +87,8 @@ class ChartSeries : public QCPAbstractPlottable {
     // point k * kBlockSize, the last block may be partly filled.
     struct Block {
         double low, high;
-        QRgb colour;     // packed colour of the first point
-        bool sameColour; // every point has `colour` (all colourless counts too)
-        bool finite;     // every y is a finite number, so the extremes bound them all
+        bool sameColour; // all points have one colour, or all are colourless
+        bool ordered;    // no y is NaN, so low and high bound every y
     };
     // Reading 64 points per pixel column edge costs about as much as the
     // blocks of a full view of millions of points.
