@@ -30,11 +30,19 @@ void ChartSeries::Batch::reserve(std::size_t n) {
 }
 
 void ChartSeries::Batch::add(double px, double py, const QString& label, QColor c) {
+    labelNext(label);
+    addPacked(px, py, pack(c));
+}
+
+void ChartSeries::Batch::labelNext(const QString& label) {
     if (!label.isEmpty())
         labels.emplace_back(static_cast<int>(x.size()), label);
+}
+
+void ChartSeries::Batch::addPacked(double px, double py, QRgb c) {
     x.push_back(px);
     y.push_back(py);
-    colour.push_back(pack(c));
+    colour.push_back(qAlpha(c) != 0 ? c : 0);
 }
 
 ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
@@ -46,8 +54,8 @@ ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
 
 // Takes the points from `from` on into the extents and the block summaries.
 void ChartSeries::noteAppended(std::size_t from) {
+    summarise(from);
     for (std::size_t i = from; i < m_x.size(); ++i) {
-        summarise(i);
         const double x = m_x[i];
         if (i == 0) {
             m_keyMin = m_keyMax = x;
@@ -65,18 +73,21 @@ void ChartSeries::noteAppended(std::size_t from) {
     }
 }
 
-void ChartSeries::summarise(std::size_t i) {
-    const double y = m_y[i];
-    const bool ordered = !std::isnan(y);
-    if (i % kBlockSize == 0) {
-        m_blocks.push_back({y, y, true, ordered});
-        return;
+// Recomputes the summaries of the blocks that hold points from `from` on.
+void ChartSeries::summarise(std::size_t from) {
+    const std::size_t n = m_y.size();
+    m_blocks.resize(from / kBlockSize);
+    for (std::size_t first = m_blocks.size() * kBlockSize; first < n; first += kBlockSize) {
+        const std::size_t last = std::min(n, first + kBlockSize);
+        Block block{m_y[first], m_y[first], true, true};
+        for (std::size_t i = first; i < last; ++i) {
+            block.low = std::min(block.low, m_y[i]);
+            block.high = std::max(block.high, m_y[i]);
+            block.sameColour = block.sameColour && m_colour[i] == m_colour[first];
+            block.ordered = block.ordered && !std::isnan(m_y[i]);
+        }
+        m_blocks.push_back(block);
     }
-    Block& block = m_blocks.back();
-    block.low = std::min(block.low, y);
-    block.high = std::max(block.high, y);
-    block.sameColour = block.sameColour && m_colour[i] == m_colour[i - 1];
-    block.ordered = block.ordered && ordered;
 }
 
 // Like any change of the chart, new data shows at the next turn of the event loop.

@@ -22,6 +22,11 @@ class ChartSeries : public QCPAbstractPlottable {
 
         void reserve(std::size_t n);
         void add(double px, double py, const QString& label, QColor c);
+        // The same in two steps, for bulk fills: a non-empty label for the
+        // point added next, and a point with its colour as QRgb (alpha 0:
+        // colourless).
+        void labelNext(const QString& label);
+        void addPacked(double px, double py, QRgb colour);
         std::size_t size() const { return x.size(); }
     };
     // The line from point `from` to point `to` = from + 1, in the colour of `to`.
@@ -95,7 +100,7 @@ class ChartSeries : public QCPAbstractPlottable {
     static constexpr int kBlockSize = 64;
 
     void noteAppended(std::size_t from);
-    void summarise(std::size_t i);
+    void summarise(std::size_t from);
     void changed();
     bool coloured(int i) const { return qAlpha(m_colour[i]) != 0; }
     std::pair<int, int> visibleIndexRange() const;

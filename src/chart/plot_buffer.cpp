@@ -2,12 +2,13 @@
 #include "app/sample_store.h"
 #include "chart/chart.h"
 #include <algorithm>
+#include <limits>
 
 namespace {
 
-const QColor kRed(255, 0, 0);
-const QColor kBlue(0, 0, 255);
-const QColor kSilver(192, 192, 192);
+const QRgb kRed = qRgb(255, 0, 0);
+const QRgb kBlue = qRgb(0, 0, 255);
+const QRgb kSilver = qRgb(192, 192, 192);
 
 // Texts of the event kinds, in the order of the store's event lists.
 const std::array<QString, 7> kEventTexts = {"ns", "tas", "RHas", "tae", "RHae", "ts", "te"};
@@ -25,10 +26,12 @@ bool eventsPresent(const SampleStore& store, platform::DateTime first, platform:
 // Walks the event lists alongside the samples; each list is passed once in total.
 class EventLabels {
   public:
-    explicit EventLabels(const SampleStore& store) : m_lists(store.eventLists()) {}
+    explicit EventLabels(const SampleStore& store) : m_lists(store.eventLists()) { findNext(); }
 
     // Label of the events at or before `time` not yet given to an earlier sample.
     QString take(platform::DateTime time) {
+        if (!(m_next <= time))
+            return QString();
         QString label;
         for (std::size_t k = 0; k < m_lists.size(); ++k) {
             const auto& list = *m_lists[k];
@@ -45,18 +48,29 @@ class EventLabels {
                 label += QString::number(count) + ' ';
             label += kEventTexts[k];
         }
+        findNext();
         return label;
     }
 
   private:
+    // Most samples carry no event: one comparison with the earliest event
+    // not yet given out settles them.
+    void findNext() {
+        m_next = std::numeric_limits<platform::DateTime>::infinity();
+        for (std::size_t k = 0; k < m_lists.size(); ++k)
+            if (m_cursors[k] < m_lists[k]->size())
+                m_next = std::min(m_next, (*m_lists[k])[m_cursors[k]]);
+    }
+
     std::array<const std::vector<platform::DateTime>*, 7> m_lists;
     std::array<std::size_t, 7> m_cursors{};
+    platform::DateTime m_next;
 };
 
 // A stored value counts as a reading below 9998; the point after one stored
 // as exactly 9999 starts again after a gap and is drawn silver, from the third
 // sample on.
-QColor pointColour(const std::vector<float>& values, std::size_t i, const QColor& normal) {
+QRgb pointColour(const std::vector<float>& values, std::size_t i, QRgb normal) {
     return i >= 2 && values[i - 1] == kNoReading ? kSilver : normal;
 }
 
@@ -84,13 +98,16 @@ std::optional<platform::DateTime> PlotBuffer(const SampleStore& store, const Plo
         const bool temperatureDrawn = t < kNoReadingThreshold;
         if (temperatureDrawn) {
             const double y = options.TempInF ? t * 1.8 + 32 : t;
-            temperature.add(x, y, QString(), pointColour(store.TempData, i, kRed));
+            temperature.addPacked(x, y, pointColour(store.TempData, i, kRed));
         }
-        if (options.RHBV && i < store.RHData.size() && store.RHData[i] < kNoReadingThreshold)
-            humidity.add(x, store.RHData[i], label, pointColour(store.RHData, i, kBlue));
-        else if (temperatureDrawn)
+        if (options.RHBV && i < store.RHData.size() && store.RHData[i] < kNoReadingThreshold) {
+            humidity.labelNext(label);
+            humidity.addPacked(x, store.RHData[i], pointColour(store.RHData, i, kBlue));
+        } else if (temperatureDrawn) {
             // An undrawn point that carries the label to the top axis.
-            humidity.add(x, double(humidity.size()), label, QColor());
+            humidity.labelNext(label);
+            humidity.addPacked(x, double(humidity.size()), 0);
+        }
     }
 
     chart.Series1().clear();
