@@ -74,6 +74,8 @@ void run(int n, bool rh) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     for (int n : {100000, 2000000})
         for (bool rh : {false, true})
