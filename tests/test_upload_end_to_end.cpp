@@ -1,0 +1,310 @@
+// Whole uploads from a simulated logger on a pseudo-terminal, through the main
+// window's "Upload Data" handler and event loop: what the host sends, what
+// the store holds afterwards and what the chart draws while it loads.
+#include "app/radio_group.h"
+#include "chart/chart.h"
+#include "upload_rig.h"
+#include <QDateEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimeEdit>
+
+namespace {
+
+using Events = std::vector<std::pair<int, int>>;
+
+bvsim::LoggerConfig logger(int format, bool rh, int count, int perHour = 240) {
+    bvsim::LoggerConfig config;
+    config.format = format;
+    config.rhModel = format == 1 && rh;
+    for (bvsim::ChannelData& ch : config.channels) {
+        ch.rh = format == 2 && rh;
+        ch.count = count;
+        ch.storedPerHour = perHour;
+    }
+    return config;
+}
+
+// Index of the point of a series at time x, or -1.
+int pointAt(ChartSeries& series, platform::DateTime x) {
+    for (int i = 0; i < series.count(); ++i)
+        if (std::abs(series.x(i) - x) < 1e-8)
+            return i;
+    return -1;
+}
+
+platform::DateTime sampleTime(const bvsim::ChannelData& ch, int position) {
+    return ch.first +
+           position * bvsim::SimulatedLogger::intervalSeconds(ch.storedPerHour) * platform::kSecond;
+}
+
+} // namespace
+
+class TestUploadEndToEnd : public QObject {
+    Q_OBJECT
+  private slots:
+    void headerFormats_data();
+    void headerFormats();
+    void fastRate_data();
+    void fastRate();
+    void channels_data();
+    void channels();
+    void rangeChoices_data();
+    void rangeChoices();
+    void blocksFollowOneSecondAfterTheLastEnd();
+    void eventsAreStoredAndLabelled_data();
+    void eventsAreStoredAndLabelled();
+    void samplesWithoutReading_data();
+    void samplesWithoutReading();
+};
+
+// Both header formats and both kinds of logger of each, over two blocks.
+// "All data" runs from the first sample up to, not including, the last.
+void TestUploadEndToEnd::headerFormats_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("rh");
+    QTest::addColumn<QString>("headerStatus");
+    QTest::addColumn<QByteArray>("sent");
+    const QByteArray older = "?1120126000000001500"
+                             "1120126061501000099";
+    const QByteArray newer = "?B057600T05"
+                             "001120126000000001500"
+                             "001120126061501000099"
+                             "BD00000000";
+    QTest::newRow("older, temperature model")
+        << 1 << false << "HEADER LOADED (TEMPERATURE MODEL)...PLEASE WAIT..." << older;
+    QTest::newRow("older, RH model")
+        << 1 << true << "HEADER LOADED (RH+TEMPERATURE MODEL)...PLEASE WAIT..." << older;
+    QTest::newRow("newer without RH")
+        << 2 << false << "HEADER LOADED (VERSION 2)...PLEASE WAIT..." << newer;
+    QTest::newRow("newer with RH")
+        << 2 << true << "HEADER LOADED (VERSION 2)...PLEASE WAIT..." << newer;
+}
+
+void TestUploadEndToEnd::headerFormats() {
+    QFETCH(int, format);
+    QFETCH(bool, rh);
+    QFETCH(QString, headerStatus);
+    QFETCH(QByteArray, sent);
+    const bvsim::LoggerConfig config = logger(format, rh, 1600);
+    UploadRig rig(config);
+    QVERIFY(rig.upload());
+    QVERIFY(rig.statuses.contains(headerStatus));
+    QCOMPARE(rig.form().store.HeaderFormat.load(), format);
+    QCOMPARE(rig.form().RHBV.checked(), rh);
+    QCOMPARE(rig.sent(), sent);
+    const QString difference = storeDifference(rig.form().store, config, 0, 0, 1599);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    QCOMPARE(rig.form().Chart1->Series1().count(), 1599);
+    QVERIFY(rig.form().DataLoaded.checked());
+    QVERIFY(rig.form().UploadData->isEnabled());
+    QVERIFY(!rig.form().AbortUpload->isEnabled());
+    QCOMPARE(rig.logger->baudRate(), 19200);
+}
+
+void TestUploadEndToEnd::fastRate_data() {
+    QTest::addColumn<QString>("comport");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("attempt");
+    QTest::newRow("COM1: 57600") << "COM1"
+                                 << QByteArray("?B057600T05001120126000000000009BD00000000")
+                                 << "Attempting 57600 baud rate...";
+    QTest::newRow("COM1:115200") << "COM1:115200"
+                                 << QByteArray("?B115200T05001120126000000000009BD00000000")
+                                 << "Attempting 115200 baud rate...";
+    QTest::newRow("COM1:19200, no fast rate")
+        << "COM1:19200" << QByteArray("?001120126000000000009") << QString();
+}
+
+void TestUploadEndToEnd::fastRate() {
+    QFETCH(QString, comport);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, attempt);
+    const bvsim::LoggerConfig config = logger(2, false, 10);
+    UploadRig rig(config, comport);
+    QVERIFY(rig.upload());
+    QCOMPARE(rig.sent(), sent);
+    QCOMPARE(rig.statuses.contains(attempt), !attempt.isEmpty());
+    QVERIFY(!rig.form().FastBaud.checked());
+    QCOMPARE(rig.logger->baudRate(), 19200);
+    QCOMPARE(rig.form().store.TempData.size(), std::size_t(9));
+}
+
+// The two channels hold different ranges, so the store shows which one came.
+void TestUploadEndToEnd::channels_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("newer, channel 1") << 2 << 0 << QByteArray("001120126000000000049");
+    QTest::newRow("newer, channel 2") << 2 << 1 << QByteArray("002120526063000000079");
+    QTest::newRow("older, channel 1") << 1 << 0 << QByteArray("1120126000000000049");
+    QTest::newRow("older, channel 2") << 1 << 1 << QByteArray("2120526063000000079");
+}
+
+void TestUploadEndToEnd::channels() {
+    QFETCH(int, format);
+    QFETCH(int, channel);
+    QFETCH(QByteArray, request);
+    bvsim::LoggerConfig config = logger(format, true, 50, 60);
+    config.channels[1].first = platform::encodeDateTime(2026, 12, 5, 6, 30, 0);
+    config.channels[1].count = 80;
+    UploadRig rig(config, "COM1:19200");
+    if (channel == 1)
+        rig.form().RadioButton2->setChecked(true);
+    QVERIFY(rig.upload());
+    QCOMPARE(rig.sent(), "?" + request);
+    QCOMPARE(rig.form().store.ChannelLabel, QString("Channel %1").arg(channel + 1));
+    QCOMPARE(rig.form().Samplesperhour.text(), "60");
+    const QString difference =
+        storeDifference(rig.form().store, config, channel, 0, config.channels[channel].count - 1);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// The logger holds 25 Oct 2026 00:00 to 8 Dec 2026 23:45 every 15 minutes;
+// "now" is 9 Dec 2026 10:00, so the last month and week end at the last sample.
+void TestUploadEndToEnd::rangeChoices_data() {
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QByteArray>("firstRequest");
+    QTest::newRow("All data") << 0 << 0 << 4319 << QByteArray("001102526000000001500");
+    QTest::newRow("Last month") << 1 << 1439 << 2880 << QByteArray("001110826234500001500");
+    QTest::newRow("Last week") << 2 << 3647 << 672 << QByteArray("001120126234500000672");
+    QTest::newRow("Custom") << 3 << 3504 << 192 << QByteArray("001113026120000000192");
+}
+
+void TestUploadEndToEnd::rangeChoices() {
+    QFETCH(int, choice);
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(QByteArray, firstRequest);
+    bvsim::LoggerConfig config = logger(2, false, 4320, 4);
+    for (bvsim::ChannelData& ch : config.channels)
+        ch.first = platform::encodeDateTime(2026, 10, 25, 0, 0, 0);
+    UploadRig rig(config, "COM1:19200");
+    TForm1& form = rig.form();
+    form.upload_range_group->setItemIndex(choice);
+    if (choice == 3) {
+        form.Startdate->setDate(QDate(2026, 11, 30));
+        form.Starttime->setTime(QTime(12, 0, 0));
+        form.Enddate->setDate(QDate(2026, 12, 2));
+        form.Endtime->setTime(QTime(12, 0, 0));
+    }
+    QVERIFY(rig.upload());
+    QVERIFY(rig.sent().startsWith("?" + firstRequest));
+    QCOMPARE(form.store.RangeSampleCount, count);
+    const QString difference = storeDifference(form.store, config, 0, first, count);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// 3600 samples at 240 per hour: blocks of 1500, 1500 and 600, each asked for
+// from one second after the end of the one before, and the samples stamped
+// start + k intervals whatever the block starts were.
+void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd() {
+    const bvsim::LoggerConfig config = logger(2, true, 3601);
+    UploadRig rig(config);
+    QVERIFY(rig.upload());
+    QCOMPARE(rig.sent(), QByteArray("?B057600T05"
+                                    "001120126000000001500"
+                                    "001120126061501001500"
+                                    "001120126123002000600"
+                                    "BD00000000"));
+    QVERIFY(rig.statuses.contains("Reading 1500 of 3600"));
+    QVERIFY(rig.statuses.contains("Reading 3000 of 3600"));
+    const QString difference = storeDifference(rig.form().store, config, 0, 0, 3600);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// Every event code before a sample, in the first and in a later block; the
+// label of each lands on the Series2 point of the sample after it.
+void TestUploadEndToEnd::eventsAreStoredAndLabelled_data() {
+    QTest::addColumn<bool>("rh");
+    QTest::newRow("without RH: labels on undrawn points") << false;
+    QTest::newRow("with RH: labels on RH points") << true;
+}
+
+void TestUploadEndToEnd::eventsAreStoredAndLabelled() {
+    QFETCH(bool, rh);
+    struct Label {
+        int position;
+        QString text;
+    };
+    const Events events = {{10, 0xfff8},   {20, 0xfffe},   {30, 0xfffd},   {40, 0xfffc},
+                           {50, 0xfffb},   {60, 0xfffa},   {70, 0xfff9},   {80, 0xfff8},
+                           {80, 0xfff8},   {90, 0xfffd},   {90, 0xfffe},   {1600, 0xfffa},
+                           {1601, 0xfff9}, {1620, 0xfff8}, {1620, 0xfffc}, {1620, 0xfff9}};
+    const std::vector<Label> labels = {{0, "ns"},
+                                       {10, "ns"},
+                                       {20, "tas"},
+                                       {30, "RHas"},
+                                       {40, "tae"},
+                                       {50, "RHae"},
+                                       {60, "tb"},
+                                       {70, "te"},
+                                       {80, "2 ns"},
+                                       {90, "tas, RHas"},
+                                       {1600, "tb"},
+                                       {1601, "te"},
+                                       {1620, "ns, tae, te"},
+                                       {11, ""}};
+    bvsim::LoggerConfig config = logger(2, rh, 1700);
+    for (bvsim::ChannelData& ch : config.channels)
+        ch.events = events;
+    UploadRig rig(config);
+    QVERIFY(rig.upload());
+    const QString difference = storeDifference(rig.form().store, config, 0, 0, 1699);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    ChartSeries& series2 = rig.form().Chart1->Series2();
+    QCOMPARE(series2.count(), 1699);
+    for (const Label& label : labels) {
+        const int i = pointAt(series2, sampleTime(config.channels[0], label.position));
+        QVERIFY2(i >= 0, qPrintable(QString::number(label.position)));
+        QCOMPARE(series2.label(i), label.text);
+        QCOMPARE(series2.colour(i).isValid(), rh);
+    }
+}
+
+void TestUploadEndToEnd::samplesWithoutReading_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("rh");
+    QTest::newRow("newer with RH") << 2 << true;
+    QTest::newRow("newer without RH") << 2 << false;
+    QTest::newRow("older, RH model") << 1 << true;
+}
+
+// Samples 5, 6 and 1550 carry no reading: 9999 in the store, no point drawn,
+// and the next drawn point of each series silver.
+void TestUploadEndToEnd::samplesWithoutReading() {
+    QFETCH(int, format);
+    QFETCH(bool, rh);
+    const std::vector<int> missing = {5, 6, 1550};
+    bvsim::LoggerConfig config = logger(format, rh, 1601);
+    for (bvsim::ChannelData& ch : config.channels)
+        ch.noReading = missing;
+    UploadRig rig(config);
+    QVERIFY(rig.upload());
+    const SampleStore& store = rig.form().store;
+    const QString difference = storeDifference(store, config, 0, 0, 1600);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    const QColor silver(192, 192, 192);
+    ChartSeries& series1 = rig.form().Chart1->Series1();
+    ChartSeries& series2 = rig.form().Chart1->Series2();
+    QCOMPARE(series1.count(), 1600 - int(missing.size()));
+    for (const int position : missing)
+        QCOMPARE(pointAt(series1, sampleTime(config.channels[0], position)), -1);
+    for (const int position : {7, 1551}) {
+        const platform::DateTime x = sampleTime(config.channels[0], position);
+        QCOMPARE(series1.colour(pointAt(series1, x)), silver);
+        if (rh)
+            QCOMPARE(series2.colour(pointAt(series2, x)), silver);
+    }
+    const platform::DateTime later = sampleTime(config.channels[0], 8);
+    QCOMPARE(series1.colour(pointAt(series1, later)), QColor(255, 0, 0));
+    if (rh)
+        QCOMPARE(series2.colour(pointAt(series2, later)), QColor(0, 0, 255));
+}
+
+QTEST_MAIN(TestUploadEndToEnd)
+#include "test_upload_end_to_end.moc"
