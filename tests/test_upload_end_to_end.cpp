@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimeEdit>
+#include <map>
 
 namespace {
 
@@ -92,6 +93,7 @@ void TestUploadEndToEnd::headerFormats() {
     QVERIFY(rig.statuses.contains(headerStatus));
     QCOMPARE(rig.form().store.HeaderFormat.load(), format);
     QCOMPARE(rig.form().RHBV.checked(), rh);
+    rig.waitForSent(sent);
     QCOMPARE(rig.sent(), sent);
     const QString difference = storeDifference(rig.form().store, config, 0, 0, 1599);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
@@ -123,8 +125,9 @@ void TestUploadEndToEnd::fastRate() {
     const bvsim::LoggerConfig config = logger(2, false, 10);
     UploadRig rig(config, comport);
     QVERIFY(rig.upload());
+    rig.waitForSent(sent);
     QCOMPARE(rig.sent(), sent);
-    QCOMPARE(rig.statuses.contains(attempt), !attempt.isEmpty());
+    QCOMPARE(rig.statuses.filter("baud rate").join('|'), attempt);
     QVERIFY(!rig.form().FastBaud.checked());
     QCOMPARE(rig.logger->baudRate(), 19200);
     QCOMPARE(rig.form().store.TempData.size(), std::size_t(9));
@@ -152,6 +155,7 @@ void TestUploadEndToEnd::channels() {
     if (channel == 1)
         rig.form().RadioButton2->setChecked(true);
     QVERIFY(rig.upload());
+    rig.waitForSent("?" + request);
     QCOMPARE(rig.sent(), "?" + request);
     QCOMPARE(rig.form().store.ChannelLabel, QString("Channel %1").arg(channel + 1));
     QCOMPARE(rig.form().Samplesperhour.text(), "60");
@@ -160,17 +164,17 @@ void TestUploadEndToEnd::channels() {
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
-// The logger holds 25 Oct 2026 00:00 to 8 Dec 2026 23:45 every 15 minutes;
-// "now" is 9 Dec 2026 10:00, so the last month and week end at the last sample.
+// The logger holds 25 Oct 2026 00:00 to 8 Dec 2026 23:00 every hour; "now" is
+// 9 Dec 2026 10:00, so the last month and week end at the last sample.
 void TestUploadEndToEnd::rangeChoices_data() {
     QTest::addColumn<int>("choice");
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("count");
     QTest::addColumn<QByteArray>("firstRequest");
-    QTest::newRow("All data") << 0 << 0 << 4319 << QByteArray("001102526000000001500");
-    QTest::newRow("Last month") << 1 << 1439 << 2880 << QByteArray("001110826234500001500");
-    QTest::newRow("Last week") << 2 << 3647 << 672 << QByteArray("001120126234500000672");
-    QTest::newRow("Custom") << 3 << 3504 << 192 << QByteArray("001113026120000000192");
+    QTest::newRow("All data") << 0 << 0 << 1079 << QByteArray("001102526000000001079");
+    QTest::newRow("Last month") << 1 << 359 << 720 << QByteArray("001110826230000000720");
+    QTest::newRow("Last week") << 2 << 911 << 168 << QByteArray("001120126230000000168");
+    QTest::newRow("Custom") << 3 << 876 << 48 << QByteArray("001113026120000000048");
 }
 
 void TestUploadEndToEnd::rangeChoices() {
@@ -178,7 +182,7 @@ void TestUploadEndToEnd::rangeChoices() {
     QFETCH(int, first);
     QFETCH(int, count);
     QFETCH(QByteArray, firstRequest);
-    bvsim::LoggerConfig config = logger(2, false, 4320, 4);
+    bvsim::LoggerConfig config = logger(2, false, 1080, 1);
     for (bvsim::ChannelData& ch : config.channels)
         ch.first = platform::encodeDateTime(2026, 10, 25, 0, 0, 0);
     UploadRig rig(config, "COM1:19200");
@@ -191,7 +195,8 @@ void TestUploadEndToEnd::rangeChoices() {
         form.Endtime->setTime(QTime(12, 0, 0));
     }
     QVERIFY(rig.upload());
-    QVERIFY(rig.sent().startsWith("?" + firstRequest));
+    rig.waitForSent("?" + firstRequest);
+    QCOMPARE(rig.sent(), "?" + firstRequest);
     QCOMPARE(form.store.RangeSampleCount, count);
     const QString difference = storeDifference(form.store, config, 0, first, count);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
@@ -204,11 +209,13 @@ void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd() {
     const bvsim::LoggerConfig config = logger(2, true, 3601);
     UploadRig rig(config);
     QVERIFY(rig.upload());
-    QCOMPARE(rig.sent(), QByteArray("?B057600T05"
-                                    "001120126000000001500"
-                                    "001120126061501001500"
-                                    "001120126123002000600"
-                                    "BD00000000"));
+    const QByteArray sent = "?B057600T05"
+                            "001120126000000001500"
+                            "001120126061501001500"
+                            "001120126123002000600"
+                            "BD00000000";
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
     QVERIFY(rig.statuses.contains("Reading 1500 of 3600"));
     QVERIFY(rig.statuses.contains("Reading 3000 of 3600"));
     const QString difference = storeDifference(rig.form().store, config, 0, 0, 3600);
@@ -216,7 +223,9 @@ void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd() {
 }
 
 // Every event code before a sample, in the first and in a later block; the
-// label of each lands on the Series2 point of the sample after it.
+// label of each lands on the Series2 point of the sample after it as the
+// packets are drawn. A logger without RH ends with the RH series showing
+// "No data" instead.
 void TestUploadEndToEnd::eventsAreStoredAndLabelled_data() {
     QTest::addColumn<bool>("rh");
     QTest::newRow("without RH: labels on undrawn points") << false;
@@ -251,17 +260,34 @@ void TestUploadEndToEnd::eventsAreStoredAndLabelled() {
     for (bvsim::ChannelData& ch : config.channels)
         ch.events = events;
     UploadRig rig(config);
+    ChartSeries& series2 = rig.form().Chart1->Series2();
+    // Series2 as drawn after the last packet.
+    std::map<platform::DateTime, std::pair<QString, bool>> drawn;
+    QObject::connect(&rig.form().Edit1, &StateControl::valueChanged, this, [&] {
+        if (rig.form().Edit1.text() != "Checksum verified.")
+            return;
+        drawn.clear();
+        for (int i = 0; i < series2.count(); ++i)
+            drawn[series2.x(i)] = {series2.label(i), series2.colour(i).isValid()};
+    });
     QVERIFY(rig.upload());
     const QString difference = storeDifference(rig.form().store, config, 0, 0, 1699);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 
-    ChartSeries& series2 = rig.form().Chart1->Series2();
-    QCOMPARE(series2.count(), 1699);
+    QCOMPARE(drawn.size(), std::size_t(1699));
     for (const Label& label : labels) {
-        const int i = pointAt(series2, sampleTime(config.channels[0], label.position));
-        QVERIFY2(i >= 0, qPrintable(QString::number(label.position)));
-        QCOMPARE(series2.label(i), label.text);
-        QCOMPARE(series2.colour(i).isValid(), rh);
+        const platform::DateTime x = sampleTime(config.channels[0], label.position);
+        const auto point = drawn.lower_bound(x - 1e-8);
+        QVERIFY2(point != drawn.end() && point->first <= x + 1e-8,
+                 qPrintable(QString::number(label.position)));
+        QCOMPARE(point->second.first, label.text);
+        QCOMPARE(point->second.second, rh);
+    }
+    if (rh) {
+        QCOMPARE(series2.count(), 1699);
+    } else {
+        QCOMPARE(series2.count(), 1);
+        QCOMPARE(series2.label(0), "No data");
     }
 }
 
@@ -273,12 +299,12 @@ void TestUploadEndToEnd::samplesWithoutReading_data() {
     QTest::newRow("older, RH model") << 1 << true;
 }
 
-// Samples 5, 6 and 1550 carry no reading: 9999 in the store, no point drawn,
-// and the next drawn point of each series silver.
+// Samples 5, 6 and 1499 (the last of the first block) carry no reading: 9999
+// in the store, no point drawn, and the next drawn point of each series silver.
 void TestUploadEndToEnd::samplesWithoutReading() {
     QFETCH(int, format);
     QFETCH(bool, rh);
-    const std::vector<int> missing = {5, 6, 1550};
+    const std::vector<int> missing = {5, 6, 1499};
     bvsim::LoggerConfig config = logger(format, rh, 1601);
     for (bvsim::ChannelData& ch : config.channels)
         ch.noReading = missing;
@@ -294,7 +320,7 @@ void TestUploadEndToEnd::samplesWithoutReading() {
     QCOMPARE(series1.count(), 1600 - int(missing.size()));
     for (const int position : missing)
         QCOMPARE(pointAt(series1, sampleTime(config.channels[0], position)), -1);
-    for (const int position : {7, 1551}) {
+    for (const int position : {7, 1500}) {
         const platform::DateTime x = sampleTime(config.channels[0], position);
         QCOMPARE(series1.colour(pointAt(series1, x)), silver);
         if (rh)

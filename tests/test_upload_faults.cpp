@@ -66,6 +66,7 @@ void TestUploadFaults::badChecksumIsRepeatedAndRecovers() {
     UploadRig rig(config);
     QVERIFY(rig.upload());
     QVERIFY(rig.statuses.filter("BAD CHECKSUM (").size() == 1);
+    rig.waitForSent(sent);
     QCOMPARE(rig.sent(), sent);
     const QString difference = storeDifference(rig.form().store, config, 0, 0, 1600);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
@@ -86,8 +87,9 @@ void TestUploadFaults::retriesRunOutAndCancel() {
           "DATA ERROR - RETRY (3) IN PROCESS..."})
         QVERIFY2(rig.statuses.contains(retry), retry);
     QVERIFY(!rig.statuses.contains("DATA ERROR - RETRY (4) IN PROCESS..."));
-    const QByteArray request = "001120126000000000100";
-    QCOMPARE(rig.sent(), "?B057600T05" + request.repeated(5));
+    const QByteArray sent = "?B057600T05" + QByteArray("001120126000000000100").repeated(5);
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
     QVERIFY(rig.form().store.TempData.empty());
     QVERIFY(rig.form().Errorindata.checked());
     QVERIFY(!rig.form().DataLoaded.checked());
@@ -126,7 +128,8 @@ void TestUploadFaults::silenceTimesOut() {
     QVERIFY(!rig.ended());
     QVERIFY(letTimePassUntilEnd(rig));
     QCOMPARE(rig.form().Edit1.text(), "SERIAL COMMUNICATION TIMED OUT.");
-    QVERIFY(QTest::qWaitFor([&] { return rig.sent() == sent; }, 5000));
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
     QVERIFY(!rig.form().FastBaud.checked());
     QVERIFY(rig.form().store.TempData.empty());
     QVERIFY(!rig.form().DataLoaded.checked());
@@ -171,7 +174,9 @@ void TestUploadFaults::refusedFastRateGoesOnAt19200() {
     config.faults.wrongFastReply = true;
     UploadRig rig(config);
     QVERIFY(rig.upload());
-    QCOMPARE(rig.sent(), QByteArray("?B057600T05001120126000000000100"));
+    const QByteArray sent = "?B057600T05001120126000000000100";
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
     QVERIFY(!rig.form().FastBaud.checked());
     QCOMPARE(rig.logger->baudRate(), 19200);
     QCOMPARE(rig.form().store.TempData.size(), std::size_t(100));
@@ -205,7 +210,8 @@ void TestUploadFaults::abortLeavesTheFastRate() {
 
     rig.form().AbortUploadClick();
     QCOMPARE(rig.form().Edit1.text(), "UPLOAD ABORTED BY USER");
-    QVERIFY(QTest::qWaitFor([&] { return rig.sent() == sent; }, 5000));
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
     QCOMPARE(rig.logger->baudRate(), 19200);
     QVERIFY(!rig.form().FastBaud.checked());
     QVERIFY(!rig.form().Startloadingdata.checked());

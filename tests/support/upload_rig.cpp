@@ -10,13 +10,15 @@ UploadRig::UploadRig(const bvsim::LoggerConfig& config, const QString& comport)
     logger->start(app.path("COM1"));
     app.start();
     const TextControl* status = &form().Edit1;
-    QObject::connect(status, &StateControl::valueChanged, status,
-                     [this, status] { statuses << status->text(); });
+    m_statusWatch = QObject::connect(status, &StateControl::valueChanged, status,
+                                     [this, status] { statuses << status->text(); });
 }
 
 UploadRig::~UploadRig() {
     // The window closes its port first, so its reader never sees the logger go.
     app.form().ClosePort();
+    // The window outlives the list of statuses.
+    QObject::disconnect(m_statusWatch);
 }
 
 bool UploadRig::ended() const {
@@ -30,6 +32,10 @@ bool UploadRig::waitForEnd(int seconds) {
 
 bool UploadRig::waitForStatus(const QString& text, int seconds) {
     return QTest::qWaitFor([&] { return statuses.contains(text); }, seconds * 1000);
+}
+
+bool UploadRig::waitForSent(const QByteArray& bytes, int seconds) {
+    return QTest::qWaitFor([&] { return sent() == bytes; }, seconds * 1000);
 }
 
 bool UploadRig::upload() {

@@ -29,6 +29,9 @@ class UploadRig {
     // Runs the event loop until the status line has shown `text`.
     bool waitForStatus(const QString& text, int seconds = 30);
     bool ended() const;
+    // Runs the event loop until the logger has received exactly `bytes` (the
+    // host's last bytes may still be on their way when an upload ends).
+    bool waitForSent(const QByteArray& bytes, int seconds = 5);
 
     // Every byte the host has sent, as the logger received them.
     QByteArray sent() const { return logger->received(); }
@@ -36,6 +39,9 @@ class UploadRig {
     AppFixture app;
     std::unique_ptr<bvsim::PtyLogger> logger;
     QStringList statuses; // every text the status line has shown, in order
+
+  private:
+    QMetaObject::Connection m_statusWatch;
 };
 
 // Compares the sample store with the logger's samples first .. first+count-1
