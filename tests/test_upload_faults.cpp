@@ -8,14 +8,6 @@
 
 namespace {
 
-bvsim::LoggerConfig logger(int format, int count) {
-    bvsim::LoggerConfig config;
-    config.format = format;
-    for (bvsim::ChannelData& ch : config.channels)
-        ch.count = count;
-    return config;
-}
-
 qsizetype headerSize(const bvsim::LoggerConfig& config) {
     return bvsim::SimulatedLogger(config).header().size();
 }
@@ -61,7 +53,7 @@ void TestUploadFaults::badChecksumIsRepeatedAndRecovers_data() {
 void TestUploadFaults::badChecksumIsRepeatedAndRecovers() {
     QFETCH(int, badBlock);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = logger(2, 1601);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 1601);
     config.faults.badChecksumBlock = badBlock;
     UploadRig rig(config);
     QVERIFY(rig.upload());
@@ -75,7 +67,7 @@ void TestUploadFaults::badChecksumIsRepeatedAndRecovers() {
 // The block fails at once and on three retries of the reader: the upload is
 // cancelled with nothing stored.
 void TestUploadFaults::retriesRunOutAndCancel() {
-    bvsim::LoggerConfig config = logger(2, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
     config.faults.badChecksumBlock = 1;
     config.faults.badChecksumAlways = true;
     UploadRig rig(config);
@@ -98,7 +90,7 @@ void TestUploadFaults::retriesRunOutAndCancel() {
 // The logger falls silent at some point of the exchange; 20 s later the
 // upload ends, and a host at the fast rate sends "S".
 void TestUploadFaults::silenceTimesOut_data() {
-    const bvsim::LoggerConfig config = logger(2, 101);
+    const bvsim::LoggerConfig config = loggerConfig(2, false, 101);
     const qsizetype header = headerSize(config);
     const QByteArray request = "001120126000000000100";
     QTest::addColumn<QString>("comport");
@@ -116,7 +108,7 @@ void TestUploadFaults::silenceTimesOut() {
     QFETCH(QString, comport);
     QFETCH(qlonglong, silenceAfter);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = logger(2, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
     config.faults.silenceAfter = silenceAfter;
     UploadRig rig(config, comport);
     rig.form().UploadDataClick();
@@ -143,7 +135,7 @@ void TestUploadFaults::headerThatNeverCompletesTimesOut_data() {
 
 void TestUploadFaults::headerThatNeverCompletesTimesOut() {
     QFETCH(int, format);
-    bvsim::LoggerConfig config = logger(format, 101);
+    bvsim::LoggerConfig config = loggerConfig(format, false, 101);
     config.faults.headerNeverCompletes = true;
     UploadRig rig(config);
     rig.form().UploadDataClick();
@@ -158,7 +150,7 @@ void TestUploadFaults::headerThatNeverCompletesTimesOut() {
 
 // "Model" arrives as "]odel".
 void TestUploadFaults::corruptHeaderIsRefused() {
-    bvsim::LoggerConfig config = logger(2, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
     config.faults.corruptByte = 5;
     UploadRig rig(config);
     QVERIFY(!rig.upload());
@@ -170,7 +162,7 @@ void TestUploadFaults::corruptHeaderIsRefused() {
 // A logger that answers the baud-switch command with anything but "b" stays
 // at 19200, and so does the host: the block is asked for there at once.
 void TestUploadFaults::refusedFastRateGoesOnAt19200() {
-    bvsim::LoggerConfig config = logger(2, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
     config.faults.wrongFastReply = true;
     UploadRig rig(config);
     QVERIFY(rig.upload());
@@ -198,7 +190,7 @@ void TestUploadFaults::abortLeavesTheFastRate_data() {
 void TestUploadFaults::abortLeavesTheFastRate() {
     QFETCH(QString, comport);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = logger(2, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
     const bool fast = comport == "COM1";
     config.faults.silenceAfter = headerSize(config) + (fast ? 2 : 1) + 40;
     UploadRig rig(config, comport);

@@ -44,6 +44,18 @@ bool UploadRig::upload() {
     return waitForEnd() && form().Edit1.text() == "DATA LOADED";
 }
 
+bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour) {
+    bvsim::LoggerConfig config;
+    config.format = format;
+    config.rhModel = format == 1 && rh;
+    for (bvsim::ChannelData& ch : config.channels) {
+        ch.rh = format == 2 && rh;
+        ch.count = count;
+        ch.storedPerHour = perHour;
+    }
+    return config;
+}
+
 namespace {
 
 // The store's list for a stored event code, in the order of eventLists().

@@ -44,6 +44,11 @@ class UploadRig {
     QMetaObject::Connection m_statusWatch;
 };
 
+// A logger of `format` (1 or 2) whose two channels store `count` samples at
+// `perHour` from 1 Dec 2026 00:00; `rh`: the RH model (older) or RH on both
+// channels (newer).
+bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour = 240);
+
 // Compares the sample store with the logger's samples first .. first+count-1
 // of `channel` (0 or 1): count, time stamps, temperatures, RH and events.
 // Returns the first difference, or an empty text when there is none.
