@@ -2,6 +2,7 @@
 // headless in a settings folder of its own whose COM1 leads to the simulated
 // logger program (or to nothing).
 #include "app/command_line.h"
+#include "upload_rig.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -190,6 +191,33 @@ class TestCommandLine : public QObject {
         QVERIFY(r.err.contains("Chart written to out.png"));
         QVERIFY(QFileInfo(path("out.png")).size() > 0);
         QCOMPARE(simulatorLog(), QByteArray("?B057600T05001120126000000000299BD00000000"));
+    }
+
+    // Upload, save, and the duplicate loaded back: the logger's samples and
+    // events, whole.
+    void uploadSaveAndLoadBack() {
+        QVERIFY(startSimulator({"--format", "2", "--rh", "1", "--count", "300", "--no-reading",
+                                "40", "--events", "10:fffe,20:fff8,20:fffb,30:fff9"}));
+        const Run r = run({"--headless", "--upload", "--save", "out.csv", "--user-name", "Ann"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(QFile::exists(path("out.bvx")));
+
+        bvsim::LoggerConfig config = loggerConfig(2, true, 300);
+        for (bvsim::ChannelData& ch : config.channels) {
+            ch.noReading = {40};
+            ch.events = {{10, 0xfffe}, {20, 0xfff8}, {20, 0xfffb}, {30, 0xfff9}};
+        }
+        // A data file marks its first row as a new sensor: the loaded store
+        // has that one new-sensor event more than the logger sent.
+        config.channels[0].events.insert(config.channels[0].events.begin(), {0, 0xfff8});
+        AppFixture app;
+        TForm1& form = app.start();
+        form.LoadDataFile(path("out.bvx"));
+        QCOMPARE(form.Edit1.text(), "File loaded.");
+        QVERIFY(form.FileEncryptFlag.checked());
+        QCOMPARE(form.store.UserName, "Ann");
+        const QString difference = storeDifference(form.store, config, 0, 0, 299);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 
     // Channel 2 of an older logger, a custom range.
