@@ -108,12 +108,16 @@ void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd() {
 // "No data" instead.
 void TestUploadEndToEnd::eventsAreStoredAndLabelled_data() {
     QTest::addColumn<bool>("rh");
-    QTest::newRow("without RH: labels on undrawn points") << false;
-    QTest::newRow("with RH: labels on RH points") << true;
+    QTest::addColumn<bool>("pacing");
+    QTest::newRow("without RH: labels on undrawn points") << false << false;
+    QTest::newRow("with RH: labels on RH points") << true << false;
+    // Packets arrive a few bytes at a time, so the decoder sees many partial ones.
+    QTest::newRow("with RH, at the line speed") << true << true;
 }
 
 void TestUploadEndToEnd::eventsAreStoredAndLabelled() {
     QFETCH(bool, rh);
+    QFETCH(bool, pacing);
     struct Label {
         int position;
         QString text;
@@ -139,7 +143,7 @@ void TestUploadEndToEnd::eventsAreStoredAndLabelled() {
     bvsim::LoggerConfig config = loggerConfig(2, rh, 1700);
     for (bvsim::ChannelData& ch : config.channels)
         ch.events = events;
-    UploadRig rig(config);
+    UploadRig rig(config, "COM1", pacing);
     ChartSeries& series2 = rig.form().Chart1->Series2();
     // Series2 as drawn after the last packet.
     std::map<platform::DateTime, std::pair<QString, bool>> drawn;

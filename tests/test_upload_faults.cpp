@@ -1,29 +1,10 @@
-// Uploads from a simulated logger that misbehaves: bad checksums, silence,
-// a refused fast rate, a header that never completes, a corrupt header, and
-// the user's abort. Each ends in its own status text and leaves the logger's
-// line as the host found it.
+// Uploads from a simulated logger that misbehaves: bad checksums, a refused
+// fast rate, a corrupt header, a channel without data, and the user's abort.
+// Each ends in its own status text and leaves the logger's line as the host
+// found it, ready for the next upload.
 #include "upload_rig.h"
 #include <QPushButton>
 #include <QTest>
-
-namespace {
-
-qsizetype headerSize(const bvsim::LoggerConfig& config) {
-    return bvsim::SimulatedLogger(config).header().size();
-}
-
-// Lets time pass on the manual clock, a second for every turn of the event
-// loop, until the upload ends.
-bool letTimePassUntilEnd(UploadRig& rig) {
-    return QTest::qWaitFor(
-        [&] {
-            rig.app.clock.advanceSeconds(1);
-            return rig.ended();
-        },
-        30000);
-}
-
-} // namespace
 
 class TestUploadFaults : public QObject {
     Q_OBJECT
@@ -31,14 +12,13 @@ class TestUploadFaults : public QObject {
     void badChecksumIsRepeatedAndRecovers_data();
     void badChecksumIsRepeatedAndRecovers();
     void retriesRunOutAndCancel();
-    void silenceTimesOut_data();
-    void silenceTimesOut();
-    void headerThatNeverCompletesTimesOut_data();
-    void headerThatNeverCompletesTimesOut();
     void corruptHeaderIsRefused();
     void refusedFastRateGoesOnAt19200();
     void abortLeavesTheFastRate_data();
     void abortLeavesTheFastRate();
+    void uploadAfterAFailure_data();
+    void uploadAfterAFailure();
+    void channelWithoutDataIsRefused();
 };
 
 void TestUploadFaults::badChecksumIsRepeatedAndRecovers_data() {
@@ -85,67 +65,6 @@ void TestUploadFaults::retriesRunOutAndCancel() {
     QVERIFY(rig.form().store.TempData.empty());
     QVERIFY(rig.form().Errorindata.checked());
     QVERIFY(!rig.form().DataLoaded.checked());
-}
-
-// The logger falls silent at some point of the exchange; 20 s later the
-// upload ends, and a host at the fast rate sends "S".
-void TestUploadFaults::silenceTimesOut_data() {
-    const bvsim::LoggerConfig config = loggerConfig(2, false, 101);
-    const qsizetype header = headerSize(config);
-    const QByteArray request = "001120126000000000100";
-    QTest::addColumn<QString>("comport");
-    QTest::addColumn<qlonglong>("silenceAfter");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("no header") << "COM1" << 0LL << QByteArray("?");
-    QTest::newRow("no fast-rate reply") << "COM1" << qlonglong(header) << QByteArray("?B057600T05");
-    QTest::newRow("block stops at the fast rate")
-        << "COM1" << qlonglong(header + 2 + 40) << "?B057600T05" + request + "S";
-    QTest::newRow("block stops at 19200")
-        << "COM1:19200" << qlonglong(header + 1 + 40) << "?" + request;
-}
-
-void TestUploadFaults::silenceTimesOut() {
-    QFETCH(QString, comport);
-    QFETCH(qlonglong, silenceAfter);
-    QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
-    config.faults.silenceAfter = silenceAfter;
-    UploadRig rig(config, comport);
-    rig.form().UploadDataClick();
-    // Everything the logger will send has arrived once the host's last byte
-    // before the silence is out.
-    const QByteArray lastBeforeSilence = sent.endsWith('S') ? sent.chopped(1) : sent;
-    QVERIFY(QTest::qWaitFor([&] { return rig.sent() == lastBeforeSilence; }, 30000));
-    QTest::qWait(200);
-    QVERIFY(!rig.ended());
-    QVERIFY(letTimePassUntilEnd(rig));
-    QCOMPARE(rig.form().Edit1.text(), "SERIAL COMMUNICATION TIMED OUT.");
-    rig.waitForSent(sent);
-    QCOMPARE(rig.sent(), sent);
-    QVERIFY(!rig.form().FastBaud.checked());
-    QVERIFY(rig.form().store.TempData.empty());
-    QVERIFY(!rig.form().DataLoaded.checked());
-}
-
-void TestUploadFaults::headerThatNeverCompletesTimesOut_data() {
-    QTest::addColumn<int>("format");
-    QTest::newRow("older") << 1;
-    QTest::newRow("newer") << 2;
-}
-
-void TestUploadFaults::headerThatNeverCompletesTimesOut() {
-    QFETCH(int, format);
-    bvsim::LoggerConfig config = loggerConfig(format, false, 101);
-    config.faults.headerNeverCompletes = true;
-    UploadRig rig(config);
-    rig.form().UploadDataClick();
-    const QString all = QString::fromLatin1(bvsim::SimulatedLogger(config).header());
-    QVERIFY(QTest::qWaitFor([&] { return rig.form().Memo2.text() == all; }, 30000));
-    QVERIFY(letTimePassUntilEnd(rig));
-    QCOMPARE(rig.form().Edit1.text(), "SERIAL COMMUNICATION TIMED OUT.");
-    QVERIFY(!rig.form().Headerloaded.checked());
-    QVERIFY(rig.statuses.filter("HEADER LOADED").isEmpty());
-    QCOMPARE(rig.sent(), QByteArray("?"));
 }
 
 // "Model" arrives as "]odel".
@@ -214,6 +133,57 @@ void TestUploadFaults::abortLeavesTheFastRate() {
     rig.app.clock.advanceSeconds(30);
     QTest::qWait(1500);
     QCOMPARE(rig.form().Edit1.text(), "UPLOAD ABORTED BY USER");
+}
+
+// A failed upload leaves nothing behind that spoils the next one, to a
+// logger that behaves.
+void TestUploadFaults::uploadAfterAFailure_data() {
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("retries ran out") << "retries";
+    QTest::newRow("timed out at the fast rate") << "silence";
+    QTest::newRow("aborted at the fast rate") << "abort";
+}
+
+void TestUploadFaults::uploadAfterAFailure() {
+    QFETCH(QString, failure);
+    bvsim::LoggerConfig faulty = loggerConfig(2, false, 101);
+    if (failure == "retries") {
+        faulty.faults.badChecksumBlock = 1;
+        faulty.faults.badChecksumAlways = true;
+    } else {
+        faulty.faults.silenceAfter = headerSize(faulty) + 2 + 40;
+    }
+    UploadRig rig(faulty);
+    rig.form().UploadDataClick();
+    if (failure == "abort") {
+        QVERIFY(QTest::qWaitFor([&] { return rig.form().Memo5.text().size() >= 80; }, 30000));
+        rig.form().AbortUploadClick();
+    } else {
+        QVERIFY(failure == "retries" ? rig.waitForEnd() : rig.letTimePassUntilEnd());
+    }
+    QVERIFY(!rig.form().DataLoaded.checked());
+
+    const bvsim::LoggerConfig good = loggerConfig(2, true, 101);
+    rig.replaceLogger(good);
+    QVERIFY(rig.upload());
+    const QByteArray sent = "?B057600T05001120126000000000100BD00000000";
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
+    const QString difference = storeDifference(rig.form().store, good, 0, 0, 100);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// Channel 1 of this logger holds nothing: its range is empty, and nothing is
+// asked for.
+void TestUploadFaults::channelWithoutDataIsRefused() {
+    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    config.channels[0].present = false;
+    UploadRig rig(config);
+    QVERIFY(!rig.upload());
+    QCOMPARE(rig.form().Edit1.text(), "UPLOAD CANCELLED. Invalid date/time range specified.");
+    QVERIFY(rig.form().Errorindata.checked());
+    QTest::qWait(200);
+    QCOMPARE(rig.sent(), QByteArray("?"));
 }
 
 QTEST_MAIN(TestUploadFaults)

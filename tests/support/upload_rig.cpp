@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-UploadRig::UploadRig(const bvsim::LoggerConfig& config, const QString& comport)
-    : logger(std::make_unique<bvsim::PtyLogger>(config)) {
+UploadRig::UploadRig(const bvsim::LoggerConfig& config, const QString& comport, bool pacing)
+    : logger(std::make_unique<bvsim::PtyLogger>(config, pacing)) {
     app.writeFile("COMPORT.DAT", comport.toLatin1() + "\r\n");
     logger->start(app.path("COM1"));
     app.start();
@@ -21,6 +21,11 @@ UploadRig::~UploadRig() {
     QObject::disconnect(m_statusWatch);
 }
 
+void UploadRig::replaceLogger(const bvsim::LoggerConfig& config) {
+    logger = std::make_unique<bvsim::PtyLogger>(config);
+    logger->start(app.path("COM1"));
+}
+
 bool UploadRig::ended() const {
     TForm1& f = const_cast<AppFixture&>(app).form();
     return f.DataLoaded.checked() || (f.UploadData->isEnabled() && !f.AbortUpload->isEnabled());
@@ -28,6 +33,15 @@ bool UploadRig::ended() const {
 
 bool UploadRig::waitForEnd(int seconds) {
     return QTest::qWaitFor([this] { return ended(); }, seconds * 1000);
+}
+
+bool UploadRig::letTimePassUntilEnd() {
+    return QTest::qWaitFor(
+        [this] {
+            app.clock.advanceSeconds(1);
+            return ended();
+        },
+        30000);
 }
 
 bool UploadRig::waitForStatus(const QString& text, int seconds) {
@@ -54,6 +68,10 @@ bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour) {
         ch.storedPerHour = perHour;
     }
     return config;
+}
+
+qsizetype headerSize(const bvsim::LoggerConfig& config) {
+    return bvsim::SimulatedLogger(config).header().size();
 }
 
 namespace {

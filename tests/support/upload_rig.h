@@ -11,13 +11,17 @@
 
 class UploadRig {
   public:
-    // `comport`: the port setting (COMPORT.DAT), e.g. "COM1" or "COM1:19200".
-    explicit UploadRig(const bvsim::LoggerConfig& logger, const QString& comport = "COM1");
+    // `comport`: the port setting (COMPORT.DAT), e.g. "COM1" or "COM1:19200";
+    // `pacing`: the logger sends at its line speed, as a real one does.
+    explicit UploadRig(const bvsim::LoggerConfig& logger, const QString& comport = "COM1",
+                       bool pacing = false);
     ~UploadRig();
     UploadRig(const UploadRig&) = delete;
     UploadRig& operator=(const UploadRig&) = delete;
 
     TForm1& form() { return app.form(); }
+    // Another logger behind COM1, from the next opening of the port on.
+    void replaceLogger(const bvsim::LoggerConfig& config);
 
     // Clicks "Upload Data" and runs the event loop until the upload has
     // ended; true when it ended with "DATA LOADED".
@@ -29,6 +33,9 @@ class UploadRig {
     // Runs the event loop until the status line has shown `text`.
     bool waitForStatus(const QString& text, int seconds = 30);
     bool ended() const;
+    // Lets time pass on the manual clock, a second for every turn of the
+    // event loop, until the upload ends.
+    bool letTimePassUntilEnd();
     // Runs the event loop until the logger has received exactly `bytes` (the
     // host's last bytes may still be on their way when an upload ends).
     bool waitForSent(const QByteArray& bytes, int seconds = 5);
@@ -48,6 +55,9 @@ class UploadRig {
 // `perHour` from 1 Dec 2026 00:00; `rh`: the RH model (older) or RH on both
 // channels (newer).
 bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour = 240);
+
+// Bytes of the logger's header.
+qsizetype headerSize(const bvsim::LoggerConfig& config);
 
 // Compares the sample store with the logger's samples first .. first+count-1
 // of `channel` (0 or 1): count, time stamps, temperatures, RH and events.
