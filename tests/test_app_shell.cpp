@@ -3,8 +3,8 @@
 #include "app/date_formats.h"
 #include "app/tform1.h"
 #include "app/user_dialogs.h"
-#include "chart/chart.h"
 #include "app_fixture.h"
+#include "chart/chart.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>

@@ -1,0 +1,272 @@
+// The command line: the argument parser in-process, and the built program run
+// headless in a settings folder of its own whose COM1 leads to the simulated
+// logger program (or to nothing).
+#include "app/command_line.h"
+#include "upload_rig.h"
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString binary(const QString& name) {
+    return qEnvironmentVariable("BRENVALE_BINARY_DIR") + "/" + name;
+}
+
+// What a parse produced, in one line, or "bad" for arguments it refused.
+QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
+    const auto* o = std::get_if<cli::Options>(&parsed);
+    if (!o)
+        return "bad";
+    QStringList words;
+    if (o->help)
+        words << "help";
+    if (o->headless)
+        words << "headless";
+    if (o->upload)
+        words << "upload";
+    if (o->channel)
+        words << QString("channel=%1").arg(*o->channel);
+    if (o->rangeIndex)
+        words << QString("range=%1").arg(*o->rangeIndex);
+    if (!o->from.isEmpty())
+        words << "from=" + o->from << "to=" + o->to;
+    if (o->dateFormat)
+        words << "date-format=" + *o->dateFormat;
+    if (!o->startupFile.isEmpty())
+        words << "file=" + o->startupFile;
+    for (const auto& [name, value] :
+         {std::pair{"load", o->load}, std::pair{"save", o->save}, std::pair{"chart", o->chart}})
+        if (!value.isEmpty())
+            words << QString(name) + "=" + value;
+    return words.join(' ');
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir* dir = nullptr;
+    QProcess* simulator = nullptr;
+
+    QString path(const QString& name) const { return dir->filePath(name); }
+
+    // Starts the simulated logger behind <folder>/COM1 and waits until it serves.
+    bool startSimulator(const QStringList& arguments) {
+        simulator->start(binary("bvsim"),
+                         QStringList{"--link", path("COM1"), "--log", path("sim.log")} + arguments);
+        return simulator->waitForStarted() && simulator->waitForReadyRead(10000) &&
+               simulator->readLine().startsWith("/dev/");
+    }
+
+    Run run(const QStringList& arguments) {
+        QProcess program;
+        program.setWorkingDirectory(dir->path());
+        program.start(binary("brenvale"), arguments);
+        Run r;
+        if (!program.waitForFinished(120000)) {
+            program.kill();
+            program.waitForFinished();
+            return r;
+        }
+        r.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        r.out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(program.readAllStandardError());
+        return r;
+    }
+
+    QByteArray simulatorLog() const {
+        QFile log(path("sim.log"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
+
+  private slots:
+    void initTestCase() {
+        for (const char* name : {"brenvale", "bvsim"})
+            QVERIFY2(QFile::exists(binary(name)),
+                     qPrintable(binary(name) + " is missing: build the programs first"));
+    }
+    void init() {
+        dir = new QTemporaryDir;
+        simulator = new QProcess;
+        // Until a test starts the simulated logger, COM1 leads nowhere.
+        QFile::link(path("no-such-device"), path("COM1"));
+    }
+    void cleanup() {
+        if (simulator->state() != QProcess::NotRunning) {
+            simulator->terminate();
+            if (!simulator->waitForFinished(5000)) {
+                simulator->kill();
+                simulator->waitForFinished();
+            }
+        }
+        delete simulator;
+        delete dir;
+    }
+
+    void parse_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("parsed");
+        QTest::newRow("nothing") << QStringList{} << "";
+        QTest::newRow("file to open") << QStringList{"a.bvx"} << "file=a.bvx";
+        QTest::newRow("two files") << QStringList{"a.bvx", "b.bvx"} << "bad";
+        QTest::newRow("help") << QStringList{"--help"} << "help";
+        QTest::newRow("-h") << QStringList{"-h"} << "help";
+        QTest::newRow("headless upload")
+            << QStringList{"--headless", "--upload"} << "headless upload";
+        QTest::newRow("upload without --headless") << QStringList{"--upload"} << "bad";
+        QTest::newRow("channel 2")
+            << QStringList{"--headless", "--channel", "2"} << "headless channel=2";
+        QTest::newRow("channel 3") << QStringList{"--headless", "--channel", "3"} << "bad";
+        QTest::newRow("channel without value") << QStringList{"--headless", "--channel"} << "bad";
+        QTest::newRow("last week")
+            << QStringList{"--headless", "--range", "last-week"} << "headless range=2";
+        QTest::newRow("unknown range") << QStringList{"--headless", "--range", "year"} << "bad";
+        QTest::newRow("custom with from and to")
+            << QStringList{"--headless",
+                           "--range",
+                           "custom",
+                           "--from",
+                           "12/01/2026 08:00:00",
+                           "--to",
+                           "12/02/2026 08:00:00"}
+            << "headless range=3 from=12/01/2026 08:00:00 to=12/02/2026 08:00:00";
+        QTest::newRow("custom without from and to")
+            << QStringList{"--headless", "--range", "custom"} << "bad";
+        QTest::newRow("custom without to")
+            << QStringList{"--headless", "--range", "custom", "--from", "12/01/2026 08:00:00"}
+            << "bad";
+        QTest::newRow("from without custom")
+            << QStringList{"--headless", "--from", "12/01/2026 08:00:00", "--to",
+                           "12/02/2026 08:00:00"}
+            << "bad";
+        QTest::newRow("from as a date only") << QStringList{"--headless",
+                                                            "--range",
+                                                            "custom",
+                                                            "--from",
+                                                            "2026-01-01",
+                                                            "--to",
+                                                            "12/02/2026 08:00:00"}
+                                             << "bad";
+        QTest::newRow("from on 31 February") << QStringList{"--headless",
+                                                            "--range",
+                                                            "custom",
+                                                            "--from",
+                                                            "02/31/2026 08:00:00",
+                                                            "--to",
+                                                            "12/02/2026 08:00:00"}
+                                             << "bad";
+        QTest::newRow("date format")
+            << QStringList{"--headless", "--date-format", "dd/mm/yyyy hh:mm:ss"}
+            << "headless date-format=dd/mm/yyyy hh:mm:ss";
+        QTest::newRow("unknown date format")
+            << QStringList{"--headless", "--date-format", "yy.mm.dd"} << "bad";
+        QTest::newRow("steps") << QStringList{"--headless", "--load",  "in.bvx", "--save",
+                                              "out.csv",    "--chart", "c.pdf"}
+                               << "headless load=in.bvx save=out.csv chart=c.pdf";
+        QTest::newRow("chart neither png nor pdf")
+            << QStringList{"--headless", "--chart", "c.jpg"} << "bad";
+        QTest::newRow("file with --headless") << QStringList{"--headless", "a.bvx"} << "bad";
+        QTest::newRow("unknown option") << QStringList{"--headless", "--fast"} << "bad";
+    }
+    void parse() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, parsed);
+        QCOMPARE(describe(cli::parse(arguments)), parsed);
+    }
+
+    void uploadAndChart() {
+        QVERIFY(startSimulator({"--format", "2", "--rh", "1", "--count", "300"}));
+        const Run r = run({"--headless", "--upload", "--chart", "out.png"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
+        QVERIFY(r.err.contains("Chart written to out.png"));
+        QVERIFY(QFileInfo(path("out.png")).size() > 0);
+        QCOMPARE(simulatorLog(), QByteArray("?B057600T05001120126000000000299BD00000000"));
+    }
+
+    // Upload, save, and the duplicate loaded back: the logger's samples and
+    // events, whole.
+    void uploadSaveAndLoadBack() {
+        QVERIFY(startSimulator({"--format", "2", "--rh", "1", "--count", "300", "--no-reading",
+                                "40", "--events", "10:fffe,20:fff8,20:fffb,30:fff9"}));
+        const Run r = run({"--headless", "--upload", "--save", "out.csv", "--user-name", "Ann"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(QFile::exists(path("out.bvx")));
+
+        bvsim::LoggerConfig config = loggerConfig(2, true, 300);
+        for (bvsim::ChannelData& ch : config.channels) {
+            ch.noReading = {40};
+            ch.events = {{10, 0xfffe}, {20, 0xfff8}, {20, 0xfffb}, {30, 0xfff9}};
+        }
+        // A data file marks its first row as a new sensor: the loaded store
+        // has that one new-sensor event more than the logger sent.
+        config.channels[0].events.insert(config.channels[0].events.begin(), {0, 0xfff8});
+        AppFixture app;
+        TForm1& form = app.start();
+        form.LoadDataFile(path("out.bvx"));
+        QCOMPARE(form.Edit1.text(), "File loaded.");
+        QVERIFY(form.FileEncryptFlag.checked());
+        QCOMPARE(form.store.UserName, "Ann");
+        const QString difference = storeDifference(form.store, config, 0, 0, 299);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    // Channel 2 of an older logger, a custom range.
+    void uploadChannel2CustomRange() {
+        QVERIFY(startSimulator({"--format", "1", "--count", "300"}));
+        const Run r = run({"--headless", "--upload", "--channel", "2", "--range", "custom",
+                           "--from", "12/01/2026 00:10:00", "--to", "12/01/2026 00:20:00"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
+        QCOMPARE(simulatorLog(), QByteArray("?2120126001000000040"));
+    }
+
+    void failedUploadExitsWith1() {
+        QVERIFY(startSimulator({"--format", "2", "--bad-checksum", "1", "--bad-checksum-always"}));
+        const Run r = run({"--headless", "--upload"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("UPLOAD CANCELLED DUE TO CORRUPT DATA OR SERIAL PORT TIMEOUT."),
+                 qPrintable(r.err));
+    }
+
+    void portThatCannotBeOpened() {
+        const Run r = run({"--headless", "--upload"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("Cannot open serial port: "), qPrintable(r.err));
+    }
+
+    void badArguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("channel 3") << QStringList{"--headless", "--channel", "3"};
+        QTest::newRow("custom without from and to")
+            << QStringList{"--headless", "--range", "custom"};
+        QTest::newRow("from as a date only") << QStringList{
+            "--headless",         "--range", "custom", "--from", "2026-01-01", "--to",
+            "01/02/2026 00:00:00"};
+        QTest::newRow("unknown option") << QStringList{"--headless", "--frobnicate"};
+    }
+    void badArguments() {
+        QFETCH(QStringList, arguments);
+        const Run r = run(arguments);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(cli::usage()), qPrintable(r.err));
+    }
+
+    void help() {
+        const Run r = run({"--help"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, cli::usage());
+    }
+};
+
+QTEST_MAIN(TestCommandLine)
+#include "test_command_line.moc"

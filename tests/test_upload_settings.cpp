@@ -1,0 +1,121 @@
+// Uploads from a simulated logger on a pseudo-terminal under the user's
+// settings: the port's fast rate, the channel and the range choice, each
+// seen in what the host asks the logger for and in what the store holds.
+#include "app/radio_group.h"
+#include "upload_rig.h"
+#include <QDateEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimeEdit>
+
+class TestUploadSettings : public QObject {
+    Q_OBJECT
+  private slots:
+    void fastRate_data();
+    void fastRate();
+    void channels_data();
+    void channels();
+    void rangeChoices_data();
+    void rangeChoices();
+};
+
+void TestUploadSettings::fastRate_data() {
+    QTest::addColumn<QString>("comport");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("attempt");
+    QTest::newRow("COM1: 57600") << "COM1"
+                                 << QByteArray("?B057600T05001120126000000000009BD00000000")
+                                 << "Attempting 57600 baud rate...";
+    QTest::newRow("COM1:115200") << "COM1:115200"
+                                 << QByteArray("?B115200T05001120126000000000009BD00000000")
+                                 << "Attempting 115200 baud rate...";
+    QTest::newRow("COM1:19200, no fast rate")
+        << "COM1:19200" << QByteArray("?001120126000000000009") << QString();
+}
+
+void TestUploadSettings::fastRate() {
+    QFETCH(QString, comport);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, attempt);
+    const bvsim::LoggerConfig config = loggerConfig(2, false, 10);
+    UploadRig rig(config, comport);
+    QVERIFY(rig.upload());
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
+    QCOMPARE(rig.statuses.filter("baud rate").join('|'), attempt);
+    QVERIFY(!rig.form().FastBaud.checked());
+    QCOMPARE(rig.logger->baudRate(), 19200);
+    QCOMPARE(rig.form().store.TempData.size(), std::size_t(9));
+}
+
+// The two channels hold different ranges, so the store shows which one came.
+void TestUploadSettings::channels_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("newer, channel 1") << 2 << 0 << QByteArray("001120126000000000049");
+    QTest::newRow("newer, channel 2") << 2 << 1 << QByteArray("002120526063000000079");
+    QTest::newRow("older, channel 1") << 1 << 0 << QByteArray("1120126000000000049");
+    QTest::newRow("older, channel 2") << 1 << 1 << QByteArray("2120526063000000079");
+}
+
+void TestUploadSettings::channels() {
+    QFETCH(int, format);
+    QFETCH(int, channel);
+    QFETCH(QByteArray, request);
+    bvsim::LoggerConfig config = loggerConfig(format, true, 50, 60);
+    config.channels[1].first = platform::encodeDateTime(2026, 12, 5, 6, 30, 0);
+    config.channels[1].count = 80;
+    UploadRig rig(config, "COM1:19200");
+    if (channel == 1)
+        rig.form().RadioButton2->setChecked(true);
+    QVERIFY(rig.upload());
+    rig.waitForSent("?" + request);
+    QCOMPARE(rig.sent(), "?" + request);
+    QCOMPARE(rig.form().store.ChannelLabel, QString("Channel %1").arg(channel + 1));
+    QCOMPARE(rig.form().Samplesperhour.text(), "60");
+    const QString difference =
+        storeDifference(rig.form().store, config, channel, 0, config.channels[channel].count - 1);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// The logger holds 25 Oct 2026 00:00 to 8 Dec 2026 23:00 every hour; "now" is
+// 9 Dec 2026 10:00, so the last month and week end at the last sample.
+void TestUploadSettings::rangeChoices_data() {
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QByteArray>("firstRequest");
+    QTest::newRow("All data") << 0 << 0 << 1079 << QByteArray("001102526000000001079");
+    QTest::newRow("Last month") << 1 << 359 << 720 << QByteArray("001110826230000000720");
+    QTest::newRow("Last week") << 2 << 911 << 168 << QByteArray("001120126230000000168");
+    QTest::newRow("Custom") << 3 << 876 << 48 << QByteArray("001113026120000000048");
+}
+
+void TestUploadSettings::rangeChoices() {
+    QFETCH(int, choice);
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(QByteArray, firstRequest);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 1080, 1);
+    for (bvsim::ChannelData& ch : config.channels)
+        ch.first = platform::encodeDateTime(2026, 10, 25, 0, 0, 0);
+    UploadRig rig(config, "COM1:19200");
+    TForm1& form = rig.form();
+    form.upload_range_group->setItemIndex(choice);
+    if (choice == 3) {
+        form.Startdate->setDate(QDate(2026, 11, 30));
+        form.Starttime->setTime(QTime(12, 0, 0));
+        form.Enddate->setDate(QDate(2026, 12, 2));
+        form.Endtime->setTime(QTime(12, 0, 0));
+    }
+    QVERIFY(rig.upload());
+    rig.waitForSent("?" + firstRequest);
+    QCOMPARE(rig.sent(), "?" + firstRequest);
+    QCOMPARE(form.store.RangeSampleCount, count);
+    const QString difference = storeDifference(form.store, config, 0, first, count);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+QTEST_MAIN(TestUploadSettings)
+#include "test_upload_settings.moc"
