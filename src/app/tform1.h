@@ -178,6 +178,11 @@ class TForm1 : public QMainWindow {
     void Memo1Change();
     void PrepareNextBlock();
     void SendBlockRequest();
+    // Sends a text to the logger a byte at a time.
+    void SendText(const QString& text);
+    // The request of the current block is about to go out: its acknowledgement
+    // is awaited with the data phase on and the watchdog fresh.
+    void AwaitBlockAcknowledgement();
     void InitAutoloadClick();
     void DiagnosticsMode1Click();
 

@@ -94,10 +94,6 @@ void TForm1::Memo5Change() {
     const int format = store.HeaderFormat;
     const QString text = Memo5.text();
     const qsizetype L = text.size();
-    auto sendRequest = [this] {
-        for (QChar c : store.RequestText)
-            SendByte(c.toLatin1());
-    };
 
     // The logger's answer to the baud-switch command.
     if (format == 2 && WaitOnFastAck.checked()) {
@@ -114,13 +110,9 @@ void TForm1::Memo5Change() {
         }
         platform::pause(100);
         Memo5.clear();
-        Errorindata.setChecked(false);
-        Startloadingdata.setChecked(true);
-        Watchdog.setValue(platform::now());
-        Edit1.setText("RECEIVING DATA...PLEASE WAIT...(packet>" + store.RequestText + ")");
-        WaitingForAck.setChecked(true);
+        AwaitBlockAcknowledgement();
         platform::pause(100);
-        sendRequest();
+        SendText(store.RequestText);
         return;
     }
 

@@ -15,16 +15,11 @@ using namespace upload;
 
 namespace {
 
-void sendText(TForm1& form, const QString& text) {
-    for (QChar c : text)
-        form.SendByte(c.toLatin1());
-}
-
 // Back to 19200 after a fast-rate phase: the logger is told, then the port reopened.
 void leaveFastRate(TForm1& form) {
     if (!form.FastBaud.checked())
         return;
-    sendText(form, "BD00000000");
+    form.SendText("BD00000000");
     form.FastBaud.setChecked(false);
     form.COMPORTChange();
 }
@@ -173,18 +168,27 @@ void TForm1::SendBlockRequest() {
         WaitOnFastAck.setChecked(true);
         Edit1.setText("Attempting " + QString::number(rate) + " baud rate...");
         Watchdog.setValue(platform::now());
-        sendText(*this, store.FastBaudCommand);
+        SendText(store.FastBaudCommand);
         return;
     }
+    AwaitBlockAcknowledgement();
+    platform::pause(10);
+    if (store.HeaderFormat == 1) {
+        SendByte(store.RequestText[0].toLatin1());
+    } else {
+        SendText(store.RequestText);
+    }
+}
+
+void TForm1::SendText(const QString& text) {
+    for (QChar c : text)
+        SendByte(c.toLatin1());
+}
+
+void TForm1::AwaitBlockAcknowledgement() {
     Errorindata.setChecked(false);
     Startloadingdata.setChecked(true);
     Watchdog.setValue(platform::now());
     Edit1.setText("RECEIVING DATA...PLEASE WAIT...(packet>" + store.RequestText + ")");
     WaitingForAck.setChecked(true);
-    platform::pause(10);
-    if (store.HeaderFormat == 1) {
-        SendByte(store.RequestText[0].toLatin1());
-    } else {
-        sendText(*this, store.RequestText);
-    }
 }
