@@ -4,8 +4,8 @@
 // can be read.
 //   bench_files            run everything
 //   bench_files --load F   (child) load F into a main window, print figures
-#include "app/platform/clock.h"
-#include "app/platform/dialogs.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "app/tform1.h"
 #include "files/data_file_format.h"
 #include "files/data_file_reader.h"

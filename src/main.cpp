@@ -1,6 +1,6 @@
 #include "app/application.h"
 #include "app/command_line.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include <QApplication>
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // The chart widget: coloured points and segments, labels on the top axis,
 // axis limits, mouse zoom and pan, printing.
-#include "app/platform/errors.h"
-#include "app/platform/formatting.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include "chart/chart.h"
 #include "chart_fixture.h"
 #include <QPrinter>

@@ -1,9 +1,9 @@
 // Footer lines, temperature limits and automatic scaling, the %RH range after
 // a zoom, and printing with the "Printed" line.
-#include "app/platform/clock.h"
-#include "app/platform/dialogs.h"
-#include "app/platform/errors.h"
-#include "app/platform/formatting.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include "chart/axis_preferences.h"
 #include "chart/chart.h"
 #include "chart/footer.h"

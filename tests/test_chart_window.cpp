@@ -1,6 +1,6 @@
 // The chart as the main window drives it: redraws from the store, the
 // preference controls, zoom and pan reaching the %RH axis, printing.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include "app/tform1.h"
 #include "app_fixture.h"
 #include "chart/chart.h"

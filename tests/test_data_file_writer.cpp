@@ -1,5 +1,5 @@
 // The plain data file's bytes and the line scrambler of the duplicates.
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "files/cipher.h"
 #include "files/data_file_format.h"
 #include "files/duplicate_file.h"

@@ -1,6 +1,6 @@
 // File > Save Chart and File > Load Chart on the main window: the files
 // written, what the window shows, and every failure.
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "app/user_dialogs.h"
 #include "app_fixture.h"
 #include "files/cipher.h"

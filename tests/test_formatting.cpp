@@ -1,6 +1,6 @@
 // Date-time and number formatting with the process-wide settings.
-#include "app/platform/errors.h"
-#include "app/platform/formatting.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <QTest>
 
 using namespace platform;

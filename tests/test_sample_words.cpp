@@ -1,5 +1,5 @@
 // Field values, temperature conversion and time stamps of data records.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include "decode/sample_words.h"
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // The settings files: exact bytes, the USERINFO.DAT parse, failures.
-#include "app/platform/errors.h"
+#include "platform/errors.h"
 #include "app/settings_files.h"
 #include <QFile>
 #include <QTemporaryDir>

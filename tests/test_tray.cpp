@@ -1,5 +1,5 @@
 // Hiding into the notification area, the icon's tip, and coming back.
-#include "app/platform/notification_area.h"
+#include "platform/notification_area.h"
 #include "app/tform1.h"
 #include "app_fixture.h"
 #include <QAction>

@@ -1,5 +1,5 @@
 // Request texts, block arithmetic and range resolution of an upload.
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "link/upload_driver.h"
 #include <QTest>
 

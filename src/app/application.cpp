@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "app/platform/guard.h"
+#include "platform/guard.h"
 
 namespace {
 

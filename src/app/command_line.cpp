@@ -1,9 +1,9 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
-#include "app/platform/clock.h"
-#include "app/platform/dialogs.h"
-#include "app/platform/guard.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
 #include "app/radio_group.h"
 #include "chart/chart.h"
 #include <QAction>

@@ -5,7 +5,7 @@
 // handler synchronously inside the setter. Setting the value a control
 // already holds runs nothing. Hidden controls are plain objects; the
 // diagnostics view and the status line show them live through valueChanged.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QMutex>
 #include <QObject>
 #include <QString>

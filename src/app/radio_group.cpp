@@ -1,5 +1,5 @@
 #include "app/radio_group.h"
-#include "app/platform/guard.h"
+#include "platform/guard.h"
 #include <QGridLayout>
 #include <QRadioButton>
 

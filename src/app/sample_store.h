@@ -2,7 +2,7 @@
 // The one data set in memory: samples, events, header fields, the decoders'
 // working state and the user strings. One program-wide record, touched only
 // on the main thread; only ClearBuffer empties it.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QString>
 #include <array>
 #include <atomic>

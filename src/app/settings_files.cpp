@@ -1,5 +1,5 @@
 #include "app/settings_files.h"
-#include "app/platform/errors.h"
+#include "platform/errors.h"
 #include <QFile>
 #include <QSaveFile>
 

@@ -5,7 +5,7 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "app/controls.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "app/sample_store.h"
 #include <QMainWindow>
 #include <array>

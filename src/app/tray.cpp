@@ -1,5 +1,5 @@
 // Hiding into the desktop's notification area and coming back.
-#include "app/platform/notification_area.h"
+#include "platform/notification_area.h"
 #include "app/tform1.h"
 #include <QApplication>
 #include <QCursor>

@@ -1,8 +1,8 @@
 #include "app/user_dialogs.h"
-#include "app/platform/clock.h"
-#include "app/platform/dialogs.h"
-#include "app/platform/formatting.h"
-#include "app/platform/guard.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include "app/settings_files.h"
 #include "app/tform1.h"
 #include <QAction>

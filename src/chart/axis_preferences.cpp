@@ -1,5 +1,5 @@
 #include "chart/axis_preferences.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "chart/chart.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "chart/chart.h"
-#include "app/platform/errors.h"
-#include "app/platform/formatting.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <QPrinter>
 #include <QRubberBand>
 #include <cmath>

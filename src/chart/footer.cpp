@@ -1,5 +1,5 @@
 #include "chart/footer.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "chart/chart.h"
 #include <cmath>
 

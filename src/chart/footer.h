@@ -1,6 +1,6 @@
 #pragma once
 // The footer lines under the chart and the "Printed" line of a printout.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QString>
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 // Redrawing the chart from the sample store.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <optional>
 
 struct SampleStore;

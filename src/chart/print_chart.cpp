@@ -1,5 +1,5 @@
 #include "chart/print_chart.h"
-#include "app/platform/dialogs.h"
+#include "platform/dialogs.h"
 #include "chart/chart.h"
 #include "chart/footer.h"
 #include <QPrinter>

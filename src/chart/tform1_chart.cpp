@@ -1,6 +1,6 @@
 // The main window's chart handlers: redraw, footer, preferences, zoom and
 // printing, and the chart operations of the shell and the live upload.
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "app/tform1.h"
 #include "chart/axis_preferences.h"
 #include "chart/chart.h"

@@ -1,6 +1,6 @@
 #include "decode/header_decode.h"
-#include "app/platform/errors.h"
-#include "app/platform/formatting.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include "app/sample_store.h"
 #include "decode/scan_pattern.h"
 #include <cmath>

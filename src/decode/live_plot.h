@@ -4,7 +4,7 @@
 // (or, without RH, a colourless point that only carries the label) on the
 // second, with the short event labels ("ns", "tas", "RHas", "tae", "RHae",
 // "tb", "te") on the first sample at or after each event.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include "decode/packet_decode.h"
 #include <QColor>
 #include <QString>

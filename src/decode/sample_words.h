@@ -3,7 +3,7 @@
 // a field, the split of the temperature word, the two calibration schemes of
 // the two header formats, the RH value and the record's time stamp. Plain
 // functions of their inputs; the packet decoder calls them per record.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QString>
 #include <QStringView>
 #include <optional>

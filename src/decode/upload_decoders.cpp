@@ -1,7 +1,7 @@
 // The main window's decoders of an upload: the header (Memo2Change) and the
 // data packets (Memo5Change), on top of the plain functions of this folder.
-#include "app/platform/errors.h"
-#include "app/platform/formatting.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/header_decode.h"

@@ -1,5 +1,5 @@
 #include "files/data_file_format.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include <charconv>
 #include <cmath>
 #include <limits>

@@ -1,8 +1,8 @@
 // File > Save Chart and File > Load Chart: the main window's side of the data
 // files. The layout, the scrambler and the parsing live in the files beside
 // this one; these handlers run them and show the outcome.
-#include "app/platform/dialogs.h"
-#include "app/platform/formatting.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
 #include "app/tform1.h"
 #include "app/user_dialogs.h"
 #include "files/data_file_format.h"

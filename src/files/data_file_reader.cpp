@@ -1,5 +1,5 @@
 #include "files/data_file_reader.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include <algorithm>
 #include <cfloat>
 #include <charconv>

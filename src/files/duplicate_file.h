@@ -2,7 +2,7 @@
 // The encrypted duplicate (.bvx) written beside a plain data file: the
 // format and user lines in the clear, then every line of the plain file
 // scrambled behind a '?'. Only duplicates load back.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>

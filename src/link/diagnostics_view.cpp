@@ -1,6 +1,6 @@
 #include "link/diagnostics_view.h"
-#include "app/platform/formatting.h"
-#include "app/platform/guard.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include "app/tform1.h"
 #include "chart/chart.h"
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "link/port_dialog.h"
-#include "app/platform/dialogs.h"
-#include "app/platform/guard.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
 #include "app/tform1.h"
 #include <QFrame>
 #include <QLabel>

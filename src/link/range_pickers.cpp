@@ -1,5 +1,5 @@
 #include "link/range_pickers.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include <QDateEdit>
 #include <QTimeEdit>
 

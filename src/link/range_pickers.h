@@ -1,6 +1,6 @@
 #pragma once
 // The four range pickers of the upload group, read and set as date-time values.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 
 class QDateEdit;
 class QTimeEdit;

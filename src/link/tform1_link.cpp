@@ -1,7 +1,7 @@
 // The main window's serial port handlers.
-#include "app/platform/dialogs.h"
-#include "app/platform/errors.h"
-#include "app/platform/formatting.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include "app/settings_files.h"
 #include "app/tform1.h"
 #include "link/link_state.h"

@@ -3,7 +3,7 @@
 // Handlers run inside the setters of the controls they react to, so the order
 // of the steps below is part of the exchange.
 #include "link/upload_driver.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/sample_words.h"

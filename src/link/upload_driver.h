@@ -3,7 +3,7 @@
 // and the texts of the requests. The handlers that drive the exchange
 // (UploadDataClick, Memo1Change, PrepareNextBlock, SendBlockRequest, ...) are
 // members of TForm1 defined in upload_driver.cpp on top of these functions.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QString>
 
 namespace upload {

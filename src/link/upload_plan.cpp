@@ -1,4 +1,4 @@
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include "decode/sample_words.h"
 #include "link/upload_driver.h"
 #include <QDate>

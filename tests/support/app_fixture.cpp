@@ -1,5 +1,5 @@
 #include "app_fixture.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include <QDir>
 #include <QFile>
 #include <fcntl.h>

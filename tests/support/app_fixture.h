@@ -3,8 +3,8 @@
 // directory, COM1 there is a link to a pseudo-terminal that nobody serves (so
 // start-up never reaches the machine's own serial ports), dialogs are scripted
 // and the clock is manual, so the protocol's pauses are instant.
-#include "app/platform/clock.h"
-#include "app/platform/dialogs.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "app/tform1.h"
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
 #include "chart_fixture.h"
-#include "app/platform/formatting.h"
+#include "platform/formatting.h"
 #include <QFile>
 #include <QRegularExpression>
 

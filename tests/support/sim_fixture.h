@@ -3,7 +3,7 @@
 // port link over them, a simulated logger on a pseudo-terminal and a manual
 // clock. Handlers for the controls are whatever a test installs.
 #include "app/controls.h"
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include "link/port_link.h"
 #include "link/sim/pty_logger.h"
 #include <QObject>

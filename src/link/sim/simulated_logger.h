@@ -3,7 +3,7 @@
 // out. It answers "?" with its header, block requests with data packets, and
 // the fast-rate commands, from a synthetic data set, and can be told to
 // misbehave. PtyLogger (pty_logger.h) serves it on a pseudo-terminal.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QByteArray>
 #include <array>
 #include <utility>

@@ -3,7 +3,7 @@
 // format and long time format. They start from the system locale; the header
 // decode, the data file writer and reader switch them to fixed values and
 // restore them afterwards (see FixedFormatScope). Main thread only.
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QChar>
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "app/platform/notification_area.h"
+#include "platform/notification_area.h"
 #include <QApplication>
 #include <QPointer>
 #include <QStyle>

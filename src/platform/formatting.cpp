@@ -1,5 +1,5 @@
-#include "app/platform/formatting.h"
-#include "app/platform/errors.h"
+#include "platform/formatting.h"
+#include "platform/errors.h"
 #include <QDate>
 #include <QLocale>
 #include <cmath>

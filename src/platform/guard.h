@@ -1,8 +1,8 @@
 #pragma once
 // Runs an event's handler chain; a platform error raised anywhere in it ends
 // the chain and is shown in the standard error message box.
-#include "app/platform/dialogs.h"
-#include "app/platform/errors.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "app/platform/dialogs.h"
+#include "platform/dialogs.h"
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>

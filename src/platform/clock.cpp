@@ -1,4 +1,4 @@
-#include "app/platform/clock.h"
+#include "platform/clock.h"
 #include <QDate>
 #include <QThread>
 #include <cmath>
