@@ -1,11 +1,11 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
+#include "app/radio_group.h"
+#include "chart/chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/radio_group.h"
-#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -17,12 +17,23 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimeEdit>
+#include <csignal>
 #include <cstdio>
 
 namespace cli {
 namespace {
 
 const QStringList kRanges = {"all", "last-month", "last-week", "custom"};
+// The --auto values and the Auto Download items they choose; "once" takes the
+// longest interval, so that no second download falls due while it runs.
+const QStringList kAutoIntervals = {"1h", "4h", "8h", "24h", "7d", "30d", "once"};
+const QStringList kAutoChannels = {"1", "2", "both"};
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void requestStop(int) {
+    g_stopRequested = 1;
+}
 
 std::optional<QDateTime> parseRangeTime(const QString& text) {
     static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
@@ -59,6 +70,68 @@ bool portFailed(const platform::ScriptedDialogs& dialogs) {
     return false;
 }
 
+// "Continue" in "Please Verify Information", with the user values given.
+void continueVerification(TForm5& verify, const Options& options) {
+    if (options.userName)
+        verify.UserInfo->setText(*options.userName);
+    if (options.userLocation)
+        verify.UserLocation->setText(*options.userLocation);
+    if (options.bvId)
+        verify.BVInfo->setText(*options.bvId);
+    verify.Button1Click();
+}
+
+// The automatic downloads as a user sets them up under Setup > Auto Download:
+// the channel items, the interval item, "Continue" and the save dialog
+// answered with the base name. Then the program's own scheduler runs them.
+bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialogs,
+                  const Options& options) {
+    // Without an open port there is no clock to run the schedule.
+    if (portFailed(dialogs))
+        return false;
+    if (options.autoChannels == "1")
+        form.C2->trigger();
+    else if (options.autoChannels == "2")
+        form.C1->trigger();
+    QAction* const items[] = {form.Auto1hour, form.Auto4hours, form.Auto8hrs, form.Auto24hrs,
+                              form.Auto7day,  form.Auto30day,  form.Auto30day};
+    const bool once = options.autoInterval == "once";
+    dialogs.saveAnswers.push_back(options.autoFile);
+    platform::runGuarded([&] {
+        items[kAutoIntervals.indexOf(options.autoInterval)]->trigger();
+        continueVerification(verify, options);
+    });
+    if (form.Edit2.text() != options.autoFile)
+        return false;
+
+    bool ok = true;
+    int ended = 0;
+    QString failure;
+    QObject::connect(&form, &TForm1::automaticDownloadEnded, &form,
+                     [&](int channel, bool succeeded) {
+                         ++ended;
+                         if (!succeeded) {
+                             ok = false;
+                             failure = QString("Automatic download of channel %1 failed: %2")
+                                           .arg(channel)
+                                           .arg(form.Edit1.text());
+                         }
+                     });
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    while (!g_stopRequested && !(once && ended > 0 && !form.AutomaticDownloadRunning)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    if (once && g_stopRequested && (ended == 0 || form.AutomaticDownloadRunning)) {
+        ok = false;
+        failure = "Stopped before the automatic download had ended.";
+    }
+    if (!failure.isEmpty())
+        echoToStderr(failure);
+    return once ? ok : true;
+}
+
 } // namespace
 
 QString usage() {
@@ -69,17 +142,24 @@ QString usage() {
            "                [--date-format \"PATTERN\"] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z] [--load FILE] [--upload] [--save FILE]\n"
            "                [--chart FILE.png|FILE.pdf]\n"
+           "       brenvale --headless --auto once|1h|4h|8h|24h|7d|30d --auto-file BASE\n"
+           "                [--auto-channels 1|2|both] [--user-name X] [--user-location Y]\n"
+           "                [--bv-id Z]\n"
            "\n"
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
            "with the settings of the current directory. Exit status: 0 when every\n"
-           "step succeeded, 1 when one failed, 2 for bad arguments.\n";
+           "step succeeded, 1 when one failed, 2 for bad arguments.\n"
+           "With --auto, downloads automatically into the monthly files of BASE: once\n"
+           "(exit 0 when every channel was saved or had nothing new), or at the interval\n"
+           "until SIGINT or SIGTERM (exit 0).\n";
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {
     Options options;
-    const QStringList valued = {"--channel",     "--range",     "--from",          "--to",
-                                "--date-format", "--user-name", "--user-location", "--bv-id",
-                                "--load",        "--save",      "--chart"};
+    const QStringList valued = {"--channel",     "--range",        "--from",          "--to",
+                                "--date-format", "--user-name",    "--user-location", "--bv-id",
+                                "--load",        "--save",         "--chart",         "--auto",
+                                "--auto-file",   "--auto-channels"};
     bool headlessOnly = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
@@ -123,6 +203,18 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
                 options.userLocation = value;
             } else if (arg == "--bv-id") {
                 options.bvId = value;
+            } else if (arg == "--auto") {
+                if (!kAutoIntervals.contains(value))
+                    return BadArguments{"--auto takes once, 1h, 4h, 8h, 24h, 7d or 30d"};
+                options.autoInterval = value;
+            } else if (arg == "--auto-file") {
+                if (value.isEmpty() || value == "0")
+                    return BadArguments{"--auto-file needs a file name"};
+                options.autoFile = value;
+            } else if (arg == "--auto-channels") {
+                if (!kAutoChannels.contains(value))
+                    return BadArguments{"--auto-channels takes 1, 2 or both"};
+                options.autoChannels = value;
             } else if (arg == "--load") {
                 options.load = value;
             } else if (arg == "--save") {
@@ -145,6 +237,12 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
         return BadArguments{"these options need --headless"};
     if (options.headless && !options.startupFile.isEmpty())
         return BadArguments{"name the file to load with --load"};
+    if (options.autoInterval.isEmpty() != options.autoFile.isEmpty())
+        return BadArguments{"--auto goes with --auto-file"};
+    if (!options.autoInterval.isEmpty() &&
+        (options.upload || !options.load.isEmpty() || !options.save.isEmpty() ||
+         !options.chart.isEmpty() || options.channel || options.rangeIndex))
+        return BadArguments{"--auto runs by itself, without the other steps"};
     const bool custom = options.rangeIndex == 3;
     if (custom != (!options.from.isEmpty() && !options.to.isEmpty()) ||
         (!custom && (!options.from.isEmpty() || !options.to.isEmpty())))
@@ -191,17 +289,13 @@ int runHeadless(const Options& options) {
             platform::runGuarded([&] { form.UploadDataClick(); });
             ok = ok && !portFailed(dialogs) && waitForUpload(form);
         }
+        if (!options.autoInterval.isEmpty())
+            ok = runAutomatic(form, verify, dialogs, options);
         if (!options.save.isEmpty()) {
             dialogs.saveAnswers.push_back(options.save);
             platform::runGuarded([&] {
                 form.SavedataClick();
-                if (options.userName)
-                    verify.UserInfo->setText(*options.userName);
-                if (options.userLocation)
-                    verify.UserLocation->setText(*options.userLocation);
-                if (options.bvId)
-                    verify.BVInfo->setText(*options.bvId);
-                verify.Button1Click();
+                continueVerification(verify, options);
             });
             ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
         }

@@ -22,6 +22,11 @@ struct Options {
     bool upload = false;
     QString save;
     QString chart; // .png or .pdf
+    // Automatic downloads: "once" or an interval ("1h" ... "30d"), the base
+    // name of the monthly files and the channels ("1", "2" or "both").
+    QString autoInterval;
+    QString autoFile;
+    QString autoChannels = "both";
 };
 
 struct BadArguments {
@@ -33,7 +38,8 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments);
 QString usage();
 
 // Runs the steps of a headless invocation; returns the exit code: 0 when
-// every step succeeded, 1 otherwise.
+// every step succeeded, 1 otherwise. With --auto, runs the automatic
+// downloads instead: once, or until SIGINT or SIGTERM.
 int runHeadless(const Options& options);
 
 } // namespace cli

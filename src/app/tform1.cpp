@@ -1,14 +1,14 @@
 #include "app/tform1.h"
 #include "app/date_formats.h"
-#include "platform/dialogs.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -49,6 +49,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<Lin
     buildLayout();
     buildMenus();
     connectHandlers();
+    setUpAutoDownloads();
 }
 
 TForm1::~TForm1() {

@@ -5,8 +5,9 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "app/controls.h"
-#include "platform/formatting.h"
 #include "app/sample_store.h"
+#include "files/monthly_files.h"
+#include "platform/formatting.h"
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -183,7 +184,6 @@ class TForm1 : public QMainWindow {
     // The request of the current block is about to go out: its acknowledgement
     // is awaited with the data phase on and the watchdog fresh.
     void AwaitBlockAcknowledgement();
-    void InitAutoloadClick();
     void DiagnosticsMode1Click();
 
     // ---- Notification-area icon and hiding ----
@@ -198,8 +198,23 @@ class TForm1 : public QMainWindow {
     QMenu* PopupMenu1 = nullptr;
     QAction* SHORTCUT_OPEN = nullptr;
     QAction* SHORTCUT_QUIT = nullptr;
-    // ---- Device link: the reader thread's clock callback (automatic downloads) ----
-    void ScheduleNextAuto();
+    // ---- Device link: automatic downloads (src/link/auto_download.cpp) ----
+    void AutoIntervalClick(); // the six interval items, Auto1hourClick ... Auto30dayClick
+    void AutoOffClick();
+    void ChannelItemClick(); // C1Click and C2Click
+    void ScheduleNextAuto(); // the reader thread's clock callback
+    void InitAutoloadClick();
+    // Start of an automatic download's range, and the newest monthly file.
+    platform::DateTime AutoStartTime(QString* newestFile = nullptr);
+    // The automatic download whose upload is under way, from its start to
+    // the end of its attempt (saved, nothing new, or failed).
+    bool AutomaticDownloadRunning = false;
+    bool uploadRunning() const; // "Abort Upload" enabled
+    // After an upload has ended: an automatic attempt that has not been
+    // ended otherwise has failed.
+    void AutomaticDownloadEndCheck();
+    // Ends the attempt: the schedule goes on, and channel 2 follows channel 1.
+    void EndAutomaticDownload(bool succeeded);
 
     // ---- Upload decoding ----
     void Memo2Change();
@@ -223,6 +238,11 @@ class TForm1 : public QMainWindow {
     void LoadDataFile(const QString& fileName);
     bool DetectFileDateFormat(const QString& fileName);
     void DataLoadedClick();
+    // The save after an automatic download (src/files/auto_save.cpp).
+    void AutoSaveUpload();
+    QString MonthlyFileName(platform::DateTime t) const;
+    // Per channel, the chain of scrambled rows of this run and its duplicate.
+    std::array<files::AppendChain, 2> AppendCipherState;
     // The save dialog: a confirmed name goes through SaveDialog1CanClose,
     // whichever operation opened it.
     std::optional<QString> ExecuteSaveDialog1();
@@ -239,8 +259,6 @@ class TForm1 : public QMainWindow {
     // the position after the line and its CR LF).
     int Memo2GetCstring(QString& buffer, int position, int maximum);
     void CommitPacket(const decode::PacketLists& packet);
-    // Start of an automatic download's range (automatic download scheduler).
-    platform::DateTime AutoStartTime(QString* newestFile = nullptr);
     // Chart operations of the live drawing during an upload.
     int seriesPointCount(int series) const;
     void drawLive(const decode::LiveDrawing& drawing);
@@ -255,6 +273,10 @@ class TForm1 : public QMainWindow {
     void setLeftAxisLimits(double minimum, double maximum);
     void setBottomAxisFormat(const QString& pattern);
 
+  signals:
+    // An automatic download attempt has ended; `succeeded`: saved or nothing new.
+    void automaticDownloadEnded(int channel, bool succeeded);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -262,6 +284,7 @@ class TForm1 : public QMainWindow {
     void buildLayout();
     void buildMenus();
     void connectHandlers();
+    void setUpAutoDownloads();
 
     TForm3* m_about = nullptr;
     TForm4* m_userInfo = nullptr;

@@ -1,14 +1,15 @@
 // The main window's decoders of an upload: the header (Memo2Change) and the
 // data packets (Memo5Change), on top of the plain functions of this folder.
-#include "platform/errors.h"
-#include "platform/formatting.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/header_decode.h"
 #include "decode/live_plot.h"
 #include "decode/packet_decode.h"
+#include "link/auto_schedule.h"
 #include "link/range_pickers.h"
 #include "link/upload_driver.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <QCheckBox>
 #include <cmath>
 
@@ -72,10 +73,19 @@ void TForm1::Memo2Change() {
     platform::FixedFormatScope rangeDates("mm/dd/yy");
     const upload::PickerRange pickers{pickerDate(Startdate), pickerTime(Starttime),
                                       pickerDate(Enddate), pickerTime(Endtime)};
-    const bool automatic = InitAutoload.checked();
-    const upload::ResolvedRange range =
-        upload::resolveRange(upload_range_group->itemIndex(), pickers, logger, automatic,
-                             automatic ? AutoStartTime() : 0);
+    // Only the automatic download's own upload takes the automatic range.
+    const bool automatic = AutomaticDownloadRunning;
+    const platform::DateTime autoStart = automatic ? AutoStartTime() : 0;
+    if (automatic && autodl::nothingNew(autoStart, logger.lastDate + logger.lastTime,
+                                        platform::strToFloat(Samplesperhour.text()))) {
+        // Not an error: the files stay as they are until the logger has more.
+        Edit1.setText("NO NEW DATA SINCE THE LAST DOWNLOAD.");
+        setUploadButtonsIdle();
+        EndAutomaticDownload(true);
+        return;
+    }
+    const upload::ResolvedRange range = upload::resolveRange(upload_range_group->itemIndex(),
+                                                             pickers, logger, automatic, autoStart);
     if (range.choice != upload_range_group->itemIndex())
         upload_range_group->setItemIndex(range.choice);
     setPickers(Startdate, Starttime, range.pickers.startDate, range.pickers.startTime);

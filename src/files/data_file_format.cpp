@@ -61,6 +61,19 @@ QByteArray columnHeader(const QString& pattern) {
            events;
 }
 
+QByteArray plainHeaderLines(const QString& pattern, platform::DateTime created,
+                            const QByteArray& userLines) {
+    return formatHeaderLines(pattern, created) + userLines + '~' + kLineEnd +
+           columnHeader(pattern) + kLineEnd;
+}
+
+void appendEventCounts(QByteArray& out, const std::array<int, 7>& counts) {
+    for (int count : counts) {
+        out += ", ";
+        appendInt(out, count);
+    }
+}
+
 void appendSampleFields(QByteArray& out, const QString& pattern, platform::DateTime time,
                         float celsius, float rh, bool withRh) {
     const bool noReading = celsius == kNoReading;
@@ -95,8 +108,7 @@ std::array<int, 7> EventCounter::countsFor(platform::DateTime rowTime) {
 bool writePlainFile(QIODevice& out, const SampleStore& store, const QString& pattern, bool withRh,
                     platform::DateTime created, const QByteArray& userLines) {
     constexpr qsizetype kChunk = 1 << 16;
-    QByteArray text = formatHeaderLines(pattern, created) + userLines + '~' + kLineEnd +
-                      columnHeader(pattern) + kLineEnd;
+    QByteArray text = plainHeaderLines(pattern, created, userLines);
     text.reserve(kChunk + 1024);
     bool ok = true;
     // The lists are parallel by contract; a short one ends the rows rather
@@ -107,10 +119,7 @@ bool writePlainFile(QIODevice& out, const SampleStore& store, const QString& pat
         const platform::DateTime time = store.SampleTimes[i];
         const float rh = i < store.RHData.size() ? store.RHData[i] : 0.0f;
         appendSampleFields(text, pattern, time, store.TempData[i], rh, withRh);
-        for (int count : counter.countsFor(time)) {
-            text += ", ";
-            appendInt(text, count);
-        }
+        appendEventCounts(text, counter.countsFor(time));
         text += kLineEnd;
         if (text.size() >= kChunk) {
             ok = out.write(text) == text.size() && ok;

@@ -4,8 +4,8 @@
 // interactive save, the encrypted duplicate, the monthly files and the
 // reader all share it. Every line ends with CR LF; nothing here depends on
 // the user's regional settings.
-#include "platform/clock.h"
 #include "app/sample_store.h"
+#include "platform/clock.h"
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
@@ -33,10 +33,18 @@ QByteArray userBlock(const QString& userName, const QString& userLocation, const
 // pattern puts a comma between date and time.
 QByteArray columnHeader(const QString& pattern);
 
+// Header lines 1 to 8 of a plain data file: the two format lines, the user
+// block, a lone "~" and the column header, each with its line end.
+QByteArray plainHeaderLines(const QString& pattern, platform::DateTime created,
+                            const QByteArray& userLines);
+
 // Appends the first five fields of a row: date, Celsius, Kelvin, Fahrenheit
 // and RH ("0" when the logger has no RH channel). No line end.
 void appendSampleFields(QByteArray& out, const QString& pattern, platform::DateTime time,
                         float celsius, float rh, bool withRh);
+
+// Appends ", " and each of the seven event counts of a row. No line end.
+void appendEventCounts(QByteArray& out, const std::array<int, 7>& counts);
 
 // Counts the events of the seven lists onto the rows: each event lands on the
 // first row whose time stamp is not earlier, so events before the first

@@ -258,6 +258,16 @@ std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrde
     return date + (date < 0 ? -time : time);
 }
 
+std::optional<platform::DateTime> rowDateTime(QByteArrayView row, qsizetype prefix,
+                                              DateOrder order) {
+    if (row.size() < prefix)
+        return std::nullopt;
+    QByteArray date = row.first(prefix).toByteArray();
+    if (date.size() > 10 && date[10] == ',')
+        date[10] = ' ';
+    return parseRowDateTime(date, order);
+}
+
 std::optional<float> parseDecimal(QByteArrayView text) {
     const QByteArrayView t = trimmed(text);
     const char* p = t.data();

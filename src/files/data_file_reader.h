@@ -3,9 +3,9 @@
 // conversion of row texts and the loader that turns the lines of a
 // duplicate into samples and events. No window here: the main window's
 // LoadDataFile runs these and shows the outcome.
-#include "platform/clock.h"
 #include "app/sample_store.h"
 #include "files/cipher.h"
+#include "platform/clock.h"
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
@@ -77,6 +77,11 @@ qsizetype datePrefixLength(const QString& pattern);
 // optional AM or PM; whatever follows is ignored. Two-digit years are
 // 2000 to 2099.
 std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrder order);
+// The time stamp of a data row: its first `prefix` characters (the date and
+// the ", " after it, datePrefixLength), the comma of the comma patterns
+// read as a blank. Nothing when the row is shorter or the date does not read.
+std::optional<platform::DateTime> rowDateTime(QByteArrayView row, qsizetype prefix,
+                                              DateOrder order);
 // A decimal number with a full stop, blanks around it allowed; nothing when
 // it does not convert or does not fit a 32-bit float.
 std::optional<float> parseDecimal(QByteArrayView text);

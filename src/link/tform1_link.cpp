@@ -1,15 +1,14 @@
 // The main window's serial port handlers.
-#include "platform/dialogs.h"
-#include "platform/errors.h"
-#include "platform/formatting.h"
 #include "app/settings_files.h"
 #include "app/tform1.h"
 #include "link/link_state.h"
 #include "link/port_dialog.h"
 #include "link/port_names.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <QAction>
 #include <QPushButton>
-#include <QRadioButton>
 
 namespace {
 
@@ -131,24 +130,4 @@ void TForm1::COMMClick() {
         m_port->show();
         m_port->raise();
     }
-}
-
-void TForm1::ScheduleNextAuto() {
-    // The interval items of Setup > Auto Download, with what each adds to now.
-    const std::pair<QAction*, platform::DateTime> intervals[] = {
-        {Auto1hour, platform::encodeTime(1, 0, 0)},
-        {Auto4hours, platform::encodeTime(4, 0, 0)},
-        {Auto8hrs, platform::encodeTime(8, 0, 0)},
-        {Auto24hrs, 1.0},
-        {Auto7day, 7.0},
-        {Auto30day, 30.0},
-    };
-    for (const auto& [item, step] : intervals)
-        if (item && item->isChecked())
-            AutoClock.setText(platform::dateTimeToStr(platform::now() + step));
-    if (!Edit2.text().isEmpty() && Edit2.text() != "0")
-        InitAutoload.setChecked(true);
-    const bool channel1 = C1 && C1->isChecked();
-    RadioButton1->setChecked(channel1);
-    RadioButton2->setChecked(!channel1);
 }

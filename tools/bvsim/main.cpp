@@ -1,6 +1,8 @@
 // bvsim: a simulated Brenvale logger on a pseudo-terminal.
 //   bvsim --link ~/brenvale/COM7 --format 2 --rh 1 --count 4000 --pace
-// prints the terminal's device path and serves until interrupted.
+// prints the terminal's device path and serves until interrupted. With
+// --record the logger goes on recording from its last sample on, its clock
+// running --speed times as fast as real time.
 #include "link/sim/pty_logger.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,6 +65,10 @@ int main(int argc, char* argv[]) {
         {"wrong-fast-reply", "Answer the fast-rate command with \"c\"."},
         {"endless-header", "Leave out the header's last line."},
         {"log", "Append every received byte to this file.", "file"},
+        {"record", "Keep recording: a new sample every storage interval of the logger's clock, "
+                   "which starts at the last sample."},
+        {"speed", "With --record: the logger's clock runs this many times as fast as real time.",
+         "factor", "1"},
     };
     parser.addOptions(options);
     parser.process(app);
@@ -95,6 +101,24 @@ int main(int argc, char* argv[]) {
     f.wrongFastReply = parser.isSet("wrong-fast-reply");
     f.headerNeverCompletes = parser.isSet("endless-header");
 
+    if (parser.isSet("record")) {
+        bool ok = false;
+        const double speed = parser.value("speed").toDouble(&ok);
+        if (!ok || speed <= 0) {
+            std::fprintf(stderr, "bvsim: --speed takes a positive number\n");
+            return 2;
+        }
+        const bvsim::ChannelData& d = config.channels[0];
+        const platform::DateTime last =
+            d.first + std::max(d.count - 1, 0) *
+                          bvsim::SimulatedLogger::intervalSeconds(d.storedPerHour) *
+                          platform::kSecond;
+        const QDateTime started = QDateTime::currentDateTime();
+        config.recordingClock = [last, speed, started] {
+            const double elapsed = started.msecsTo(QDateTime::currentDateTime()) / 1000.0;
+            return last + elapsed * speed * platform::kSecond;
+        };
+    }
     bvsim::PtyLogger logger(config, parser.isSet("pace"), parser.value("log"));
     if (!logger.start(parser.value("link"))) {
         std::fprintf(stderr, "bvsim: cannot create the pseudo-terminal or the link %s\n",

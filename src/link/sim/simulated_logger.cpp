@@ -20,8 +20,8 @@ QString timeText(platform::DateTime t) {
     return QString::asprintf("%02d:%02d:%02d", p.hour, p.minute, p.second);
 }
 
-platform::DateTime lastSample(const ChannelData& d) {
-    return d.first + std::max(d.count - 1, 0) * SimulatedLogger::intervalSeconds(d.storedPerHour) *
+platform::DateTime lastSample(const ChannelData& d, int count) {
+    return d.first + std::max(count - 1, 0) * SimulatedLogger::intervalSeconds(d.storedPerHour) *
                          platform::kSecond;
 }
 
@@ -66,18 +66,27 @@ int SimulatedLogger::intervalSeconds(int storedPerHour) {
     return storedPerHour > 0 ? static_cast<int>(std::trunc(3600.0 / storedPerHour + 0.5)) : 0;
 }
 
+int SimulatedLogger::storedCount(const ChannelData& d) const {
+    if (!m_config.recordingClock)
+        return d.count;
+    const long long interval = std::max(intervalSeconds(d.storedPerHour), 1);
+    const long long elapsed = std::llround((m_config.recordingClock() - d.first) * 86400.0);
+    return elapsed < 0 ? 0 : static_cast<int>(elapsed / interval + 1);
+}
+
 QByteArray SimulatedLogger::header() const {
     QStringList lines;
     if (m_config.format == 1) {
         lines << "V1";
         for (int ch = 0; ch < 2; ++ch) {
             const ChannelData& d = m_config.channels[ch];
+            const platform::DateTime last = lastSample(d, storedCount(d));
             if (ch == 1)
                 lines << "2";
             lines << kOlderCodeA << "+337.15" << kOlderCodeB << "273.15"
                   << QString("Channel %1").arg(ch + 1) << QString::number(d.storedPerHour) << "720"
-                  << "Instantaneous" << dateText(lastSample(d)) << timeText(lastSample(d))
-                  << dateText(d.first) << timeText(d.first);
+                  << "Instantaneous" << dateText(last) << timeText(last) << dateText(d.first)
+                  << timeText(d.first);
         }
         if (m_config.rhModel)
             for (int ch = 0; ch < 2; ++ch)
@@ -95,6 +104,7 @@ QByteArray SimulatedLogger::header() const {
                 lines << "No data";
                 continue;
             }
+            const platform::DateTime last = lastSample(d, storedCount(d));
             const int quantities = d.rh ? 2 : 1;
             lines << "Model BV-2000" << QString("Serial 40%1").arg(ch + 1)
                   << QString("%1 channels").arg(quantities) << "Calibrated 01/15/26";
@@ -107,8 +117,7 @@ QByteArray SimulatedLogger::header() const {
             lines << "Sampled every 5 seconds"
                   << QString("Stored every %1 seconds")
                          .arg(QString::number(3600.0 / std::max(d.storedPerHour, 1), 'g', 12))
-                  << dateText(lastSample(d)) << timeText(lastSample(d)) << dateText(d.first)
-                  << timeText(d.first);
+                  << dateText(last) << timeText(last) << dateText(d.first) << timeText(d.first);
             lines << "1T"
                   << "16 bits signed"
                   << "2710 100.0"
@@ -202,7 +211,7 @@ QByteArray SimulatedLogger::blockReply(int channel, platform::DateTime start, in
     m_haveLast = true;
     m_lastStart = start;
     m_lastFirst = first;
-    const int n = std::clamp(count, 0, std::max(d.count - first, 0));
+    const int n = std::clamp(count, 0, std::max(storedCount(d) - first, 0));
     const bool rh = m_config.format == 1 ? m_config.rhModel : d.rh;
     return records(d, rh, first, n, badSum);
 }

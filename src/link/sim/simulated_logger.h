@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include <QByteArray>
 #include <array>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,11 @@ struct LoggerConfig {
     bool rhModel = false; // older format: the 38-line RH model, records carry RH
     std::array<ChannelData, 2> channels;
     Faults faults;
+    // Recording: the logger goes on storing samples as this clock runs; its
+    // last sample is the newest one on its grid (first + k × interval) not
+    // later than the clock, and the channels' counts are not used. Empty: a
+    // fixed set of samples.
+    std::function<platform::DateTime()> recordingClock;
 };
 
 class SimulatedLogger {
@@ -56,6 +62,8 @@ class SimulatedLogger {
     static double temperatureAt(int index);
     static int humidityAt(int index);
     static int intervalSeconds(int storedPerHour);
+    // Samples the channel holds now.
+    int storedCount(const ChannelData& data) const;
 
   private:
     QByteArray blockReply(int channel, platform::DateTime start, int count);

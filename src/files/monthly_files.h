@@ -1,0 +1,109 @@
+#pragma once
+// The monthly files of the automatic downloads: per channel and calendar
+// month a plain data file "T<channel><yyyymm><base name>" and its scrambled
+// duplicate, appended download after download. A download either lands
+// whole in them or leaves them as they were: every file it touched is cut
+// back to its size before the download when a write fails, so no half row
+// and no broken chain remains, and the next download fetches those samples
+// again.
+#include "files/cipher.h"
+#include "platform/clock.h"
+#include <QByteArray>
+#include <QFile>
+#include <QIODevice>
+#include <QString>
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace files {
+
+// The plain file of `channel` (1 or 2) for the month of t: the folder of
+// `base`, "T", the channel digit, yyyymm and the file name of `base`, with
+// ".csv" added when that name has no extension.
+QString monthlyFileName(const QString& base, int channel, platform::DateTime t);
+
+// For a duplicate "X.bvx" that exists: the first of "X_0.bxv" ... "X_9999.bxv"
+// that does not (the last one when all do).
+QString numberedDuplicateName(const QString& duplicate);
+
+// A channel's chain of scrambled rows in this run of the program: the
+// scrambler's state and the duplicate whose rows it carries.
+struct AppendChain {
+    bool started = false;
+    CipherState state;
+    QString plainName;     // the monthly plain file the duplicate belongs to
+    QString duplicateName; // its .bvx, or the numbered .bxv of a later run
+};
+
+// The time stamp of the last data row (a line not starting with '~') of a
+// plain data file written with `pattern`; rows whose date does not read are
+// passed over. Nothing when no row reads.
+std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& pattern);
+
+// The texts a download writes besides its rows.
+struct MonthlyHeaders {
+    QString pattern;      // the date format of the rows
+    QByteArray plainHead; // header lines 1 to 8 of a new plain file
+    QByteArray dupHead;   // the plain header block of a new duplicate
+};
+MonthlyHeaders monthlyHeaders(const QString& pattern, platform::DateTime created,
+                              const QByteArray& userLines);
+
+// One download appended to the monthly files of one channel.
+class MonthlyAppend {
+  public:
+    enum class Opened { Both, PlainFailed, DuplicateFailed };
+
+    // `chain` is the channel's chain of this run; it is advanced as rows are
+    // scrambled and put back by rollBack().
+    MonthlyAppend(const QString& base, int channel, const MonthlyHeaders& headers,
+                  AppendChain& chain);
+    ~MonthlyAppend();
+
+    // Opens the month of t: the plain file for appending (header lines when
+    // new) and the duplicate that the chain rules choose. When either cannot
+    // be opened nothing of this month is kept.
+    Opened openMonth(platform::DateTime t);
+    // Closes the month's files; false when a write, the flush or the close
+    // failed.
+    bool closeMonth();
+    QString plainName() const { return m_plainName; }
+
+    // The twelve-field row to the plain file; its first five fields,
+    // scrambled, to the duplicate when `scrambled`.
+    void appendRow(const QByteArray& firstFields, const std::array<int, 7>& events, bool scrambled);
+
+    // Every file opened by this download back to its size before it (those
+    // it created removed), and the chain back to where it was.
+    void rollBack();
+
+  private:
+    struct Target {
+        std::unique_ptr<QFile> file;
+        QByteArray pending;
+    };
+    bool open(Target& target, const QString& name);
+    void write(Target& target, const QByteArray& bytes);
+    bool flush(Target& target);
+    bool close(Target& target);
+    void discardMonth();
+
+    QString m_base;
+    int m_channel;
+    MonthlyHeaders m_headers;
+    AppendChain& m_chain;
+    AppendChain m_chainBefore;      // before the download
+    AppendChain m_chainBeforeMonth; // before the month being opened
+    QString m_plainName;
+    Target m_plain, m_dup;
+    bool m_writeFailed = false;
+    struct Touched {
+        QString name;
+        qint64 sizeBefore; // -1: created by this download
+    };
+    std::vector<Touched> m_touched;
+};
+
+} // namespace files

@@ -1,0 +1,205 @@
+// Setup > Auto Download and the scheduler of the automatic downloads: the
+// menu items, the reader's clock callback, the start of an automatic upload,
+// the start of its range and the end of each attempt with the channel-2
+// follow-up. An attempt ends however its upload ends: saved, nothing new, or
+// failed (an error, the watchdog, an abort); each end unchecks InitAutoload,
+// so the schedule goes on, and lets channel 2 follow channel 1.
+#include "app/radio_group.h"
+#include "app/tform1.h"
+#include "app/user_dialogs.h"
+#include "decode/sample_words.h"
+#include "files/monthly_files.h"
+#include "link/auto_schedule.h"
+#include "link/upload_driver.h"
+#include "platform/formatting.h"
+#include <QAction>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace {
+
+// Every end of an upload disables "Abort Upload". The check runs after the
+// handler chain that ended it, by which time a save and the channel-2
+// follow-up have had their turn.
+class UploadEndWatch : public QObject {
+  public:
+    explicit UploadEndWatch(TForm1& form) : QObject(&form), m_form(form) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && !static_cast<QWidget*>(watched)->isEnabled())
+            QTimer::singleShot(0, &m_form, [form = &m_form] { form->AutomaticDownloadEndCheck(); });
+        return false;
+    }
+
+  private:
+    TForm1& m_form;
+};
+
+} // namespace
+
+void TForm1::setUpAutoDownloads() {
+    // "Next Auto Download:" and the time, beside the status line while scheduling is on.
+    auto* label = new QLabel("Next Auto Download:", centralWidget());
+    label->setGeometry(512, 566, 110, 18);
+    auto* next = new QLineEdit(centralWidget());
+    next->setGeometry(622, 564, 170, 22);
+    next->setReadOnly(true);
+    label->setVisible(TextForNextAuto.isVisible());
+    next->setVisible(AutoClock.isVisible());
+    connect(&TextForNextAuto, &StateControl::visibilityChanged, label, &QWidget::setVisible);
+    connect(&AutoClock, &StateControl::visibilityChanged, next, &QWidget::setVisible);
+    connect(&AutoClock, &StateControl::valueChanged, next,
+            [this, next] { next->setText(AutoClock.text()); });
+
+    for (QAction* item : {C1, C2})
+        connect(item, &QAction::triggered, this, [this] { ChannelItemClick(); });
+    connect(AutoOff, &QAction::triggered, this, [this] { AutoOffClick(); });
+    for (QAction* item : {Auto1hour, Auto4hours, Auto8hrs, Auto24hrs, Auto7day, Auto30day})
+        connect(item, &QAction::triggered, this, [this] { AutoIntervalClick(); });
+    AbortUpload->installEventFilter(new UploadEndWatch(*this));
+}
+
+void TForm1::AutoIntervalClick() {
+    Edit2.clear();
+    if (m_verify)
+        m_verify->show();
+}
+
+void TForm1::AutoOffClick() {
+    TextForNextAuto.setVisible(false);
+    AutoClock.setVisible(false);
+    Edit2.clear();
+    InitAutoload.setChecked(false);
+    // An upload under way goes on as an ordinary one: nothing is appended.
+    AutomaticDownloadRunning = false;
+}
+
+void TForm1::ChannelItemClick() {
+    const bool any = C1->isChecked() || C2->isChecked();
+    for (QAction* item : {Auto1hour, Auto4hours, Auto8hrs, Auto24hrs, Auto7day, Auto30day})
+        item->setEnabled(any);
+    if (any)
+        return;
+    AutoOff->setChecked(true);
+    AutoOffClick();
+}
+
+void TForm1::ScheduleNextAuto() {
+    // An upload already under way keeps its channel to the end.
+    const bool busy = uploadRunning();
+    const std::pair<QAction*, platform::DateTime> intervals[] = {
+        {Auto1hour, platform::encodeTime(1, 0, 0)},
+        {Auto4hours, platform::encodeTime(4, 0, 0)},
+        {Auto8hrs, platform::encodeTime(8, 0, 0)},
+        {Auto24hrs, 1.0},
+        {Auto7day, 7.0},
+        {Auto30day, 30.0},
+    };
+    for (const auto& [item, step] : intervals)
+        if (item && item->isChecked())
+            AutoClock.setText(platform::dateTimeToStr(platform::now() + step));
+    if (!Edit2.text().isEmpty() && Edit2.text() != "0")
+        InitAutoload.setChecked(true);
+    if (busy && !AutomaticDownloadRunning)
+        return;
+    const bool channel1 = C1 && C1->isChecked();
+    RadioButton1->setChecked(channel1);
+    RadioButton2->setChecked(!channel1);
+}
+
+bool TForm1::uploadRunning() const {
+    return AbortUpload->isEnabled();
+}
+
+void TForm1::InitAutoloadClick() {
+    if (!InitAutoload.checked())
+        return;
+    // An upload under way is left alone; InitAutoload stays checked until it
+    // has ended, which holds the clock test meanwhile.
+    if (uploadRunning())
+        return;
+    DataLoaded.setChecked(false);
+    ClearBuffer();
+    upload_range_group->setItemIndex(upload::AllData);
+    setUploadButtonsBusy();
+    Startloadingheader.setChecked(true);
+    AutomaticDownloadRunning = true;
+    Edit1.setText("AUTOLOAD INITIATED... LOADING HEADER DATA...");
+    repaintStatus();
+    TrayIconSetTip(Edit1.text());
+    SendByte('?');
+    Edit1.setText("AUTOLOAD IN PROGRESS...");
+    TrayIconSetTip(Edit1.text());
+}
+
+platform::DateTime TForm1::AutoStartTime(QString* newestFile) {
+    // Read while the header's own short date format is in force.
+    const platform::DateTime first =
+        platform::strToDateTime(Firstdate.text() + " " + Firsttime.text());
+    if (newestFile)
+        newestFile->clear();
+    if (Edit2.text().isEmpty() || Edit2.text() == "0")
+        return first;
+
+    // The rows are appended in the format of the files already there.
+    const platform::FormatSettings settings = platform::formatSettings();
+    DetectFileDateFormat(MonthlyFileName(first));
+    platform::formatSettings() = settings;
+
+    std::optional<platform::DateTime> newest;
+    QString lastOpened = MonthlyFileName(first);
+    for (QDate month = platform::toQDateTime(first).date();; month = month.addMonths(1)) {
+        QFile file(MonthlyFileName(platform::encodeDate(month.year(), month.month(), 1)));
+        if (!file.open(QIODevice::ReadOnly))
+            break;
+        lastOpened = file.fileName();
+        if (const auto rowTime = files::newestRowTime(file, DATEFORMAT.text()))
+            newest = rowTime;
+    }
+    if (newestFile)
+        *newestFile = lastOpened;
+    // Nothing saved yet: the range starts at the first sample itself.
+    if (!newest)
+        return first;
+    return autodl::nextSampleAfter(
+        first, *newest, decode::SampleIntervalDays(platform::strToFloat(Samplesperhour.text())));
+}
+
+void TForm1::AutomaticDownloadEndCheck() {
+    if (uploadRunning())
+        return;
+    if (AutomaticDownloadRunning) {
+        EndAutomaticDownload(false);
+        return;
+    }
+    // A download that fell due during a manual upload is not made up for:
+    // the schedule goes on at the time already set.
+    InitAutoload.setChecked(false);
+}
+
+void TForm1::EndAutomaticDownload(bool succeeded) {
+    AutomaticDownloadRunning = false;
+    InitAutoload.setChecked(false);
+    const bool channel1 = channel1Selected();
+    TrayIconSetTip("Brenvale charting application, " + PortName());
+    emit automaticDownloadEnded(channel1 ? 1 : 2, succeeded);
+    if (!channel1 || !C2->isChecked() || AutoOff->isChecked())
+        return;
+    // Channel 2 follows channel 1, whatever became of channel 1. A logger
+    // left at a fast rate is given time to fall back, and the port reopened
+    // at 19200.
+    if (store.HeaderFormat == 2 && FastBaudRate() != "19200") {
+        Memo5.clear();
+        platform::pause(6000);
+        WaitOnFastAck.setChecked(true);
+        COMPORTChange();
+        platform::pause(100);
+        WaitOnFastAck.setChecked(false);
+    }
+    RadioButton2->setChecked(true);
+    InitAutoload.setChecked(true);
+}
