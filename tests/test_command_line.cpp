@@ -41,6 +41,9 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
          {std::pair{"load", o->load}, std::pair{"save", o->save}, std::pair{"chart", o->chart}})
         if (!value.isEmpty())
             words << QString(name) + "=" + value;
+    if (!o->autoInterval.isEmpty())
+        words << "auto=" + o->autoInterval << "auto-file=" + o->autoFile
+              << "auto-channels=" + o->autoChannels;
     return words.join(' ');
 }
 
@@ -176,6 +179,27 @@ class TestCommandLine : public QObject {
             << QStringList{"--headless", "--chart", "c.jpg"} << "bad";
         QTest::newRow("file with --headless") << QStringList{"--headless", "a.bvx"} << "bad";
         QTest::newRow("unknown option") << QStringList{"--headless", "--fast"} << "bad";
+        QTest::newRow("auto once")
+            << QStringList{"--headless", "--auto", "once", "--auto-file", "plant.csv"}
+            << "headless auto=once auto-file=plant.csv auto-channels=both";
+        QTest::newRow("auto every 4 hours, channel 2")
+            << QStringList{"--headless", "--auto",          "4h", "--auto-file",
+                           "plant",      "--auto-channels", "2"}
+            << "headless auto=4h auto-file=plant auto-channels=2";
+        QTest::newRow("auto without a file") << QStringList{"--headless", "--auto", "1h"} << "bad";
+        QTest::newRow("auto file without auto")
+            << QStringList{"--headless", "--auto-file", "plant.csv"} << "bad";
+        QTest::newRow("auto every 2 hours")
+            << QStringList{"--headless", "--auto", "2h", "--auto-file", "p.csv"} << "bad";
+        QTest::newRow("auto channels 3")
+            << QStringList{"--headless", "--auto",          "1h", "--auto-file",
+                           "p.csv",      "--auto-channels", "3"}
+            << "bad";
+        QTest::newRow("auto with an upload")
+            << QStringList{"--headless", "--auto", "once", "--auto-file", "p.csv", "--upload"}
+            << "bad";
+        QTest::newRow("auto without --headless")
+            << QStringList{"--auto", "once", "--auto-file", "p.csv"} << "bad";
     }
     void parse() {
         QFETCH(QStringList, arguments);

@@ -29,6 +29,7 @@ class PtyLogger {
     // Everything received from the host so far.
     QByteArray received() const;
     int baudRate() const { return m_baud.load(); }
+    const LoggerConfig& config() const { return m_logger.config(); }
     // Sends bytes of the test's own choosing, as if the logger had sent them.
     void inject(const QByteArray& bytes);
     // Pulls the plug: the host's side of the terminal hangs up for good.

@@ -58,6 +58,7 @@ class SimulatedLogger {
     int baudRate() const { return m_baud; }
 
     QByteArray header() const;
+    const LoggerConfig& config() const { return m_config; }
     // The temperature (°C) and RH (%) stored for a sample position.
     static double temperatureAt(int index);
     static int humidityAt(int index);
