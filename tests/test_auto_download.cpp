@@ -3,9 +3,7 @@
 // recording as the manual clock advances, and the monthly rows written from a
 // store of the test's making.
 #include "auto_rig.h"
-#include "files/cipher.h"
-#include "files/data_file_reader.h"
-#include "files/monthly_files.h"
+#include "platform/formatting.h"
 #include <QAction>
 #include <QDateEdit>
 #include <QDir>
@@ -40,6 +38,57 @@ QString describe(const std::vector<AutoRig::Ended>& ended) {
 platform::DateTime sampleTime(platform::DateTime first, int k, int perHour = 240) {
     return first + k * bvsim::SimulatedLogger::intervalSeconds(perHour) * platform::kSecond;
 }
+
+// The save after an automatic download, from a store of the test's making.
+struct SaveFixture {
+    AppFixture fx;
+    TForm1& form = fx.start();
+    std::vector<AutoRig::Ended> ended;
+
+    SaveFixture() {
+        QObject::connect(&form, &TForm1::automaticDownloadEnded, &form,
+                         [this](int channel, bool ok) {
+                             ended.push_back({channel, ok, {}});
+                         });
+    }
+    // An upload of n samples from `start` at `perHour`; the store's own time
+    // stamps are off the grid by a few seconds, which the rows must not show.
+    void save(platform::DateTime start, int n, int perHour = 240, bool rh = true) {
+        SampleStore& s = form.store;
+        s.clearLists();
+        const double step = bvsim::SimulatedLogger::intervalSeconds(perHour) * platform::kSecond;
+        for (int i = 0; i < n; ++i) {
+            s.SampleTimes.push_back(start + i * step + (i % 2) * 7 * platform::kSecond);
+            s.TempData.push_back(float(20 + i % 10));
+            s.RHData.push_back(float(40 + i % 7) + 0.6f);
+        }
+        const QDateTime t = platform::toQDateTime(start);
+        form.Startdate->setDate(t.date());
+        form.Starttime->setTime(t.time());
+        form.Samplesperhour.setText(QString::number(perHour));
+        form.RHBV.setChecked(rh);
+        form.RadioButton1->setChecked(true);
+        form.AutomaticDownloadRunning = true;
+        form.AutoSaveUpload();
+    }
+};
+
+// Lowers the limit of the size of any file this process writes, so that
+// writes past it fail as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+  private:
+    rlimit m_saved{};
+};
 
 } // namespace
 
@@ -198,6 +247,127 @@ class TestAutoDownload : public QObject {
             QCOMPARE(sent.mid(at, 3), QByteArray("002"));
         QTRY_VERIFY(!t.form().InitAutoload.checked());
         QVERIFY(QDir(t.path("")).entryList({"T*"}, QDir::Files).isEmpty());
+    }
+
+    // The rows of the monthly files: dates on the logger's grid whatever the
+    // store's time stamps say, the base name's folder and extension, RH.
+    void monthlyRows_data() {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<int>("perHour");
+        QTest::addColumn<bool>("rh");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("plain");
+        QTest::addColumn<QByteArray>("secondRow");
+        QTest::newRow("240 per hour") << "plant.csv" << 240 << true << "mm/dd/yyyy hh:mm:ss"
+                                      << "T1202612plant.csv"
+                                      << QByteArray("12/09/2026 10:00:15, 21.00, 294.15, 69.80, "
+                                                    "41, 0, 0, 0, 0, 0, 0, 0");
+        QTest::newRow("no extension, RH off")
+            << "plant" << 240 << false << "mm/dd/yyyy hh:mm:ss"
+            << "T1202612plant.csv" << QByteArray("12/09/2026 10:00:15, 21.00, 294.15, 69.80, 0, ");
+        QTest::newRow("4 per hour, text file")
+            << "plant.txt" << 4 << true << "dd/mm/yyyy hh:mm:ss"
+            << "T1202612plant.txt" << QByteArray("09/12/2026 10:15:00, 21.00, ");
+        QTest::newRow("comma and AM/PM")
+            << "logs/plant.csv" << 240 << true << "mm/dd/yyyy, hh:mm:ss AM/PM"
+            << "logs/T1202612plant.csv" << QByteArray("12/09/2026, 10:00:15 AM, 21.00, ");
+    }
+    void monthlyRows() {
+        QFETCH(QString, base);
+        QFETCH(int, perHour);
+        QFETCH(bool, rh);
+        QFETCH(QString, pattern);
+        QFETCH(QString, plain);
+        QFETCH(QByteArray, secondRow);
+        SaveFixture t;
+        QDir(t.fx.path("")).mkdir("logs");
+        t.form.DATEFORMAT.setText(pattern);
+        t.form.Edit2.setText(t.fx.path(base));
+        t.form.InitAutoload.setChecked(true);
+        t.save(platform::encodeDateTime(2026, 12, 9, 10, 0, 0), 20, perHour, rh);
+        QCOMPARE(t.form.Edit1.text(), kSaved);
+        QVERIFY(!t.form.InitAutoload.checked());
+        const QList<QByteArray> lines = readAll(t.fx.path(plain)).split('\n');
+        QCOMPARE(lines.size(), 8 + 20 + 1);
+        QVERIFY2(lines[9].startsWith(secondRow), lines[9].constData());
+        QVERIFY(lines[27].endsWith("\r"));
+        const QString dup = t.fx.path(plain).chopped(4) + ".bvx";
+        t.form.LoadDataFile(dup);
+        QCOMPARE(t.form.Edit1.text(), QString("File loaded."));
+        const SampleStore& s = t.form.store;
+        QCOMPARE(s.TempData.size(), size_t(20));
+        const double step = bvsim::SimulatedLogger::intervalSeconds(perHour) * platform::kSecond;
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(std::abs(s.SampleTimes[i] - s.SampleTimes[0] - i * step) < 1e-8);
+        QCOMPARE(s.RHData[1], rh ? 41.0f : 0.0f);
+    }
+
+    // A write that fails part-way (the file size limit, as a full disk would)
+    // leaves both files of every month exactly as before the download; the
+    // chain goes back too, so the next download appends one that loads.
+    void failedWriteLeavesTheFilesAsTheyWere_data() {
+        QTest::addColumn<platform::DateTime>("start");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("limit");
+        const platform::DateTime first = platform::encodeDateTime(2026, 11, 30, 23, 0, 0);
+        QTest::newRow("in the month") << first + 10 * 15 * platform::kSecond << 200 << 4000;
+        QTest::newRow("after the rollover")
+            << platform::encodeDateTime(2026, 11, 30, 23, 58, 0) << 300 << 4000;
+    }
+    void failedWriteLeavesTheFilesAsTheyWere() {
+        QFETCH(platform::DateTime, start);
+        QFETCH(int, rows);
+        QFETCH(int, limit);
+        SaveFixture t;
+        t.form.Edit2.setText(t.fx.path("plant.csv"));
+        t.save(platform::encodeDateTime(2026, 11, 30, 23, 0, 0), 10);
+        const QByteArray plain = readAll(t.fx.path("T1202611plant.csv"));
+        const QByteArray dup = readAll(t.fx.path("T1202611plant.bvx"));
+        {
+            FileSizeLimit small(limit);
+            t.save(start, rows);
+        }
+        QCOMPARE(t.form.Edit1.text(), kCannotSave);
+        QVERIFY(!t.ended.back().succeeded);
+        QCOMPARE(readAll(t.fx.path("T1202611plant.csv")), plain);
+        QCOMPARE(readAll(t.fx.path("T1202611plant.bvx")), dup);
+        QVERIFY(!QFile::exists(t.fx.path("T1202612plant.csv")));
+        QVERIFY(!QFile::exists(t.fx.path("T1202612plant.bvx")));
+
+        // The samples come again with the next download, into one chain.
+        t.save(platform::encodeDateTime(2026, 11, 30, 23, 2, 30), 20);
+        QCOMPARE(t.form.Edit1.text(), kSaved);
+        t.form.LoadDataFile(t.fx.path("T1202611plant.bvx"));
+        QCOMPARE(t.form.Edit1.text(), QString("File loaded."));
+        QCOMPARE(t.form.store.TempData.size(), size_t(30));
+    }
+
+    // Where an automatic range starts: after the newest row of the monthly
+    // files, month after month, read in the files' own date format; at the
+    // first sample when nothing is saved yet.
+    void autoStartTime() {
+        SaveFixture t;
+        t.form.Edit2.setText(t.fx.path("plant.csv"));
+        const platform::DateTime first = platform::encodeDateTime(2026, 11, 30, 23, 0, 0);
+        t.form.Firstdate.setText("11/30/26");
+        t.form.Firsttime.setText("23:00:00");
+        QString newest;
+        auto startTime = [&] {
+            const platform::FixedFormatScope header("mm/dd/yy");
+            return t.form.AutoStartTime(&newest);
+        };
+        QCOMPARE(startTime(), first);
+        QCOMPARE(newest, t.fx.path("T1202611plant.csv"));
+
+        t.form.DATEFORMAT.setText("dd/mm/yyyy, hh:mm:ss");
+        t.save(first, 300); // into 1 December, 01:14:45
+        t.form.DATEFORMAT.setText("yyyy/mm/dd hh:mm:ss");
+        const QString shortDate = platform::formatSettings().shortDateFormat;
+        const platform::DateTime start = startTime();
+        QCOMPARE(platform::toQDateTime(start), QDateTime(QDate(2026, 12, 1), QTime(0, 15, 0)));
+        QCOMPARE(newest, t.fx.path("T1202612plant.csv"));
+        QCOMPARE(t.form.DATEFORMAT.text(), QString("dd/mm/yyyy, hh:mm:ss"));
+        QCOMPARE(platform::formatSettings().shortDateFormat, shortDate);
     }
 
     // Without a destination the time comes, the next one is set and nothing starts.
