@@ -63,11 +63,16 @@ bool waitForUpload(TForm1& form) {
     }
 }
 
-bool portFailed(const platform::ScriptedDialogs& dialogs) {
+// The port layer's message when a port could not be opened, else empty.
+QString portFailure(const platform::ScriptedDialogs& dialogs) {
     for (const QString& text : dialogs.messages())
         if (text.startsWith("Cannot open serial port: "))
-            return true;
-    return false;
+            return text;
+    return QString();
+}
+
+bool portFailed(const platform::ScriptedDialogs& dialogs) {
+    return !portFailure(dialogs).isEmpty();
 }
 
 // "Continue" in "Please Verify Information", with the user values given.
@@ -87,8 +92,10 @@ void continueVerification(TForm5& verify, const Options& options) {
 bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialogs,
                   const Options& options) {
     // Without an open port there is no clock to run the schedule.
-    if (portFailed(dialogs))
+    if (const QString failure = portFailure(dialogs); !failure.isEmpty()) {
+        echoToStderr(failure.section('\n', 0, 0));
         return false;
+    }
     if (options.autoChannels == "1")
         form.C2->trigger();
     else if (options.autoChannels == "2")
