@@ -43,6 +43,8 @@ bool AutoRig::setUp(QAction* TForm1::*interval, const QString& base, bool channe
     (form().*interval)->trigger();
     rig.app.dialogs.saveAnswers.push_back(base);
     verify->Button1Click();
+    // The reader's next turn comes a moment later, as on a real clock.
+    rig.app.clock.advanceSeconds(1);
     return form().Edit2.text() == base;
 }
 
