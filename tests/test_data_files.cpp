@@ -321,8 +321,9 @@ class TestDataFiles : public QObject {
         QFETCH(bool, emptied);
         QFETCH(bool, notDuplicate);
         SaveLoad t;
-        t.fillStore();
+        // Checking it starts an automatic download, which clears the store first.
         t.form.InitAutoload.setChecked(true);
+        t.fillStore();
         if (file != "missing")
             t.fx.writeFile("bad.bvx", file);
         t.form.LoadDataFile(t.fx.path("bad.bvx"));
