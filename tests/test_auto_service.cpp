@@ -2,6 +2,7 @@
 // --auto in a settings folder of its own, whose COM1 leads to the simulated
 // logger program recording in real time (or to nothing).
 #include "auto_rig.h"
+#include "program_runner.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -9,10 +10,6 @@
 #include <QTest>
 
 namespace {
-
-QString binary(const QString& name) {
-    return qEnvironmentVariable("BRENVALE_BINARY_DIR") + "/" + name;
-}
 
 const QString kFirst = "2026-11-30T23:50:00";
 
@@ -24,43 +21,22 @@ bvsim::LoggerConfig simulatorConfig() {
     return config;
 }
 
-struct Run {
-    int exitCode = -1;
-    QString err;
-    QString lastLine() const { return err.trimmed().split('\n').last(); }
-};
-
 } // namespace
 
 class TestAutoService : public QObject {
     Q_OBJECT
 
-    QTemporaryDir* dir = nullptr;
-    QProcess* simulator = nullptr;
+    std::unique_ptr<ProgramFolder> folder;
 
-    QString path(const QString& name) const { return dir->filePath(name); }
+    QString path(const QString& name) const { return folder->path(name); }
 
     bool startSimulator(const QStringList& arguments) {
-        simulator->start(binary("bvsim"), QStringList{"--link", path("COM1"), "--format", "2",
-                                                      "--rh", "1,2", "--first", kFirst} +
-                                              arguments);
-        return simulator->waitForStarted() && simulator->waitForReadyRead(10000) &&
-               simulator->readLine().startsWith("/dev/");
+        return folder->startSimulator(
+            QStringList{"--format", "2", "--rh", "1,2", "--first", kFirst} + arguments);
     }
 
-    Run run(const QStringList& arguments) {
-        QProcess program;
-        program.setWorkingDirectory(dir->path());
-        program.start(binary("brenvale"), QStringList{"--headless"} + arguments);
-        Run r;
-        if (!program.waitForFinished(120000)) {
-            program.kill();
-            program.waitForFinished();
-            return r;
-        }
-        r.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        r.err = QString::fromLocal8Bit(program.readAllStandardError());
-        return r;
+    ProgramRun run(const QStringList& arguments) {
+        return folder->run(QStringList{"--headless"} + arguments);
     }
 
     // The monthly files of both channels hold the logger's samples from the
@@ -81,41 +57,28 @@ class TestAutoService : public QObject {
 
   private slots:
     void initTestCase() {
-        for (const char* name : {"brenvale", "bvsim"})
-            QVERIFY2(QFile::exists(binary(name)),
-                     qPrintable(binary(name) + " is missing: build the programs first"));
+        const QString missing = missingPrograms();
+        QVERIFY2(missing.isEmpty(), qPrintable(missing + " missing: build the programs first"));
     }
     void init() {
-        dir = new QTemporaryDir;
-        simulator = new QProcess;
-        QFile::link(path("no-such-device"), path("COM1"));
+        folder = std::make_unique<ProgramFolder>();
         QFile settings(path("COMPORT.DAT"));
         QVERIFY(settings.open(QIODevice::WriteOnly));
         settings.write("COM1:19200\r\n");
     }
-    void cleanup() {
-        if (simulator->state() != QProcess::NotRunning) {
-            simulator->terminate();
-            if (!simulator->waitForFinished(5000)) {
-                simulator->kill();
-                simulator->waitForFinished();
-            }
-        }
-        delete simulator;
-        delete dir;
-    }
+    void cleanup() { folder.reset(); }
 
     // From cron: each call appends exactly what the logger recorded since
     // the newest saved row, across the month's end.
     void onceTwiceAppendsTheNewSamples() {
         QVERIFY(startSimulator({"--count", "100", "--record", "--speed", "30"}));
-        const Run first = run({"--auto", "once", "--auto-file", path("plant.csv")});
+        const ProgramRun first = run({"--auto", "once", "--auto-file", path("plant.csv")});
         QVERIFY2(first.exitCode == 0, qPrintable(first.err));
         QVERIFY(first.err.contains("File saved. Starting new file..."));
         const qsizetype before = checkFiles();
         QVERIFY(before >= 2 * 99);
         QTest::qWait(3000);
-        const Run second = run({"--auto", "once", "--auto-file", path("plant.csv")});
+        const ProgramRun second = run({"--auto", "once", "--auto-file", path("plant.csv")});
         QVERIFY2(second.exitCode == 0, qPrintable(second.err));
         QVERIFY(second.lastLine() == "File saved.");
         const qsizetype after = checkFiles();
@@ -146,7 +109,7 @@ class TestAutoService : public QObject {
         QFETCH(QString, lastLine);
         if (logger)
             QVERIFY(startSimulator({"--count", "50"}));
-        const Run r = run(QStringList{"--auto", "once", "--auto-file", path(base)} + more);
+        const ProgramRun r = run(QStringList{"--auto", "once", "--auto-file", path(base)} + more);
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.lastLine().startsWith(lastLine), qPrintable(r.err));
     }
@@ -158,7 +121,7 @@ class TestAutoService : public QObject {
         QFile plain(path("T1202611plant.csv"));
         QVERIFY(plain.open(QIODevice::ReadOnly));
         const QByteArray before = plain.readAll();
-        const Run r = run({"--auto", "once", "--auto-file", path("plant.csv")});
+        const ProgramRun r = run({"--auto", "once", "--auto-file", path("plant.csv")});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QCOMPARE(r.err.count("NO NEW DATA SINCE THE LAST DOWNLOAD."), 2);
         plain.seek(0);
@@ -170,8 +133,8 @@ class TestAutoService : public QObject {
     void sigtermEndsTheIntervalForm() {
         QVERIFY(startSimulator({"--count", "100", "--record", "--speed", "30"}));
         QProcess program;
-        program.setWorkingDirectory(dir->path());
-        program.start(binary("brenvale"),
+        program.setWorkingDirectory(folder->dir.path());
+        program.start(builtProgram("brenvale"),
                       {"--headless", "--auto", "1h", "--auto-file", path("plant.csv")});
         QString err;
         QVERIFY(QTest::qWaitFor(

@@ -2,6 +2,7 @@
 // headless in a settings folder of its own whose COM1 leads to the simulated
 // logger program (or to nothing).
 #include "app/command_line.h"
+#include "program_runner.h"
 #include "upload_rig.h"
 #include <QDir>
 #include <QFile>
@@ -10,10 +11,6 @@
 #include <QTest>
 
 namespace {
-
-QString binary(const QString& name) {
-    return qEnvironmentVariable("BRENVALE_BINARY_DIR") + "/" + name;
-}
 
 // What a parse produced, in one line, or "bad" for arguments it refused.
 QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
@@ -47,44 +44,21 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     return words.join(' ');
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out, err;
-};
-
 } // namespace
 
 class TestCommandLine : public QObject {
     Q_OBJECT
 
-    QTemporaryDir* dir = nullptr;
-    QProcess* simulator = nullptr;
+    std::unique_ptr<ProgramFolder> folder;
 
-    QString path(const QString& name) const { return dir->filePath(name); }
+    QString path(const QString& name) const { return folder->path(name); }
 
     // Starts the simulated logger behind <folder>/COM1 and waits until it serves.
     bool startSimulator(const QStringList& arguments) {
-        simulator->start(binary("bvsim"),
-                         QStringList{"--link", path("COM1"), "--log", path("sim.log")} + arguments);
-        return simulator->waitForStarted() && simulator->waitForReadyRead(10000) &&
-               simulator->readLine().startsWith("/dev/");
+        return folder->startSimulator(QStringList{"--log", path("sim.log")} + arguments);
     }
 
-    Run run(const QStringList& arguments) {
-        QProcess program;
-        program.setWorkingDirectory(dir->path());
-        program.start(binary("brenvale"), arguments);
-        Run r;
-        if (!program.waitForFinished(120000)) {
-            program.kill();
-            program.waitForFinished();
-            return r;
-        }
-        r.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(program.readAllStandardError());
-        return r;
-    }
+    ProgramRun run(const QStringList& arguments) { return folder->run(arguments); }
 
     QByteArray simulatorLog() const {
         QFile log(path("sim.log"));
@@ -93,27 +67,11 @@ class TestCommandLine : public QObject {
 
   private slots:
     void initTestCase() {
-        for (const char* name : {"brenvale", "bvsim"})
-            QVERIFY2(QFile::exists(binary(name)),
-                     qPrintable(binary(name) + " is missing: build the programs first"));
+        const QString missing = missingPrograms();
+        QVERIFY2(missing.isEmpty(), qPrintable(missing + " missing: build the programs first"));
     }
-    void init() {
-        dir = new QTemporaryDir;
-        simulator = new QProcess;
-        // Until a test starts the simulated logger, COM1 leads nowhere.
-        QFile::link(path("no-such-device"), path("COM1"));
-    }
-    void cleanup() {
-        if (simulator->state() != QProcess::NotRunning) {
-            simulator->terminate();
-            if (!simulator->waitForFinished(5000)) {
-                simulator->kill();
-                simulator->waitForFinished();
-            }
-        }
-        delete simulator;
-        delete dir;
-    }
+    void init() { folder = std::make_unique<ProgramFolder>(); }
+    void cleanup() { folder.reset(); }
 
     void parse_data() {
         QTest::addColumn<QStringList>("arguments");
@@ -209,7 +167,7 @@ class TestCommandLine : public QObject {
 
     void uploadAndChart() {
         QVERIFY(startSimulator({"--format", "2", "--rh", "1", "--count", "300"}));
-        const Run r = run({"--headless", "--upload", "--chart", "out.png"});
+        const ProgramRun r = run({"--headless", "--upload", "--chart", "out.png"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
         QVERIFY(r.err.contains("Chart written to out.png"));
@@ -222,7 +180,8 @@ class TestCommandLine : public QObject {
     void uploadSaveAndLoadBack() {
         QVERIFY(startSimulator({"--format", "2", "--rh", "1", "--count", "300", "--no-reading",
                                 "40", "--events", "10:fffe,20:fff8,20:fffb,30:fff9"}));
-        const Run r = run({"--headless", "--upload", "--save", "out.csv", "--user-name", "Ann"});
+        const ProgramRun r =
+            run({"--headless", "--upload", "--save", "out.csv", "--user-name", "Ann"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY(QFile::exists(path("out.bvx")));
 
@@ -247,8 +206,8 @@ class TestCommandLine : public QObject {
     // Channel 2 of an older logger, a custom range.
     void uploadChannel2CustomRange() {
         QVERIFY(startSimulator({"--format", "1", "--count", "300"}));
-        const Run r = run({"--headless", "--upload", "--channel", "2", "--range", "custom",
-                           "--from", "12/01/2026 00:10:00", "--to", "12/01/2026 00:20:00"});
+        const ProgramRun r = run({"--headless", "--upload", "--channel", "2", "--range", "custom",
+                                  "--from", "12/01/2026 00:10:00", "--to", "12/01/2026 00:20:00"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
         QCOMPARE(simulatorLog(), QByteArray("?2120126001000000040"));
@@ -256,14 +215,14 @@ class TestCommandLine : public QObject {
 
     void failedUploadExitsWith1() {
         QVERIFY(startSimulator({"--format", "2", "--bad-checksum", "1", "--bad-checksum-always"}));
-        const Run r = run({"--headless", "--upload"});
+        const ProgramRun r = run({"--headless", "--upload"});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains("UPLOAD CANCELLED DUE TO CORRUPT DATA OR SERIAL PORT TIMEOUT."),
                  qPrintable(r.err));
     }
 
     void portThatCannotBeOpened() {
-        const Run r = run({"--headless", "--upload"});
+        const ProgramRun r = run({"--headless", "--upload"});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains("Cannot open serial port: "), qPrintable(r.err));
     }
@@ -280,13 +239,13 @@ class TestCommandLine : public QObject {
     }
     void badArguments() {
         QFETCH(QStringList, arguments);
-        const Run r = run(arguments);
+        const ProgramRun r = run(arguments);
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(cli::usage()), qPrintable(r.err));
     }
 
     void help() {
-        const Run r = run({"--help"});
+        const ProgramRun r = run({"--help"});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, cli::usage());
     }

@@ -1,0 +1,45 @@
+#pragma once
+// The built programs run as a user would run them: brenvale headless in a
+// settings folder of its own, the simulated logger program behind its COM1.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Path of a program of the build.
+QString builtProgram(const QString& name);
+
+struct ProgramRun {
+    int exitCode = -1; // -1: crashed or did not end in time
+    QString out, err;
+    QString lastLine() const { return err.trimmed().split('\n').last(); }
+};
+// Runs brenvale in `folder` until it ends (at most two minutes).
+ProgramRun runBrenvale(const QString& folder, const QStringList& arguments);
+
+// Starts bvsim behind <folder>/COM1 and waits until it serves.
+bool startSimulatorProgram(QProcess& simulator, const QString& folder,
+                           const QStringList& arguments);
+// Ends a program started by a test, SIGTERM first.
+void stopProgram(QProcess& program);
+
+// What of brenvale and bvsim is not built; empty when both are.
+QString missingPrograms();
+
+// A settings folder of its own for one test. Its COM1 leads nowhere until the
+// simulated logger is started behind it; the logger ends with the folder.
+class ProgramFolder {
+  public:
+    ProgramFolder();
+    ~ProgramFolder();
+    QString path(const QString& name) const { return dir.filePath(name); }
+    bool startSimulator(const QStringList& arguments) {
+        return startSimulatorProgram(simulator, dir.path(), arguments);
+    }
+    ProgramRun run(const QStringList& arguments) const {
+        return runBrenvale(dir.path(), arguments);
+    }
+
+    QTemporaryDir dir;
+    QProcess simulator;
+};
