@@ -4,10 +4,13 @@
 // store of the test's making.
 #include "auto_rig.h"
 #include "platform/formatting.h"
+#include "platform/notification_area.h"
 #include <QAction>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -90,11 +93,62 @@ class FileSizeLimit {
     rlimit m_saved{};
 };
 
+// The tips the notification area is asked to show.
+class TipLog : public platform::NotificationArea {
+  public:
+    QStringList tips;
+    void add(const QString& tip) override { tips << tip; }
+    void setTip(const QString& tip) override { tips << tip; }
+    void remove() override {}
+    void onClick(std::function<void(Click)>) override {}
+};
+
 } // namespace
 
 class TestAutoDownload : public QObject {
     Q_OBJECT
   private slots:
+    // Setup > Auto Download as a user meets it, and the tip of the icon while
+    // the program waits hidden.
+    void menuAndTip() {
+        AutoRig t(loggerConfig(2, true, 50));
+        TipLog area;
+        platform::setNotificationArea(&area);
+        TForm1& form = t.form();
+        form.show();
+        form.Auto4hours->trigger();
+        QVERIFY(t.verify->isVisible());
+        t.rig.app.dialogs.saveAnswers.push_back(std::nullopt);
+        t.verify->Button1Click();
+        QVERIFY(form.AutoOff->isChecked());
+
+        form.C1->trigger();
+        QVERIFY(form.Auto4hours->isEnabled());
+        form.C2->trigger();
+        QVERIFY(!form.Auto4hours->isEnabled());
+        QVERIFY(form.AutoOff->isChecked());
+        form.C1->trigger();
+        QVERIFY(form.Auto4hours->isEnabled());
+        form.C2->trigger();
+
+        form.BUTTON_HIDEClick();
+        QVERIFY(t.setUp(&TForm1::Auto4hours, t.path("plant.csv")));
+        QLabel* label = nullptr;
+        for (QLabel* l : form.findChildren<QLabel*>())
+            if (l->text() == "Next Auto Download:")
+                label = l;
+        QVERIFY(label && label->isVisibleTo(&form));
+        QCOMPARE(describe(t.waitForRun()), "1 ok " + kSaved + " | 2 ok " + kSaved);
+        bool shown = false;
+        for (QLineEdit* edit : form.findChildren<QLineEdit*>())
+            shown = shown || (edit->isVisibleTo(&form) && edit->text() == form.AutoClock.text());
+        QVERIFY(shown);
+        QVERIFY(area.tips.contains("AUTOLOAD INITIATED... LOADING HEADER DATA..."));
+        QVERIFY(area.tips.contains("AUTOLOAD IN PROGRESS..."));
+        QCOMPARE(area.tips.last(), QString("Brenvale charting application, COM1"));
+        platform::setNotificationArea(nullptr);
+    }
+
     // Channel 1 then channel 2 into an empty folder: the month's plain files
     // and duplicates, with their headers, holding the logger's samples; the
     // schedule set one interval on; then a second download of the same run

@@ -104,7 +104,7 @@ void TForm1::ScheduleNextAuto() {
             AutoClock.setText(platform::dateTimeToStr(platform::now() + step));
     if (!Edit2.text().isEmpty() && Edit2.text() != "0")
         InitAutoload.setChecked(true);
-    if (busy && !AutomaticDownloadRunning)
+    if (busy)
         return;
     const bool channel1 = C1 && C1->isChecked();
     RadioButton1->setChecked(channel1);
