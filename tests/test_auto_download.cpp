@@ -271,6 +271,26 @@ class TestAutoDownload : public QObject {
         QVERIFY(!t.form().InitAutoload.checked()); // the schedule goes on
     }
 
+    // A logger that stays silent: the watchdog ends each attempt, channel 2
+    // still follows, and the next time the downloads run again although the
+    // upload flags of the timed-out attempt were left as they were.
+    void silentLoggerTimesOutAndTheScheduleGoesOn() {
+        bvsim::LoggerConfig config = loggerConfig(2, true, 50);
+        config.faults.silenceAfter = 0;
+        AutoRig t(config);
+        QVERIFY(t.setUp(&TForm1::Auto1hour, t.path("plant.csv")));
+        const std::vector<AutoRig::Ended> run = t.waitForRun(60, true);
+        QCOMPARE(describe(run), "1 failed SERIAL COMMUNICATION TIMED OUT. | 2 failed SERIAL "
+                                "COMMUNICATION TIMED OUT.");
+        QVERIFY(!t.form().InitAutoload.checked());
+        QVERIFY(QDir(t.path("")).entryList({"T*"}, QDir::Files).isEmpty());
+
+        t.rig.replaceLogger(loggerConfig(2, true, 50));
+        t.form().COMPORTChange();
+        t.rig.app.clock.advanceSeconds(3600);
+        QCOMPARE(describe(t.waitForRun()), "1 ok " + kSaved + " | 2 ok " + kSaved);
+    }
+
     void channel2Only() {
         AutoRig t(loggerConfig(2, false, 50));
         QVERIFY(t.setUp(&TForm1::Auto24hrs, t.path("plant.csv"), false, true));

@@ -48,10 +48,15 @@ bool AutoRig::setUp(QAction* TForm1::*interval, const QString& base, bool channe
     return form().Edit2.text() == base;
 }
 
-std::vector<AutoRig::Ended> AutoRig::waitForRun(int seconds) {
+std::vector<AutoRig::Ended> AutoRig::waitForRun(int seconds, bool letTimePass) {
     m_ended.clear();
-    (void)QTest::qWaitFor([this] { return !m_ended.empty() && !form().AutomaticDownloadRunning; },
-                          seconds * 1000);
+    (void)QTest::qWaitFor(
+        [&] {
+            if (letTimePass)
+                rig.app.clock.advanceSeconds(1);
+            return !m_ended.empty() && !form().AutomaticDownloadRunning;
+        },
+        seconds * 1000);
     return form().AutomaticDownloadRunning ? std::vector<Ended>() : m_ended;
 }
 

@@ -34,8 +34,9 @@ class AutoRig {
     };
     // Runs the event loop until the automatic run that falls due has ended
     // (channel 1 and its channel-2 follow-up); empty when none ended within
-    // `seconds` of real time.
-    std::vector<Ended> waitForRun(int seconds = 60);
+    // `seconds` of real time. `letTimePass`: the manual clock moves a second
+    // for every turn of the event loop meanwhile.
+    std::vector<Ended> waitForRun(int seconds = 60, bool letTimePass = false);
 
     UploadRig rig;
     std::unique_ptr<TForm5> verify;
