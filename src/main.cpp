@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/version.h"
 #include "platform/formatting.h"
 #include <QApplication>
 #include <cstdio>
@@ -17,6 +18,10 @@ int main(int argc, char* argv[]) {
     const cli::Options& options = std::get<cli::Options>(parsed);
     if (options.help) {
         std::fputs(cli::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s\n", version::caption().toLocal8Bit().constData());
         return 0;
     }
     if (options.headless)
