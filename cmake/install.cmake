@@ -54,7 +54,4 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# Installs with the package's own prefix (and DESTDIR for the staging folder), so
-# that the desktop entry names the launcher's real place.
-set(CPACK_SET_DESTDIR ON)
 include(CPack)

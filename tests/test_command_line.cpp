@@ -2,6 +2,7 @@
 // headless in a settings folder of its own whose COM1 leads to the simulated
 // logger program (or to nothing).
 #include "app/command_line.h"
+#include "app/version.h"
 #include "upload_rig.h"
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,8 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     QStringList words;
     if (o->help)
         words << "help";
+    if (o->version)
+        words << "version";
     if (o->headless)
         words << "headless";
     if (o->upload)
@@ -120,6 +123,7 @@ class TestCommandLine : public QObject {
         QTest::newRow("two files") << QStringList{"a.bvx", "b.bvx"} << "bad";
         QTest::newRow("help") << QStringList{"--help"} << "help";
         QTest::newRow("-h") << QStringList{"-h"} << "help";
+        QTest::newRow("version") << QStringList{"--version"} << "version";
         QTest::newRow("headless upload")
             << QStringList{"--headless", "--upload"} << "headless upload";
         QTest::newRow("upload without --headless") << QStringList{"--upload"} << "bad";
@@ -261,11 +265,24 @@ class TestCommandLine : public QObject {
         QVERIFY2(r.err.contains(cli::usage()), qPrintable(r.err));
     }
 
-    void help() {
-        const Run r = run({"--help"});
-        QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.out, cli::usage());
+    // Both print to stdout and exit 0 before any window or port is opened.
+    void helpAndVersion_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("help") << QStringList{"--help"} << cli::usage();
+        QTest::newRow("help with --headless")
+            << QStringList{"--headless", "--help"} << cli::usage();
+        QTest::newRow("version") << QStringList{"--version"} << version::caption() + "\n";
     }
+    void helpAndVersion() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, out);
+        const Run r = run(arguments);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, out);
+        QVERIFY(r.err.isEmpty());
+    }
+
 };
 
 QTEST_MAIN(TestCommandLine)
