@@ -3,6 +3,7 @@
 // logger program (or to nothing).
 #include "app/command_line.h"
 #include "app/version.h"
+#include "program_run.h"
 #include "upload_rig.h"
 #include <QDir>
 #include <QFile>
@@ -47,10 +48,7 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     return words.join(' ');
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out, err;
-};
+using Run = ProgramRun;
 
 } // namespace
 
@@ -71,19 +69,7 @@ class TestCommandLine : public QObject {
     }
 
     Run run(const QStringList& arguments) {
-        QProcess program;
-        program.setWorkingDirectory(dir->path());
-        program.start(binary("brenvale"), arguments);
-        Run r;
-        if (!program.waitForFinished(120000)) {
-            program.kill();
-            program.waitForFinished();
-            return r;
-        }
-        r.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(program.readAllStandardError());
-        return r;
+        return runProgram(binary("brenvale"), arguments, dir->path());
     }
 
     QByteArray simulatorLog() const {
@@ -282,7 +268,6 @@ class TestCommandLine : public QObject {
         QCOMPARE(r.out, out);
         QVERIFY(r.err.isEmpty());
     }
-
 };
 
 QTEST_MAIN(TestCommandLine)

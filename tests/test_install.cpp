@@ -5,10 +5,10 @@
 // ~/Brenvale.
 #include "app/command_line.h"
 #include "app/version.h"
+#include "program_run.h"
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,36 +17,7 @@ namespace {
 
 const QString kPrefix = "/opt/brenvale test";
 
-struct Run {
-    bool started = false;
-    int exitCode = -1;
-    QString out, err;
-};
-
-Run run(const QString& program, const QStringList& arguments,
-        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-        const QString& folder = QString()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    if (!folder.isEmpty())
-        process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    Run r;
-    r.started = process.waitForStarted();
-    if (!r.started)
-        return r;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return r;
-    }
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return r;
-}
-
-QString describe(const QString& what, const Run& r) {
+QString describe(const QString& what, const ProgramRun& r) {
     if (!r.started)
         return what + " did not start: is it installed? (./brenvale.sh test installs it)";
     return QString("%1 exited with %2\n%3%4").arg(what).arg(r.exitCode).arg(r.out, r.err);
@@ -79,10 +50,10 @@ class TestInstall : public QObject {
         QVERIFY(destdir.isValid());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DESTDIR", destdir.path());
-        const Run r =
-            run("cmake",
-                {"--install", qEnvironmentVariable("BRENVALE_BINARY_DIR"), "--prefix", kPrefix},
-                environment);
+        const ProgramRun r = runProgram(
+            "cmake",
+            {"--install", qEnvironmentVariable("BRENVALE_BINARY_DIR"), "--prefix", kPrefix},
+            QString(), environment);
         QVERIFY2(r.exitCode == 0, qPrintable(describe("cmake --install", r)));
     }
 
@@ -115,7 +86,7 @@ class TestInstall : public QObject {
     // launcher by its place under the prefix given at install time.
     void desktopEntry() {
         const QString entry = installed("share/applications/brenvale.desktop");
-        const Run r = run("desktop-file-validate", {entry});
+        const ProgramRun r = runProgram("desktop-file-validate", {entry});
         QVERIFY2(r.exitCode == 0 && !r.out.contains("error") && !r.out.contains("warning"),
                  qPrintable(describe("desktop-file-validate", r)));
 
@@ -136,7 +107,7 @@ class TestInstall : public QObject {
 
     void catalogueEntry() {
         const QString metainfo = installed("share/metainfo/com.brenvale.brenvale.metainfo.xml");
-        const Run r = run("appstreamcli", {"validate", "--no-net", metainfo});
+        const ProgramRun r = runProgram("appstreamcli", {"validate", "--no-net", metainfo});
         QVERIFY2(r.exitCode == 0, qPrintable(describe("appstreamcli validate", r)));
         QFile file(metainfo);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -149,7 +120,7 @@ class TestInstall : public QObject {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QStringList>("options");
         QTest::newRow("brenvale") << "brenvale.1" << longOptions(cli::usage());
-        const Run help = run(installed("bin/bvsim"), {"--help"});
+        const ProgramRun help = runProgram(installed("bin/bvsim"), {"--help"});
         QTest::newRow("bvsim") << "bvsim.1" << longOptions(help.out);
     }
     void manualPages() {
@@ -159,7 +130,7 @@ class TestInstall : public QObject {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("MANWIDTH", "80");
         environment.insert("MANPAGER", "cat");
-        const Run r = run("man", {"--warnings", "-l", path}, environment);
+        const ProgramRun r = runProgram("man", {"--warnings", "-l", path}, QString(), environment);
         QVERIFY2(r.exitCode == 0 && r.err.isEmpty(), qPrintable(describe("man", r)));
         QVERIFY(r.out.contains("SYNOPSIS"));
         for (const QString& line : r.out.split('\n'))
@@ -174,7 +145,7 @@ class TestInstall : public QObject {
     }
 
     void installedProgramRuns() {
-        const Run r = run(installed("bin/brenvale"), {"--version"});
+        const ProgramRun r = runProgram(installed("bin/brenvale"), {"--version"});
         QVERIFY2(r.exitCode == 0, qPrintable(describe("brenvale --version", r)));
         QCOMPARE(r.out, version::caption() + "\n");
     }
@@ -188,15 +159,16 @@ class TestInstall : public QObject {
         const QString launcher = installed("libexec/brenvale/brenvale-launcher");
         const QString folder = home.filePath("Brenvale");
 
-        const Run first = run(launcher, {"--version"}, environment, elsewhere.path());
+        const ProgramRun first = runProgram(launcher, {"--version"}, elsewhere.path(), environment);
         QVERIFY2(first.exitCode == 0, qPrintable(describe("the launcher", first)));
         QCOMPARE(first.out, version::caption() + "\n");
         QVERIFY(QFileInfo(folder).isDir());
 
         // COM1 leads nowhere, so that the start-up's port opens nothing real.
         QVERIFY(QFile::link(home.filePath("no-such-device"), folder + "/COM1"));
-        const Run second = run(launcher, {"--headless", "--date-format", "dd/mm/yyyy hh:mm:ss"},
-                               environment, elsewhere.path());
+        const ProgramRun second =
+            runProgram(launcher, {"--headless", "--date-format", "dd/mm/yyyy hh:mm:ss"},
+                       elsewhere.path(), environment);
         QVERIFY2(second.started && second.exitCode >= 0,
                  qPrintable(describe("the launcher", second)));
         QFile dateFormat(folder + "/DATEFMT.DAT");
