@@ -29,6 +29,8 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brenvale");
+    // Ties the window to the installed menu entry (its icon in task bars).
+    QApplication::setDesktopFileName("brenvale");
     platform::resetFormatSettingsFromSystem();
     if (options.headless)
         return cli::runHeadless(options);
