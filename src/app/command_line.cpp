@@ -1,11 +1,11 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
+#include "app/radio_group.h"
+#include "chart/chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/radio_group.h"
-#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -63,6 +63,7 @@ bool portFailed(const platform::ScriptedDialogs& dialogs) {
 
 QString usage() {
     return "usage: brenvale [FILE.bvx]\n"
+           "       brenvale --help | --version\n"
            "       brenvale --headless [--channel 1|2]\n"
            "                [--range all|last-month|last-week|custom\n"
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
@@ -85,6 +86,10 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
         const QString& arg = arguments[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
             continue;
         }
         if (arg == "--headless") {
