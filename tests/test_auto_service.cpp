@@ -80,7 +80,7 @@ class TestAutoService : public QObject {
         QTest::qWait(3000);
         const ProgramRun second = run({"--auto", "once", "--auto-file", path("plant.csv")});
         QVERIFY2(second.exitCode == 0, qPrintable(second.err));
-        QVERIFY(second.lastLine() == "File saved.");
+        QVERIFY(lastLine(second) == "File saved.");
         const qsizetype after = checkFiles();
         QVERIFY2(after > before + 2 * 10, qPrintable(QString("%1 -> %2").arg(before).arg(after)));
         QVERIFY(QFile::exists(path("T1202612plant_0.bxv"))); // the second call is a new run
@@ -91,7 +91,7 @@ class TestAutoService : public QObject {
         QTest::addColumn<QString>("base");
         QTest::addColumn<QStringList>("more");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("lastLine");
+        QTest::addColumn<QString>("last");
         QTest::newRow("no logger")
             << false << "plant.csv" << QStringList() << 1 << "Cannot open serial port: ";
         QTest::newRow("a folder that does not exist")
@@ -106,12 +106,12 @@ class TestAutoService : public QObject {
         QFETCH(QString, base);
         QFETCH(QStringList, more);
         QFETCH(int, exitCode);
-        QFETCH(QString, lastLine);
+        QFETCH(QString, last);
         if (logger)
             QVERIFY(startSimulator({"--count", "50"}));
         const ProgramRun r = run(QStringList{"--auto", "once", "--auto-file", path(base)} + more);
         QCOMPARE(r.exitCode, exitCode);
-        QVERIFY2(r.lastLine().startsWith(lastLine), qPrintable(r.err));
+        QVERIFY2(lastLine(r).startsWith(last), qPrintable(r.err));
     }
 
     // Nothing recorded since the last call: the files stay, and that is no failure.

@@ -2,6 +2,7 @@
 // headless in a settings folder of its own whose COM1 leads to the simulated
 // logger program (or to nothing).
 #include "app/command_line.h"
+#include "app/version.h"
 #include "program_runner.h"
 #include "upload_rig.h"
 #include <QDir>
@@ -20,6 +21,8 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     QStringList words;
     if (o->help)
         words << "help";
+    if (o->version)
+        words << "version";
     if (o->headless)
         words << "headless";
     if (o->upload)
@@ -43,6 +46,8 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
               << "auto-channels=" + o->autoChannels;
     return words.join(' ');
 }
+
+using Run = ProgramRun;
 
 } // namespace
 
@@ -81,6 +86,7 @@ class TestCommandLine : public QObject {
         QTest::newRow("two files") << QStringList{"a.bvx", "b.bvx"} << "bad";
         QTest::newRow("help") << QStringList{"--help"} << "help";
         QTest::newRow("-h") << QStringList{"-h"} << "help";
+        QTest::newRow("version") << QStringList{"--version"} << "version";
         QTest::newRow("headless upload")
             << QStringList{"--headless", "--upload"} << "headless upload";
         QTest::newRow("upload without --headless") << QStringList{"--upload"} << "bad";
@@ -244,10 +250,22 @@ class TestCommandLine : public QObject {
         QVERIFY2(r.err.contains(cli::usage()), qPrintable(r.err));
     }
 
-    void help() {
-        const ProgramRun r = run({"--help"});
+    // Both print to stdout and exit 0 before any window or port is opened.
+    void helpAndVersion_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("help") << QStringList{"--help"} << cli::usage();
+        QTest::newRow("help with --headless")
+            << QStringList{"--headless", "--help"} << cli::usage();
+        QTest::newRow("version") << QStringList{"--version"} << version::caption() + "\n";
+    }
+    void helpAndVersion() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, out);
+        const Run r = run(arguments);
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.out, cli::usage());
+        QCOMPARE(r.out, out);
+        QVERIFY(r.err.isEmpty());
     }
 };
 

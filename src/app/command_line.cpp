@@ -143,6 +143,7 @@ bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialo
 
 QString usage() {
     return "usage: brenvale [FILE.bvx]\n"
+           "       brenvale --help | --version\n"
            "       brenvale --headless [--channel 1|2]\n"
            "                [--range all|last-month|last-week|custom\n"
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
@@ -172,6 +173,10 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
         const QString& arg = arguments[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
             continue;
         }
         if (arg == "--headless") {

@@ -6,19 +6,12 @@ QString builtProgram(const QString& name) {
     return qEnvironmentVariable("BRENVALE_BINARY_DIR") + "/" + name;
 }
 
+QString lastLine(const ProgramRun& run) {
+    return run.err.trimmed().split('\n').last();
+}
+
 ProgramRun runBrenvale(const QString& folder, const QStringList& arguments) {
-    QProcess program;
-    program.setWorkingDirectory(folder);
-    program.start(builtProgram("brenvale"), arguments);
-    ProgramRun r;
-    if (!program.waitForFinished(120000)) {
-        stopProgram(program);
-        return r;
-    }
-    r.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(program.readAllStandardError());
-    return r;
+    return runProgram(builtProgram("brenvale"), arguments, folder);
 }
 
 bool startSimulatorProgram(QProcess& simulator, const QString& folder,

@@ -1,6 +1,7 @@
 #pragma once
 // The built programs run as a user would run them: brenvale headless in a
 // settings folder of its own, the simulated logger program behind its COM1.
+#include "program_run.h"
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -9,11 +10,8 @@
 // Path of a program of the build.
 QString builtProgram(const QString& name);
 
-struct ProgramRun {
-    int exitCode = -1; // -1: crashed or did not end in time
-    QString out, err;
-    QString lastLine() const { return err.trimmed().split('\n').last(); }
-};
+// The last line a run printed to stderr.
+QString lastLine(const ProgramRun& run);
 // Runs brenvale in `folder` until it ends (at most two minutes).
 ProgramRun runBrenvale(const QString& folder, const QStringList& arguments);
 
