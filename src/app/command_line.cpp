@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -126,9 +127,17 @@ bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialo
                      });
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
+    // The first download is due at once; a run from cron must not wait for
+    // ever when the clock test never starts it.
+    QElapsedTimer waiting;
+    waiting.start();
     while (!g_stopRequested && !(once && ended > 0 && !form.AutomaticDownloadRunning)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(20);
+        if (once && ended == 0 && !form.AutomaticDownloadRunning && waiting.elapsed() > 30000) {
+            echoToStderr("The automatic download did not start.");
+            return false;
+        }
     }
     if (once && g_stopRequested && (ended == 0 || form.AutomaticDownloadRunning)) {
         ok = false;
