@@ -1,14 +1,14 @@
 #include "app/tform1.h"
 #include "app/date_formats.h"
-#include "platform/dialogs.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -319,11 +319,16 @@ void TForm1::FormCreate(const QString& argument) {
     setLeftAxisLimits(platform::strToFloat(MinTemp->text()), platform::strToFloat(MaxTemp->text()));
     ClearBuffer();
     UpdateFooter();
-    Samplesperhour.setText("240");
+    SetSamplesPerHour(240);
     if (!argument.isEmpty())
         LoadDataFile(argument);
     AutoClock.setText(platform::dateTimeToStr(platform::now()));
     Watchdog.setValue(platform::now());
+}
+
+void TForm1::SetSamplesPerHour(double perHour) {
+    SamplesPerHour = perHour;
+    Samplesperhour.setText(platform::floatToStrFixed(perHour));
 }
 
 void TForm1::ClearBuffer() {
@@ -365,7 +370,7 @@ void TForm1::ClearBuffer() {
 
     store.clearLists();
     RHBV.setChecked(false);
-    Samplesperhour.setText("240");
+    SetSamplesPerHour(240);
     Watchdog.setValue(platform::now());
     FreshData.setChecked(true);
     FileEncryptFlag.setChecked(false);

@@ -58,7 +58,7 @@ bool UploadRig::upload() {
     return waitForEnd() && form().Edit1.text() == "DATA LOADED";
 }
 
-bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour) {
+bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, double perHour) {
     bvsim::LoggerConfig config;
     config.format = format;
     config.rhModel = format == 1 && rh;
