@@ -1,8 +1,8 @@
 // The plain data file's bytes and the line scrambler of the duplicates.
-#include "platform/formatting.h"
 #include "files/cipher.h"
 #include "files/data_file_format.h"
 #include "files/duplicate_file.h"
+#include "platform/formatting.h"
 #include <QBuffer>
 #include <QFile>
 #include <QTest>

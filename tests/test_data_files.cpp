@@ -1,10 +1,10 @@
 // File > Save Chart and File > Load Chart on the main window: the files
 // written, what the window shows, and every failure.
-#include "platform/formatting.h"
 #include "app/user_dialogs.h"
 #include "app_fixture.h"
 #include "files/cipher.h"
 #include "files/data_file_format.h"
+#include "platform/formatting.h"
 #include <QAction>
 #include <QDateEdit>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Hiding into the notification area, the icon's tip, and coming back.
-#include "platform/notification_area.h"
 #include "app/tform1.h"
 #include "app_fixture.h"
+#include "platform/notification_area.h"
 #include <QAction>
 #include <QPushButton>
 #include <QTest>

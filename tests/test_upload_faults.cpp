@@ -33,7 +33,7 @@ void TestUploadFaults::badChecksumIsRepeatedAndRecovers_data() {
 void TestUploadFaults::badChecksumIsRepeatedAndRecovers() {
     QFETCH(int, badBlock);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = loggerConfig(2, false, 1601);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 1600);
     config.faults.badChecksumBlock = badBlock;
     UploadRig rig(config);
     QVERIFY(rig.upload());
@@ -47,7 +47,7 @@ void TestUploadFaults::badChecksumIsRepeatedAndRecovers() {
 // The block fails at once and on three retries of the reader: the upload is
 // cancelled with nothing stored.
 void TestUploadFaults::retriesRunOutAndCancel() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.faults.badChecksumBlock = 1;
     config.faults.badChecksumAlways = true;
     UploadRig rig(config);
@@ -69,7 +69,7 @@ void TestUploadFaults::retriesRunOutAndCancel() {
 
 // "Model" arrives as "]odel".
 void TestUploadFaults::corruptHeaderIsRefused() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.faults.corruptByte = 5;
     UploadRig rig(config);
     QVERIFY(!rig.upload());
@@ -81,7 +81,7 @@ void TestUploadFaults::corruptHeaderIsRefused() {
 // A logger that answers the baud-switch command with anything but "b" stays
 // at 19200, and so does the host: the block is asked for there at once.
 void TestUploadFaults::refusedFastRateGoesOnAt19200() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.faults.wrongFastReply = true;
     UploadRig rig(config);
     QVERIFY(rig.upload());
@@ -109,7 +109,7 @@ void TestUploadFaults::abortLeavesTheFastRate_data() {
 void TestUploadFaults::abortLeavesTheFastRate() {
     QFETCH(QString, comport);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     const bool fast = comport == "COM1";
     config.faults.silenceAfter = headerSize(config) + (fast ? 2 : 1) + 40;
     UploadRig rig(config, comport);
@@ -146,7 +146,7 @@ void TestUploadFaults::uploadAfterAFailure_data() {
 
 void TestUploadFaults::uploadAfterAFailure() {
     QFETCH(QString, failure);
-    bvsim::LoggerConfig faulty = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig faulty = loggerConfig(2, false, 100);
     if (failure == "retries") {
         faulty.faults.badChecksumBlock = 1;
         faulty.faults.badChecksumAlways = true;
@@ -163,7 +163,7 @@ void TestUploadFaults::uploadAfterAFailure() {
     }
     QVERIFY(!rig.form().DataLoaded.checked());
 
-    const bvsim::LoggerConfig good = loggerConfig(2, true, 101);
+    const bvsim::LoggerConfig good = loggerConfig(2, true, 100);
     rig.replaceLogger(good);
     QVERIFY(rig.upload());
     const QByteArray sent = "?B057600T05001120126000000000100BD00000000";
@@ -176,7 +176,7 @@ void TestUploadFaults::uploadAfterAFailure() {
 // Channel 1 of this logger holds nothing: its range is empty, and nothing is
 // asked for.
 void TestUploadFaults::channelWithoutDataIsRefused() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.channels[0].present = false;
     UploadRig rig(config);
     QVERIFY(!rig.upload());

@@ -320,11 +320,16 @@ void TForm1::FormCreate(const QString& argument) {
     setLeftAxisLimits(platform::strToFloat(MinTemp->text()), platform::strToFloat(MaxTemp->text()));
     ClearBuffer();
     UpdateFooter();
-    Samplesperhour.setText("240");
+    SetSamplesPerHour(240);
     if (!argument.isEmpty())
         LoadDataFile(argument);
     AutoClock.setText(platform::dateTimeToStr(platform::now()));
     Watchdog.setValue(platform::now());
+}
+
+void TForm1::SetSamplesPerHour(double perHour) {
+    SamplesPerHour = perHour;
+    Samplesperhour.setText(platform::floatToStrFixed(perHour));
 }
 
 void TForm1::ClearBuffer() {
@@ -366,7 +371,7 @@ void TForm1::ClearBuffer() {
 
     store.clearLists();
     RHBV.setChecked(false);
-    Samplesperhour.setText("240");
+    SetSamplesPerHour(240);
     Watchdog.setValue(platform::now());
     FreshData.setChecked(true);
     FileEncryptFlag.setChecked(false);

@@ -5,8 +5,8 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "app/controls.h"
-#include "platform/formatting.h"
 #include "app/sample_store.h"
+#include "platform/formatting.h"
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -76,6 +76,11 @@ class TForm1 : public QMainWindow {
     TextControl Lastdate{"Lastdate", "Lastdate"};
     TextControl Lasttime{"Lasttime", "Lasttime"};
     TextControl Samplesperhour{"Samplesperhour", "Samplesperhour"};
+    // The storage rate in force as a number (of the uploaded channel, or of a
+    // loaded file): the upload and the footer compute with it; Samplesperhour
+    // only shows it.
+    double SamplesPerHour = 240;
+    void SetSamplesPerHour(double perHour);
     TextControl Datastored{"Datastored", "Datastored"};
     TextControl AutoClock{"AutoClock", QString()};
     TextControl Edit2{"Edit2", QString()};
@@ -90,10 +95,16 @@ class TForm1 : public QMainWindow {
     // The serial port, its saved settings and the reader thread.
     std::unique_ptr<LinkState> link;
 
-    // Texts of the block being requested.
+    // The block being requested, as the status and diagnostics show it; the
+    // request itself is built from the block plan's numbers.
     QString BlockStartText;
     QString BlockEndText;
     int BlockRetries = 0;
+    // The short date format of the file last detected: its rows are read with
+    // it, whatever the user's formats.
+    QString FileShortDateFormat;
+    // The resolved range runs to the logger's last sample and includes it.
+    bool RangeEndsAtLast = false;
 
     // ---- Visible controls ----
     Chart* Chart1 = nullptr;
@@ -245,9 +256,6 @@ class TForm1 : public QMainWindow {
     int seriesPointCount(int series) const;
     void drawLive(const decode::LiveDrawing& drawing);
     void setUploadAxesAutomatic();
-    // Settings in force when BlockStartText and BlockEndText were written, so
-    // that a retry reads them back the same way.
-    platform::FormatSettings BlockTextSettings;
 
     // Chart operations used by the shell.
     void clearSeries(int series);

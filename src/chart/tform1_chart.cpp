@@ -1,6 +1,5 @@
 // The main window's chart handlers: redraw, footer, preferences, zoom and
 // printing, and the chart operations of the shell and the live upload.
-#include "platform/formatting.h"
 #include "app/tform1.h"
 #include "chart/axis_preferences.h"
 #include "chart/chart.h"
@@ -8,6 +7,7 @@
 #include "chart/plot_buffer.h"
 #include "chart/print_chart.h"
 #include "decode/live_plot.h"
+#include "platform/formatting.h"
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,7 +35,7 @@ void TForm1::UpdateFooter() {
     FooterInputs inputs;
     inputs.TempInF = TempInF->isChecked();
     inputs.RHBV = RHBV.checked();
-    inputs.Samplesperhour = Samplesperhour.text();
+    inputs.SamplesPerHour = SamplesPerHour;
     inputs.Datastored = Datastored.text();
     inputs.HeaderFormat = store.HeaderFormat;
     inputs.RHFilterPercent = store.ChannelHeader[channel1Selected() ? 0 : 1].IirPercent[1];

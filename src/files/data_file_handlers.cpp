@@ -1,13 +1,13 @@
 // File > Save Chart and File > Load Chart: the main window's side of the data
 // files. The layout, the scrambler and the parsing live in the files beside
 // this one; these handlers run them and show the outcome.
-#include "platform/dialogs.h"
-#include "platform/formatting.h"
 #include "app/tform1.h"
 #include "app/user_dialogs.h"
 #include "files/data_file_format.h"
 #include "files/data_file_reader.h"
 #include "files/duplicate_file.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
 #include <QDateEdit>
 #include <QFile>
 #include <QLabel>
@@ -44,7 +44,6 @@ void TForm1::SaveDialog1CanClose(const QString& fileName) {
 }
 
 void TForm1::SaveDataFile() {
-    const platform::FixedFormatScope fixed;
     SyncDateFormatMenu();
     const std::optional<QString> name = ExecuteSaveDialog1();
     if (!name)
@@ -127,7 +126,7 @@ bool TForm1::DetectFileDateFormat(const QString& fileName) {
         found = files::detectDateFormat(file);
         if (found) {
             DATEFORMAT.setText(found->pattern);
-            platform::formatSettings().shortDateFormat = found->shortDateFormat;
+            FileShortDateFormat = found->shortDateFormat;
         } else {
             Edit1.setText("Date format not valid in file.");
         }
@@ -137,8 +136,6 @@ bool TForm1::DetectFileDateFormat(const QString& fileName) {
 }
 
 void TForm1::LoadDataFile(const QString& fileName) {
-    // Also restores the short date format that the detection sets.
-    const platform::FixedFormatScope fixed;
     FileEncryptFlag.setChecked(false);
     if (!DetectFileDateFormat(fileName))
         return;
@@ -152,8 +149,7 @@ void TForm1::LoadDataFile(const QString& fileName) {
     ClearBuffer();
 
     using Result = files::DataFileLoader::Result;
-    files::DataFileLoader loader(store, DATEFORMAT.text(),
-                                 files::dateOrderOf(platform::formatSettings().shortDateFormat));
+    files::DataFileLoader loader(store, DATEFORMAT.text(), files::dateOrderOf(FileShortDateFormat));
     loader.expectBytes(file.size());
     files::LineReader reader(file);
     Result result = Result::Ok;
@@ -184,7 +180,7 @@ void TForm1::LoadDataFile(const QString& fileName) {
         LockImage->show();
     }
     if (const std::optional<double> perHour = loader.samplesPerHour())
-        Samplesperhour.setText(platform::floatToStr(*perHour));
+        SetSamplesPerHour(*perHour);
     if (const std::optional<bool> withRh = loader.withRh())
         RHBV.setChecked(*withRh);
     Edit1.setText("File loaded.");

@@ -3,11 +3,11 @@
 // Handlers run inside the setters of the controls they react to, so the order
 // of the steps below is part of the exchange.
 #include "link/upload_driver.h"
-#include "platform/formatting.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/sample_words.h"
 #include "link/range_pickers.h"
+#include "platform/formatting.h"
 #include <QDateEdit>
 #include <QTimeEdit>
 
@@ -24,6 +24,7 @@ void leaveFastRate(TForm1& form) {
     form.COMPORTChange();
 }
 
+// How the user reads a block's start and end; nothing reads it back.
 QString blockTimeText(platform::DateTime t) {
     return platform::formatDateTime(platform::formatSettings().shortDateFormat, t) + " " +
            platform::formatDateTime("hh:nn:ss", t);
@@ -85,8 +86,7 @@ void TForm1::Memo1Change() {
         return;
     const platform::DateTime start = pickerDateTime(Startdate, Starttime);
     const platform::DateTime end = pickerDateTime(Enddate, Endtime);
-    store.RangeSampleCount =
-        upload::rangeSampleCount(start, end, platform::strToFloat(Samplesperhour.text()));
+    store.RangeSampleCount = upload::rangeSampleCount(start, end, SamplesPerHour, RangeEndsAtLast);
     const qint64 stored = static_cast<qint64>(store.TempData.size());
 
     if (store.RangeSampleCount > 0 && stored < store.RangeSampleCount) {
@@ -122,36 +122,26 @@ void TForm1::PrepareNextBlock() {
     const platform::DateTime rangeStart = continuing ? 0 : pickerDateTime(Startdate, Starttime);
     const upload::BlockState next = upload::nextBlock(
         previous, continuing, Errorindata.checked(), rangeStart, store.RangeSampleCount,
-        static_cast<qint64>(store.TempData.size()), platform::strToFloat(Samplesperhour.text()));
+        static_cast<qint64>(store.TempData.size()), SamplesPerHour);
     store.CurrentTime = next.current;
     store.BlockStartSaved = next.startSaved;
     BlockRetries = next.retries;
     Readyfornextblock.setChecked(next.moreAfter);
     store.BlockEnd = next.blockEnd;
+    store.BlockSampleCount = next.count;
     BlockStartText = blockTimeText(store.CurrentTime);
     BlockEndText = blockTimeText(store.BlockEnd);
-    BlockTextSettings = platform::formatSettings();
     SendBlockRequest();
 }
 
 void TForm1::SendBlockRequest() {
     const int channel = channel1Selected() ? 1 : 2;
-    const double perHour = store.StoredPerHour[channel - 1];
     store.ChannelLabel = QString("Channel %1").arg(channel);
     setWindowTitle(store.BaseCaption + " | " + store.ChannelLabel);
 
-    // The block texts are read back with the settings they were written with.
-    platform::DateTime blockStart, blockEnd;
-    {
-        const platform::FormatSettings current = platform::formatSettings();
-        platform::formatSettings() = BlockTextSettings;
-        blockStart = platform::strToDateTime(BlockStartText);
-        blockEnd = platform::strToDateTime(BlockEndText);
-        platform::formatSettings() = current;
-    }
-    store.BlockSampleCount = upload::blockSampleCount(blockStart, blockEnd, perHour);
-    store.RequestText =
-        upload::requestText(store.HeaderFormat, channel, blockStart, store.BlockSampleCount);
+    // The block as planned (a retry asks for the same one again).
+    store.RequestText = upload::requestText(store.HeaderFormat, channel, store.BlockStartSaved,
+                                            store.BlockSampleCount);
 
     Startloadingheader.setChecked(false);
     Headerloaded.setChecked(true);

@@ -1,6 +1,6 @@
-#include "platform/formatting.h"
 #include "decode/sample_words.h"
 #include "link/upload_driver.h"
+#include "platform/formatting.h"
 #include <QDate>
 #include <cmath>
 
@@ -24,15 +24,13 @@ QString fastBaudCommand(int rate) {
     return "B" + QString::number(rate).rightJustified(6, '0') + "T05";
 }
 
-int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {
+int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour,
+                     bool endsAtLast) {
     const platform::DateTime interval = decode::SampleIntervalDays(samplesPerHour);
     if (interval == 0)
         return 0;
-    return static_cast<int>(std::trunc((end - start) / interval + 0.5));
-}
-
-int blockSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {
-    return static_cast<int>(std::llround((end - start) * samplesPerHour * 24));
+    const int spans = static_cast<int>(std::trunc((end - start) / interval + 0.5));
+    return endsAtLast && end >= start ? spans + 1 : spans;
 }
 
 BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
@@ -43,7 +41,7 @@ BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
         ++next.retries;
         next.current = previous.startSaved;
     } else if (continuing) {
-        next.current = previous.blockEnd + platform::kSecond;
+        next.current = platform::roundToSecond(previous.blockEnd + platform::kSecond);
         next.startSaved = next.current;
         next.retries = 0;
     } else {
@@ -54,7 +52,9 @@ BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
     const qint64 remaining = rangeSamples - storedSamples;
     next.moreAfter = remaining > kMaxBlockSamples;
     next.count = next.moreAfter ? kMaxBlockSamples : static_cast<int>(remaining);
-    next.blockEnd = next.current + decode::SampleIntervalDays(samplesPerHour) * next.count;
+    // The logger's grid is whole seconds: so are the block's ends.
+    next.blockEnd = platform::roundToSecond(
+        next.current + decode::SampleIntervalDays(samplesPerHour) * next.count);
     return next;
 }
 
@@ -83,9 +83,11 @@ PickerRange pickersForChoice(int choice, platform::DateTime now, const PickerRan
 }
 
 ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerRange& logger,
-                           bool automatic, platform::DateTime autoStart) {
+                           platform::DateTime interval, bool automatic,
+                           platform::DateTime autoStart) {
     ResolvedRange r;
     r.choice = choice;
+    r.endsAtLast = automatic || choice != Custom;
     PickerRange& p = r.pickers;
     p = pickers;
     if (choice != Custom) {
@@ -111,6 +113,19 @@ ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerR
         p.startTime = logger.firstTime;
     } else if (p.startDate == logger.firstDate && p.startTime < logger.firstTime) {
         p.startTime = logger.firstTime;
+    }
+    // A range that ends at the last sample starts on a sample of the logger's
+    // grid, so that it asks for samples the logger holds and stamps them right.
+    if (r.endsAtLast && interval > 0) {
+        const double first = std::llround((logger.firstDate + logger.firstTime) * 86400.0);
+        const double start = std::llround((p.startDate + p.startTime) * 86400.0);
+        const double step = std::llround(interval * 86400.0);
+        if (start > first && step > 0) {
+            const platform::DateTime onGrid =
+                (first + std::ceil((start - first) / step) * step) / 86400.0;
+            p.startDate = dateOnly(onGrid);
+            p.startTime = onGrid - dateOnly(onGrid);
+        }
     }
     // An end later on the last day is not clamped: it is refused below.
     if (p.endDate > logger.lastDate) {

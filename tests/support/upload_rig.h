@@ -54,7 +54,7 @@ class UploadRig {
 // A logger of `format` (1 or 2) whose two channels store `count` samples at
 // `perHour` from 1 Dec 2026 00:00; `rh`: the RH model (older) or RH on both
 // channels (newer).
-bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour = 240);
+bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, double perHour = 240);
 
 // Bytes of the logger's header.
 qsizetype headerSize(const bvsim::LoggerConfig& config);

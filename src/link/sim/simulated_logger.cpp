@@ -62,7 +62,7 @@ int SimulatedLogger::humidityAt(int index) {
     return 50 + static_cast<int>(std::lround(20.0 * std::sin(index * 0.03)));
 }
 
-int SimulatedLogger::intervalSeconds(int storedPerHour) {
+int SimulatedLogger::intervalSeconds(double storedPerHour) {
     return storedPerHour > 0 ? static_cast<int>(std::trunc(3600.0 / storedPerHour + 0.5)) : 0;
 }
 
@@ -106,7 +106,7 @@ QByteArray SimulatedLogger::header() const {
                       << "Actual 50.2";
             lines << "Sampled every 5 seconds"
                   << QString("Stored every %1 seconds")
-                         .arg(QString::number(3600.0 / std::max(d.storedPerHour, 1), 'g', 12))
+                         .arg(QString::number(3600.0 / d.storedPerHour, 'g', 12))
                   << dateText(lastSample(d)) << timeText(lastSample(d)) << dateText(d.first)
                   << timeText(d.first);
             lines << "1T"
