@@ -1,6 +1,6 @@
-#include "platform/formatting.h"
 #include "decode/sample_words.h"
 #include "link/upload_driver.h"
+#include "platform/formatting.h"
 #include <QDate>
 #include <cmath>
 
@@ -22,6 +22,14 @@ QString requestText(int headerFormat, int channel, platform::DateTime blockStart
 
 QString fastBaudCommand(int rate) {
     return "B" + QString::number(rate).rightJustified(6, '0') + "T05";
+}
+
+int fastRateOf(const QString& fastBaudRate) {
+    if (fastBaudRate.isEmpty())
+        return 57600;
+    bool ok = false;
+    const int rate = fastBaudRate.toInt(&ok);
+    return ok && rate >= 1 && rate <= 999999 ? rate : 0;
 }
 
 int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {
