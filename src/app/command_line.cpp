@@ -39,24 +39,18 @@ void echoToStderr(const QString& text) {
     std::fflush(stderr);
 }
 
-// Runs the event loop until the upload has ended: loaded, or the buttons back
-// at rest after a failure, a cancel or the watchdog.
+// Runs the event loop until the upload has ended: loaded, or "Abort Upload"
+// disabled after a failure, a cancel or the watchdog ("Upload Data" stays
+// disabled when the port could not be opened).
 bool waitForUpload(TForm1& form) {
     while (true) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         if (form.DataLoaded.checked())
             return true;
-        if (form.UploadData->isEnabled() && !form.AbortUpload->isEnabled())
+        if (!form.AbortUpload->isEnabled())
             return false;
         QThread::msleep(20);
     }
-}
-
-bool portFailed(const platform::ScriptedDialogs& dialogs) {
-    for (const QString& text : dialogs.messages())
-        if (text.startsWith("Cannot open serial port: "))
-            return true;
-    return false;
 }
 
 } // namespace
@@ -71,8 +65,9 @@ QString usage() {
            "                [--chart FILE.png|FILE.pdf]\n"
            "\n"
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
-           "with the settings of the current directory. Exit status: 0 when every\n"
-           "step succeeded, 1 when one failed, 2 for bad arguments.\n";
+           "with the settings of the current directory; a step that fails ends the\n"
+           "run. Exit status: 0 when every step succeeded, 1 when one failed, 2 for\n"
+           "bad arguments.\n";
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {
@@ -187,11 +182,12 @@ int runHeadless(const Options& options) {
             platform::runGuarded([&] { form.LoadDataFile(options.load); });
             ok = ok && form.Edit1.text() == "File loaded.";
         }
-        if (options.upload) {
+        // A step that failed ends the run: its failure is the last line written.
+        if (ok && options.upload) {
             platform::runGuarded([&] { form.UploadDataClick(); });
-            ok = ok && !portFailed(dialogs) && waitForUpload(form);
+            ok = waitForUpload(form);
         }
-        if (!options.save.isEmpty()) {
+        if (ok && !options.save.isEmpty()) {
             dialogs.saveAnswers.push_back(options.save);
             platform::runGuarded([&] {
                 form.SavedataClick();
@@ -205,7 +201,7 @@ int runHeadless(const Options& options) {
             });
             ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
         }
-        if (!options.chart.isEmpty()) {
+        if (ok && !options.chart.isEmpty()) {
             bool written = false;
             if (QFileInfo(options.chart).suffix().toLower() == "pdf") {
                 dialogs.printToPdf = options.chart;

@@ -28,7 +28,7 @@ void UploadRig::replaceLogger(const bvsim::LoggerConfig& config) {
 
 bool UploadRig::ended() const {
     TForm1& f = const_cast<AppFixture&>(app).form();
-    return f.DataLoaded.checked() || (f.UploadData->isEnabled() && !f.AbortUpload->isEnabled());
+    return f.DataLoaded.checked() || !f.AbortUpload->isEnabled();
 }
 
 bool UploadRig::waitForEnd(int seconds) {
