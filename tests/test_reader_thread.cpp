@@ -267,8 +267,7 @@ void ReaderThreadTest::errorInCallbackEndsThatCallbackOnly() {
     QCOMPARE(dialogs.errors(), QStringList{error});
     QVERIFY(!f.link.ReaderThread()->inCallback());
     f.logger->inject("def");
-    QTRY_COMPARE(f.Memo3.text(), QString("abcdef"));
-    QCOMPARE(calls, 2);
+    QTRY_COMPARE(f.Memo3.text(), QString("abcdef")); // read a byte at a time while idle
     QCOMPARE(f.callbackErrors.size(), 1);
     f.close();
     platform::setDialogs(nullptr);

@@ -46,7 +46,8 @@ class TestSerialFaults : public QObject {
 void TestSerialFaults::faultEndsUploadAndPortServesAgain_data() {
     QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("status");
-    QTest::newRow("logger vanishes mid-block") << int(Vanishes) << "SERIAL COMMUNICATION TIMED OUT.";
+    QTest::newRow("logger vanishes mid-block")
+        << int(Vanishes) << "SERIAL COMMUNICATION TIMED OUT.";
     QTest::newRow("flow control left on") << int(FlowControlLeftOn) << "DATA LOADED";
     QTest::newRow("header never completes")
         << int(HeaderNeverCompletes) << "SERIAL COMMUNICATION TIMED OUT.";

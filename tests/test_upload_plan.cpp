@@ -1,6 +1,6 @@
 // Request texts, block arithmetic and range resolution of an upload.
-#include "platform/formatting.h"
 #include "link/upload_driver.h"
+#include "platform/formatting.h"
 #include <QTest>
 
 using namespace upload;

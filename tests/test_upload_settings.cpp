@@ -29,17 +29,19 @@ void TestUploadSettings::fastRate_data() {
     QTest::addColumn<int>("requestSpeed"); // the line speed the block request goes out at
     const QByteArray request = "001120126000000000009";
     const QByteArray back = "BD00000000";
-    QTest::newRow("COM1: 57600") << "COM1" << "?B057600T05" + request + back
+    QTest::newRow("COM1: 57600") << "COM1"
+                                 << "?B057600T05" + request + back
                                  << "Attempting 57600 baud rate..." << 57600;
-    QTest::newRow("COM1:115200") << "COM1:115200" << "?B115200T05" + request + back
+    QTest::newRow("COM1:115200") << "COM1:115200"
+                                 << "?B115200T05" + request + back
                                  << "Attempting 115200 baud rate..." << 115200;
     for (const int rate : {14400, 56000, 128000, 256000, 999999})
         QTest::newRow(qPrintable(QString("COM1:%1, outside the fixed table").arg(rate)))
             << QString("COM1:%1").arg(rate)
             << "?" + upload::fastBaudCommand(rate).toLatin1() + request + back
             << QString("Attempting %1 baud rate...").arg(rate) << rate;
-    QTest::newRow("COM1:19200, no fast rate") << "COM1:19200" << "?" + request << QString()
-                                              << 19200;
+    QTest::newRow("COM1:19200, no fast rate") << "COM1:19200"
+                                              << "?" + request << QString() << 19200;
     for (const char* rate : {"99999999999", "1000000", "0"})
         QTest::newRow(qPrintable(QString("COM1:%1, more than six digits or none").arg(rate)))
             << QString("COM1:%1").arg(rate) << "?" + request

@@ -1,11 +1,11 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
+#include "app/radio_group.h"
+#include "chart/chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/radio_group.h"
-#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>
