@@ -280,10 +280,15 @@ class TestCommandLine : public QObject {
         QCOMPARE(saved.readAll().count("\r\n"), 8 + 300);
     }
 
+    // The upload ends at once, and the run with it: nothing is saved.
     void portThatCannotBeOpened() {
-        const Run r = run({"--headless", "--upload"});
+        const Run r = run({"--headless", "--upload", "--save", "out.csv"});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("Cannot open serial port: "), qPrintable(r.err));
+        QVERIFY2(r.err.contains("Cannot open serial port: COM1 (" + path("COM1") + " -> " +
+                                path("no-such-device") + ")."),
+                 qPrintable(r.err));
+        QCOMPARE(r.err.trimmed().split('\n').last(), "UPLOAD CANCELLED. Cannot open serial port.");
+        QVERIFY(!QFile::exists(path("out.csv")));
     }
 
     void badArguments_data() {

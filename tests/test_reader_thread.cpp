@@ -3,6 +3,8 @@
 // the situations where a naive reader deadlocks or reads a closed device.
 #include "link/serial_port.h"
 #include "link/tread.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
 #include "sim_fixture.h"
 #include <QRandomGenerator>
 #include <QTest>
@@ -39,6 +41,7 @@ class ReaderThreadTest : public QObject {
     void destroyWhileReaderHandsOver();
     void repeatedOpenAndCloseUnderTraffic();
     void unpluggedAdapterDoesNotSpin();
+    void errorInCallbackEndsThatCallbackOnly();
     void garbageInEveryPhase_data();
     void garbageInEveryPhase();
 };
@@ -243,6 +246,31 @@ void ReaderThreadTest::unpluggedAdapterDoesNotSpin() {
     const quint64 loops = f.link.ReaderThread()->loopCount() - before;
     QVERIFY2(loops <= 6, qPrintable(QString("%1 loops in 3 s").arg(loops)));
     f.close();
+}
+
+// A platform error raised by the main window's handlers inside a callback is
+// shown, reported once, and ends that callback only: the next chunk is handed
+// over as usual.
+void ReaderThreadTest::errorInCallbackEndsThatCallbackOnly() {
+    platform::ScriptedDialogs dialogs;
+    platform::setDialogs(&dialogs);
+    ReaderFixture f;
+    const QString error = "'0,5' is not a valid floating point value";
+    int calls = 0;
+    f.Memo3.setHandler([&] {
+        if (++calls == 1)
+            throw platform::ConversionError(error);
+    });
+    QVERIFY(f.open());
+    f.logger->inject("abc");
+    QTRY_COMPARE(f.callbackErrors, QStringList{error});
+    QCOMPARE(dialogs.errors(), QStringList{error});
+    QVERIFY(!f.link.ReaderThread()->inCallback());
+    f.logger->inject("def");
+    QTRY_COMPARE(f.Memo3.text(), QString("abcdef")); // read a byte at a time while idle
+    QCOMPARE(f.callbackErrors.size(), 1);
+    f.close();
+    platform::setDialogs(nullptr);
 }
 
 void ReaderThreadTest::garbageInEveryPhase_data() {

@@ -36,6 +36,24 @@ class TestUploadPlan : public QObject {
         QCOMPARE(fastBaudCommand(115200), "B115200T05");
     }
 
+    // The command carries six digits: a rate beyond them, or none, is no rate.
+    void fastRates_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("none") << "" << 57600;
+        QTest::newRow("14400") << "14400" << 14400;
+        QTest::newRow("six digits") << "999999" << 999999;
+        QTest::newRow("leading zero") << "019200" << 19200;
+        QTest::newRow("seven digits") << "1000000" << 0;
+        QTest::newRow("beyond int") << "99999999999" << 0;
+        QTest::newRow("zero") << "000000" << 0;
+    }
+    void fastRates() {
+        QFETCH(QString, setting);
+        QFETCH(int, rate);
+        QCOMPARE(fastRateOf(setting), rate);
+    }
+
     // 3600 samples: 1500, 1500 and 600, each later block one second after
     // the end of the one before, its end on the whole second of the
     // interval's grid, at rates whose interval divides an hour and not.

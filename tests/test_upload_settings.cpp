@@ -2,6 +2,7 @@
 // settings: the port's fast rate, the channel and the range choice, each
 // seen in what the host asks the logger for and in what the store holds.
 #include "app/radio_group.h"
+#include "link/upload_driver.h"
 #include "upload_rig.h"
 #include <QDateEdit>
 #include <QRadioButton>
@@ -19,30 +20,47 @@ class TestUploadSettings : public QObject {
     void rangeChoices();
 };
 
+// Rates of the standard table and beyond it are used as set; a rate that the
+// baud-switch command cannot carry is not asked for.
 void TestUploadSettings::fastRate_data() {
     QTest::addColumn<QString>("comport");
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QString>("attempt");
+    QTest::addColumn<int>("requestSpeed"); // the line speed the block request goes out at
+    const QByteArray request = "001120126000000000009";
+    const QByteArray back = "BD00000000";
     QTest::newRow("COM1: 57600") << "COM1"
-                                 << QByteArray("?B057600T05001120126000000000009BD00000000")
-                                 << "Attempting 57600 baud rate...";
+                                 << "?B057600T05" + request + back
+                                 << "Attempting 57600 baud rate..." << 57600;
     QTest::newRow("COM1:115200") << "COM1:115200"
-                                 << QByteArray("?B115200T05001120126000000000009BD00000000")
-                                 << "Attempting 115200 baud rate...";
-    QTest::newRow("COM1:19200, no fast rate")
-        << "COM1:19200" << QByteArray("?001120126000000000009") << QString();
+                                 << "?B115200T05" + request + back
+                                 << "Attempting 115200 baud rate..." << 115200;
+    for (const int rate : {14400, 56000, 128000, 256000, 999999})
+        QTest::newRow(qPrintable(QString("COM1:%1, outside the fixed table").arg(rate)))
+            << QString("COM1:%1").arg(rate)
+            << "?" + upload::fastBaudCommand(rate).toLatin1() + request + back
+            << QString("Attempting %1 baud rate...").arg(rate) << rate;
+    QTest::newRow("COM1:19200, no fast rate") << "COM1:19200"
+                                              << "?" + request << QString() << 19200;
+    for (const char* rate : {"99999999999", "1000000", "0"})
+        QTest::newRow(qPrintable(QString("COM1:%1, more than six digits or none").arg(rate)))
+            << QString("COM1:%1").arg(rate) << "?" + request
+            << QString("Cannot use %1 baud rate; continuing at 19200...").arg(rate) << 19200;
 }
 
 void TestUploadSettings::fastRate() {
     QFETCH(QString, comport);
     QFETCH(QByteArray, sent);
     QFETCH(QString, attempt);
+    QFETCH(int, requestSpeed);
     const bvsim::LoggerConfig config = loggerConfig(2, false, 9);
     UploadRig rig(config, comport);
     QVERIFY(rig.upload());
     rig.waitForSent(sent);
     QCOMPARE(rig.sent(), sent);
     QCOMPARE(rig.statuses.filter("baud rate").join('|'), attempt);
+    const qsizetype at = sent.indexOf("0011201260000");
+    QCOMPARE(rig.logger->receivedSpeeds().mid(at, 21), QList<int>(21, requestSpeed));
     QVERIFY(!rig.form().FastBaud.checked());
     QCOMPARE(rig.logger->baudRate(), 19200);
     QCOMPARE(rig.form().store.TempData.size(), std::size_t(9));

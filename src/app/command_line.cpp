@@ -39,27 +39,18 @@ void echoToStderr(const QString& text) {
     std::fflush(stderr);
 }
 
-// Runs the event loop until the upload has ended: loaded, or the buttons back
-// at rest after a failure, a cancel or the watchdog.
+// Runs the event loop until the upload has ended: loaded, or "Abort Upload"
+// disabled after a failure, a cancel or the watchdog ("Upload Data" stays
+// disabled when the port could not be opened).
 bool waitForUpload(TForm1& form) {
     while (true) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         if (form.DataLoaded.checked())
             return true;
-        if (form.UploadData->isEnabled() && !form.AbortUpload->isEnabled())
+        if (!form.AbortUpload->isEnabled())
             return false;
         QThread::msleep(20);
     }
-}
-
-// A port that failed to open since the `since`-th message: the messages of
-// start-up (COM1 before the stored port) are not the upload's.
-bool portFailed(const platform::ScriptedDialogs& dialogs, qsizetype since) {
-    const QStringList messages = dialogs.messages();
-    for (qsizetype i = since; i < messages.size(); ++i)
-        if (messages[i].startsWith("Cannot open serial port: "))
-            return true;
-    return false;
 }
 
 } // namespace
@@ -75,8 +66,9 @@ QString usage() {
            "                [--chart FILE.png|FILE.pdf]\n"
            "\n"
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
-           "with the settings of the current directory. Exit status: 0 when every\n"
-           "step succeeded, 1 when one failed, 2 for bad arguments.\n";
+           "with the settings of the current directory; a step that fails ends the\n"
+           "run. Exit status: 0 when every step succeeded, 1 when one failed, 2 for\n"
+           "bad arguments.\n";
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {
@@ -198,15 +190,12 @@ int runHeadless(const Options& options) {
             platform::runGuarded([&] { form.LoadDataFile(options.load); });
             ok = ok && form.Edit1.text() == "File loaded.";
         }
-        if (options.upload) {
-            const qsizetype messagesBefore = dialogs.messages().size();
+        // A step that failed ends the run: its failure is the last line written.
+        if (ok && options.upload) {
             platform::runGuarded([&] { form.UploadDataClick(); });
-            // Without an open port nothing will end the upload; otherwise it
-            // runs to its end before the next step looks at the store.
-            const bool loaded = !portFailed(dialogs, messagesBefore) && waitForUpload(form);
-            ok = ok && loaded;
+            ok = waitForUpload(form);
         }
-        if (!options.save.isEmpty()) {
+        if (ok && !options.save.isEmpty()) {
             dialogs.saveAnswers.push_back(options.save);
             platform::runGuarded([&] {
                 form.SavedataClick();
@@ -220,7 +209,7 @@ int runHeadless(const Options& options) {
             });
             ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
         }
-        if (!options.chart.isEmpty()) {
+        if (ok && !options.chart.isEmpty()) {
             bool written = false;
             if (QFileInfo(options.chart).suffix().toLower() == "pdf") {
                 dialogs.printToPdf = options.chart;

@@ -179,12 +179,20 @@ class TForm1 : public QMainWindow {
     void OpenPort();
     void ClosePort();
     void SetPort(const QString& name);
+    // Sends a byte to the logger; an upload that meets a port that is not open
+    // ends there (EndUpload).
     void SendByte(char byte);
+    bool portOpen() const;
     QString PortName() const;
     QString FastBaudRate() const;
     void COMMClick();
     void UploadDataClick();
     void AbortUploadClick();
+    // Ends a running upload: buttons at rest ("Upload Data" only with an open
+    // port), upload flags cleared, the fast rate left, the status shown;
+    // `failed` also checks Errorindata, which ends an automatic download.
+    void EndUpload(const QString& status, bool failed);
+    bool uploadRunning() const; // "Abort Upload" enabled
     void upload_range_groupClick();
     void Memo1Change();
     void PrepareNextBlock();

@@ -1,8 +1,8 @@
 #include "link/diagnostics_view.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/tform1.h"
 #include "chart/chart.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>

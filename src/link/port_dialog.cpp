@@ -1,7 +1,7 @@
 #include "link/port_dialog.h"
+#include "app/tform1.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/tform1.h"
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>

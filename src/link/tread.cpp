@@ -1,6 +1,7 @@
 #include "link/tread.h"
 #include "link/reader_framing.h"
 #include "link/serial_port.h"
+#include "platform/guard.h"
 #include <QMetaObject>
 #include <QObject>
 
@@ -52,7 +53,9 @@ bool TRead::Synchronize(void (TRead::*callback)()) {
             if (!handover->state.compare_exchange_strong(expected, Handover::Running))
                 return; // the thread has left without it
             m_inCallback = true;
-            (this->*callback)();
+            // Like every event: an error ends this callback's chain only, and
+            // the hand-over still completes.
+            platform::runGuarded([&] { (this->*callback)(); }, m_host.callbackFailed);
             m_inCallback = false;
             {
                 std::lock_guard lock(m_lock);

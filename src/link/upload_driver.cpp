@@ -6,9 +6,11 @@
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/sample_words.h"
+#include "link/link_state.h"
 #include "link/range_pickers.h"
 #include "platform/formatting.h"
 #include <QDateEdit>
+#include <QPushButton>
 #include <QTimeEdit>
 
 using namespace upload;
@@ -73,12 +75,24 @@ void TForm1::upload_range_groupClick() {
 }
 
 void TForm1::AbortUploadClick() {
+    EndUpload("UPLOAD ABORTED BY USER", false);
+}
+
+void TForm1::EndUpload(const QString& status, bool failed) {
     setUploadButtonsIdle();
     for (FlagControl* flag : {&Headerloaded, &Errorindata, &Startloadingdata, &Startloadingheader,
                               &Readyfornextblock, &WaitingForAck, &WaitOnFastAck})
         flag->setChecked(false);
     leaveFastRate(*this);
-    Edit1.setText("UPLOAD ABORTED BY USER");
+    if (failed)
+        Errorindata.setChecked(true);
+    if (!portOpen())
+        UploadData->setEnabled(false);
+    Edit1.setText(status);
+}
+
+bool TForm1::uploadRunning() const {
+    return AbortUpload && AbortUpload->isEnabled();
 }
 
 void TForm1::Memo1Change() {
@@ -148,18 +162,24 @@ void TForm1::SendBlockRequest() {
     Memo5.clear();
 
     // The faster rate is tried once, before the first try of the first block,
-    // and never again while the link already runs at it.
+    // and never again while the link already runs at it. A rate that the
+    // command cannot carry or the port cannot run at is not asked for: the
+    // upload goes on at 19200.
     const QString fastRate = FastBaudRate();
     if (store.HeaderFormat == 2 && BlockRetries == 0 && !FastBaud.checked() &&
         store.CurrentTime == pickerDateTime(Startdate, Starttime) && fastRate != "19200") {
         Errorindata.setChecked(false);
-        const int rate = fastRate.isEmpty() ? 57600 : fastRate.toInt();
-        store.FastBaudCommand = upload::fastBaudCommand(rate);
-        WaitOnFastAck.setChecked(true);
-        Edit1.setText("Attempting " + QString::number(rate) + " baud rate...");
-        Watchdog.setValue(platform::now());
-        SendText(store.FastBaudCommand);
-        return;
+        const int rate = upload::fastRateOf(fastRate);
+        if (rate > 0 && link->port(*this).supportsRate(rate)) {
+            store.FastBaudCommand = upload::fastBaudCommand(rate);
+            WaitOnFastAck.setChecked(true);
+            Edit1.setText("Attempting " + QString::number(rate) + " baud rate...");
+            Watchdog.setValue(platform::now());
+            SendText(store.FastBaudCommand);
+            return;
+        }
+        Edit1.setText("Cannot use " + (rate > 0 ? QString::number(rate) : fastRate) +
+                      " baud rate; continuing at 19200...");
     }
     AwaitBlockAcknowledgement();
     platform::pause(10);

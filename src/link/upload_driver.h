@@ -22,6 +22,11 @@ QString requestText(int headerFormat, int channel, platform::DateTime blockStart
 // The baud-switch command, "B057600T05" for 57600.
 QString fastBaudCommand(int rate);
 
+// The rate a fast-rate phase asks for, from the port setting's rate text
+// (FastBaudRate()): 57600 when it is empty, its value when the six digits of
+// the baud-switch command can carry it, otherwise 0 (no usable rate).
+int fastRateOf(const QString& fastBaudRate);
+
 // Samples from start to end at s samples per hour, rounded: the end itself
 // counts too when the range ends at the logger's last sample (`endsAtLast`),
 // not in a half-open custom range. 0 when s gives no interval.

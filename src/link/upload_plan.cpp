@@ -24,6 +24,14 @@ QString fastBaudCommand(int rate) {
     return "B" + QString::number(rate).rightJustified(6, '0') + "T05";
 }
 
+int fastRateOf(const QString& fastBaudRate) {
+    if (fastBaudRate.isEmpty())
+        return 57600;
+    bool ok = false;
+    const int rate = fastBaudRate.toInt(&ok);
+    return ok && rate >= 1 && rate <= 999999 ? rate : 0;
+}
+
 int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour,
                      bool endsAtLast) {
     const platform::DateTime interval = decode::SampleIntervalDays(samplesPerHour);

@@ -55,7 +55,7 @@ bool runUntil(const std::function<bool()>& done, int ms) {
 
 bool UploadRig::ended() const {
     TForm1& f = const_cast<AppFixture&>(app).form();
-    return f.DataLoaded.checked() || (f.UploadData->isEnabled() && !f.AbortUpload->isEnabled());
+    return f.DataLoaded.checked() || !f.AbortUpload->isEnabled();
 }
 
 bool UploadRig::waitForEnd(int seconds) {

@@ -26,8 +26,8 @@ class UploadRig {
     // Clicks "Upload Data" and runs the event loop until the upload has
     // ended; true when it ended with "DATA LOADED".
     bool upload();
-    // Runs the event loop until the upload has ended (loaded, or the buttons
-    // back at rest after a failure); false when it is still running after
+    // Runs the event loop until the upload has ended (loaded, or "Abort
+    // Upload" disabled after a failure); false when it is still running after
     // `seconds` of real time.
     bool waitForEnd(int seconds = 30);
     // Runs the event loop until the status line has shown `text`.

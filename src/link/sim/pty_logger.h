@@ -4,9 +4,11 @@
 // logger keeps the device open itself, so the program may close and reopen
 // it any number of times. Runs on its own thread until stopped.
 #include "link/sim/simulated_logger.h"
+#include <QList>
 #include <QString>
 #include <atomic>
 #include <mutex>
+#include <termios.h>
 #include <thread>
 
 namespace bvsim {
@@ -28,6 +30,12 @@ class PtyLogger {
 
     // Everything received from the host so far.
     QByteArray received() const;
+    // The host's line speed when each of those bytes was taken in.
+    QList<int> receivedSpeeds() const;
+    // The terminal's settings as the host has them (a port that another
+    // program left behind, or what the host made of it).
+    termios lineSettings() const;
+    void setLineSettings(const termios& settings);
     int baudRate() const { return m_baud.load(); }
     // Sends bytes of the test's own choosing, as if the logger had sent them.
     void inject(const QByteArray& bytes);
@@ -47,6 +55,7 @@ class PtyLogger {
     std::atomic<int> m_baud{19200};
     mutable std::mutex m_lock;
     QByteArray m_received;
+    QList<int> m_receivedSpeeds;
     std::thread m_thread;
 };
 
