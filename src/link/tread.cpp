@@ -3,6 +3,7 @@
 #include "link/serial_port.h"
 #include <QMetaObject>
 #include <QObject>
+#include <chrono>
 
 namespace {
 
@@ -14,6 +15,8 @@ struct Handover {
 };
 
 constexpr int kRawAreaSize = 50;
+// A read gives up after this long, so the loop (the program's clock) turns at least once a second.
+constexpr int kReadTimeoutMs = 1000;
 
 } // namespace
 
@@ -108,7 +111,12 @@ void TRead::Execute() {
             size = h.WaitingForAck.checkedAnyThread() ? 1 : kRawAreaSize;
         if (m_terminated)
             break;
-        s.BytesRead = m_port->read(raw, size);
+        const bool dataRead = h.Startloadingdata.checkedAnyThread();
+        const auto began = std::chrono::steady_clock::now();
+        s.BytesRead = m_port->read(raw, size, kReadTimeoutMs);
+        if (dataRead &&
+            std::chrono::steady_clock::now() - began >= std::chrono::milliseconds(kReadTimeoutMs))
+            ++s.DataReadTimeouts;
         const QByteArray bytes(raw, s.BytesRead);
 
         const bool dataPhase =

@@ -26,8 +26,13 @@ class PtyLogger {
     void stop();
     QString devicePath() const { return m_devicePath; }
 
-    // Everything received from the host so far.
+    // The byte log: everything received from the host so far, and
+    // everything sent to it (written to the terminal) so far.
     QByteArray received() const;
+    QByteArray sent() const;
+    // The time the bytes exchanged so far take on the line, both ways, ten
+    // bits a byte at the line speed in force when each byte went over.
+    double lineSeconds() const;
     int baudRate() const { return m_baud.load(); }
     // Sends bytes of the test's own choosing, as if the logger had sent them.
     void inject(const QByteArray& bytes);
@@ -47,6 +52,8 @@ class PtyLogger {
     std::atomic<int> m_baud{19200};
     mutable std::mutex m_lock;
     QByteArray m_received;
+    QByteArray m_sent;
+    double m_lineSeconds = 0;
     std::thread m_thread;
 };
 
