@@ -6,7 +6,7 @@
 // the protocol names, the reader's one-second read time-outs, and the rest
 // (host work and hand-overs). The digests of the bytes each way let two runs
 // show that the exchange itself did not change.
-//   bench_upload_rates [--rate 115200] [--samples 4500] [--rh 0|1]
+//   bench_upload_rates [--format 1|2] [--rate 115200] [--samples 4500] [--rh 0|1]
 #include "app/tform1.h"
 #include "link/link_state.h"
 #include "link/sim/pty_logger.h"
@@ -54,6 +54,7 @@ class PauseCountingClock : public platform::Clock {
 };
 
 struct Case {
+    int format;
     int rate;
     int samples;
     bool rh;
@@ -83,9 +84,11 @@ Result run(const Case& c) {
     comport.close();
 
     bvsim::LoggerConfig config;
+    config.format = c.format;
+    config.rhModel = c.format == 1 && c.rh;
     for (bvsim::ChannelData& ch : config.channels) {
         ch.count = c.samples;
-        ch.rh = c.rh;
+        ch.rh = c.format == 2 && c.rh;
     }
     bvsim::PtyLogger logger(config, true);
     if (!logger.start(dir.filePath("COM1"))) {
@@ -151,24 +154,29 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions({{"rate", "Only this line rate.", "baud"},
-                       {"samples", "Only this many samples.", "n"},
-                       {"rh", "Only with (1) or without (0) RH.", "0|1"}});
+    parser.addOptions(
+        {{"format", "Header format: 2 (newer, the default) or 1 (older, 19200 only).", "n", "2"},
+         {"rate", "Only this line rate.", "baud"},
+         {"samples", "Only this many samples.", "n"},
+         {"rh", "Only with (1) or without (0) RH.", "0|1"}});
     parser.process(app);
 
-    std::printf("format 2 logger, channel 1, 240 samples an hour, the simulator sending at the "
-                "line rate (10 bits a byte)\n");
+    const int format = parser.value("format") == "1" ? 1 : 2;
+    std::printf("format %d logger, channel 1, 240 samples an hour, the simulator sending at the "
+                "line rate (10 bits a byte)\n",
+                format);
     std::printf("%7s %6s %3s %8s %8s %6s %8s %9s %8s  %s\n", "rate", "samples", "RH", "wall s",
                 "line s", "ratio", "pauses s", "timeouts", "rest s", "pauses (ms x count)");
     bool allLoaded = true;
     for (const int rate : {19200, 57600, 115200}) {
         for (const int samples : {4500, 15000}) {
             for (const bool rh : {false, true}) {
-                if ((parser.isSet("rate") && parser.value("rate").toInt() != rate) ||
+                if ((format == 1 && rate != 19200) ||
+                    (parser.isSet("rate") && parser.value("rate").toInt() != rate) ||
                     (parser.isSet("samples") && parser.value("samples").toInt() != samples) ||
                     (parser.isSet("rh") && (parser.value("rh") == "1") != rh))
                     continue;
-                const Result r = run({rate, samples, rh});
+                const Result r = run({format, rate, samples, rh});
                 allLoaded = allLoaded && r.loaded;
                 double paused = 0;
                 QString kinds;
