@@ -1,11 +1,11 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
+#include "app/radio_group.h"
+#include "chart/chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/radio_group.h"
-#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QThread>
 #include <QTimeEdit>
 #include <cstdio>
 
@@ -43,12 +42,13 @@ void echoToStderr(const QString& text) {
 // at rest after a failure, a cancel or the watchdog.
 bool waitForUpload(TForm1& form) {
     while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        // Sleeps only until the next event: each of the reader's hand-overs
+        // is taken as soon as it is posted.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (form.DataLoaded.checked())
             return true;
         if (form.UploadData->isEnabled() && !form.AbortUpload->isEnabled())
             return false;
-        QThread::msleep(20);
     }
 }
 
