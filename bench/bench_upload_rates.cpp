@@ -165,14 +165,14 @@ int main(int argc, char* argv[]) {
     std::printf("format %d logger, channel 1, 240 samples an hour, the simulator sending at the "
                 "line rate (10 bits a byte)\n",
                 format);
-    std::printf("%7s %6s %3s %8s %8s %6s %8s %9s %8s  %s\n", "rate", "samples", "RH", "wall s",
-                "line s", "ratio", "pauses s", "timeouts", "rest s", "pauses (ms x count)");
     std::printf("wall: first block request to \"DATA LOADED\"; line: the bytes of both ways in "
                 "that time; pauses: the protocol's own (10 and 100 ms around requests, 250 ms "
                 "twice per reopen, 2 s before a retry); timeouts: data-phase reads that waited "
                 "out their second; rest: wall - line - pauses (time-outs, host work, hand-overs; "
                 "the host's request bytes count as line time but take none on a pseudo-terminal, "
                 "so it can dip just below 0)\n");
+    std::printf("%7s %6s %3s %8s %8s %6s %8s %9s %8s  %s\n", "rate", "samples", "RH", "wall s",
+                "line s", "ratio", "pauses s", "timeouts", "rest s", "pauses (ms x count)");
     bool allLoaded = true;
     for (const int rate : {19200, 57600, 115200}) {
         for (const int samples : {4500, 15000}) {

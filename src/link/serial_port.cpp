@@ -177,7 +177,7 @@ void SerialPort::setMode(const QString& mode) {
     ::tcsetattr(fd, TCSANOW, &tio);
 }
 
-int SerialPort::read(char* buffer, int count, int timeoutMs, int idleMs) {
+int SerialPort::read(char* buffer, int count, int timeoutMs) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int got = 0;
     bool deviceGone = false;
@@ -186,9 +186,7 @@ int SerialPort::read(char* buffer, int count, int timeoutMs, int idleMs) {
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {fd, POLLIN, 0}};
         // A closed or vanished device is not polled; only the abort can end the wait early.
         const nfds_t n = (fd < 0 || deviceGone) ? 1 : 2;
-        const int wait =
-            got > 0 && idleMs > 0 ? std::min(idleMs, remainingMs(deadline)) : remainingMs(deadline);
-        const int ready = ::poll(fds, n, wait);
+        const int ready = ::poll(fds, n, remainingMs(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)

@@ -29,9 +29,7 @@ class SerialPort {
     // `timeoutMs` has passed since the call began, or at once after
     // abortPendingRead(). A device that has gone away (hang-up, I/O error)
     // waits out the time-out and returns 0, so a reading loop never spins.
-    // With `idleMs`, a read that has bytes also returns once no further byte
-    // has come for that long.
-    int read(char* buffer, int count, int timeoutMs = 1000, int idleMs = 0);
+    int read(char* buffer, int count, int timeoutMs = 1000);
 
     // Writes one byte, blocking until the driver has taken it; failures are
     // ignored as the link ignores them.

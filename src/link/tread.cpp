@@ -21,6 +21,20 @@ constexpr int kReadTimeoutMs = 1000;
 // even at 19200 baud (half a millisecond a byte).
 constexpr int kLineIdleMs = 5;
 
+// Reads up to `size` bytes: waits up to the second for the first, takes more
+// for as long as they keep coming, and returns once the line has been quiet
+// for kLineIdleMs.
+int readUntilQuiet(bvlink::SerialPort& port, char* buffer, int size) {
+    int got = port.read(buffer, 1, kReadTimeoutMs);
+    while (got > 0 && got < size) {
+        const int more = port.read(buffer + got, size - got, kLineIdleMs);
+        if (more == 0)
+            break;
+        got += more;
+    }
+    return got;
+}
+
 } // namespace
 
 TRead::TRead(ReaderHost& host, ReaderShared& shared, std::shared_ptr<bvlink::SerialPort> port)
@@ -121,9 +135,9 @@ void TRead::Execute() {
         // end of a packet is decoded at once and not when the second is up.
         // Header reads keep their second: an older header is complete only
         // when a read ends on its last line feed.
-        const int idleMs = dataRead ? kLineIdleMs : 0;
         const auto began = std::chrono::steady_clock::now();
-        s.BytesRead = m_port->read(raw, size, kReadTimeoutMs, idleMs);
+        s.BytesRead =
+            dataRead ? readUntilQuiet(*m_port, raw, size) : m_port->read(raw, size, kReadTimeoutMs);
         if (dataRead &&
             std::chrono::steady_clock::now() - began >= std::chrono::milliseconds(kReadTimeoutMs))
             ++s.DataReadTimeouts;
