@@ -34,6 +34,7 @@ class ReaderThreadTest : public QObject {
     void headerThatNeverCompletesTimesOut();
     void lonelyFirstByteIsDropped();
     void watchdogReportsSilence();
+    void dataReadEndsWhenTheLineFallsQuiet();
     void retriesThreeTimesThenCancels();
     void clockTestSchedulesNextDownload();
     void closeWhileReaderHandsOver();
@@ -129,6 +130,29 @@ void ReaderThreadTest::watchdogReportsSilence() {
     // At the fast rate the logger is told to stop.
     QTRY_COMPARE(f.logger->received(), QByteArray("S"));
     QVERIFY(!f.FastBaud.checked());
+}
+
+// The tail of a packet is handed over as soon as the line falls quiet, not
+// when the read's second is up; a quiet line still holds each read for its
+// second, so the loop keeps the clock's pace.
+void ReaderThreadTest::dataReadEndsWhenTheLineFallsQuiet() {
+    ReaderFixture f;
+    f.HeaderFormat = 2;
+    f.Startloadingdata.setChecked(true);
+    QVERIFY(f.open());
+    std::atomic<int>& timeouts = f.link.shared().DataReadTimeouts;
+    f.logger->inject("\x2b\x01\x02");
+    QTRY_COMPARE(f.Memo5.text(), QString("2B0102"));
+    // The next read begins right after that hand-over: these bytes fall in it.
+    const int before = timeouts;
+    f.logger->inject("\x03\x04\x05");
+    QTRY_COMPARE(f.Memo5.text(), QString("2B0102030405"));
+    QCOMPARE(timeouts.load(), before);
+
+    const quint64 loops = f.link.ReaderThread()->loopCount();
+    QTRY_VERIFY_WITH_TIMEOUT(timeouts >= before + 2, 5000);
+    QVERIFY2(f.link.ReaderThread()->loopCount() - loops <= 4,
+             qPrintable(QString("%1 loops").arg(f.link.ReaderThread()->loopCount() - loops)));
 }
 
 void ReaderThreadTest::retriesThreeTimesThenCancels() {

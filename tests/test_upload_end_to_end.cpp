@@ -2,6 +2,7 @@
 // window's "Upload Data" handler and event loop: what the host sends, what
 // the store holds afterwards and what the chart draws while it loads.
 #include "chart/chart.h"
+#include "link/link_state.h"
 #include "upload_rig.h"
 #include <QTest>
 #include <map>
@@ -32,6 +33,7 @@ class TestUploadEndToEnd : public QObject {
     void headerFormats();
     void blocksFollowOneSecondAfterTheLastEnd_data();
     void blocksFollowOneSecondAfterTheLastEnd();
+    void fastRateBlocksWaitOutNoReads();
     void eventsAreStoredAndLabelled_data();
     void eventsAreStoredAndLabelled();
     void samplesWithoutReading_data();
@@ -120,6 +122,23 @@ void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd() {
     QVERIFY(rig.statuses.contains("Reading 1500 of 3600"));
     QVERIFY(rig.statuses.contains("Reading 3000 of 3600"));
     const QString difference = storeDifference(rig.form().store, config, 0, 0, 3600);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// A logger that answers each block at once: every block is decoded as soon
+// as its last bytes are in, so the data phase takes far fewer of the
+// reader's one-second turns than there are blocks.
+void TestUploadEndToEnd::fastRateBlocksWaitOutNoReads() {
+    const int blocks = 10;
+    const bvsim::LoggerConfig config = loggerConfig(2, true, blocks * 1500 + 1);
+    UploadRig rig(config, "COM1:115200");
+    const std::atomic<int>& timeouts = rig.form().link->port(rig.form()).shared().DataReadTimeouts;
+    const int before = timeouts;
+    QVERIFY(rig.upload());
+    const int waited = timeouts - before;
+    QVERIFY2(waited <= blocks / 5, qPrintable(QString("%1 one-second reads").arg(waited)));
+    QVERIFY(rig.statuses.contains("Attempting 115200 baud rate..."));
+    const QString difference = storeDifference(rig.form().store, config, 0, 0, blocks * 1500);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 

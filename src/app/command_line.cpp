@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QThread>
 #include <QTimeEdit>
 #include <cstdio>
 
@@ -44,12 +43,13 @@ void echoToStderr(const QString& text) {
 // disabled when the port could not be opened).
 bool waitForUpload(TForm1& form) {
     while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        // Sleeps only until the next event: each of the reader's hand-overs
+        // is taken as soon as it is posted.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (form.DataLoaded.checked())
             return true;
         if (!form.AbortUpload->isEnabled())
             return false;
-        QThread::msleep(20);
     }
 }
 

@@ -54,4 +54,7 @@ struct ReaderShared {
     int HeaderScanCount = 0;
     int RetryCount = 0;
     QString HexText;
+    // Data-phase reads that waited out their whole second: each is a turn of
+    // the loop in which the upload did not move on.
+    std::atomic<int> DataReadTimeouts{0};
 };

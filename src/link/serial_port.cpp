@@ -26,9 +26,9 @@ bool deviceNumber(const QString& path, dev_t& number) {
 
 using Clock = std::chrono::steady_clock;
 
+// Rounded up: a wait never ends before its deadline.
 int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/guard.h"
 #include <QMetaObject>
 #include <QObject>
+#include <chrono>
 
 namespace {
 
@@ -15,6 +16,25 @@ struct Handover {
 };
 
 constexpr int kRawAreaSize = 50;
+// A read gives up after this long, so the loop (the program's clock) turns at least once a second.
+constexpr int kReadTimeoutMs = 1000;
+// Quiet on the line that ends a data read with bytes: many character times
+// even at 19200 baud (half a millisecond a byte).
+constexpr int kLineIdleMs = 5;
+
+// Reads up to `size` bytes: waits up to the second for the first, takes more
+// for as long as they keep coming, and returns once the line has been quiet
+// for kLineIdleMs.
+int readUntilQuiet(bvlink::SerialPort& port, char* buffer, int size) {
+    int got = port.read(buffer, 1, kReadTimeoutMs);
+    while (got > 0 && got < size) {
+        const int more = port.read(buffer + got, size - got, kLineIdleMs);
+        if (more == 0)
+            break;
+        got += more;
+    }
+    return got;
+}
 
 } // namespace
 
@@ -105,13 +125,25 @@ void TRead::Execute() {
             break;
 
         int size = 1;
-        if (h.Startloadingheader.checkedAnyThread())
+        bool dataRead = false;
+        if (h.Startloadingheader.checkedAnyThread()) {
             size = kRawAreaSize;
-        else if (h.Startloadingdata.checkedAnyThread())
+        } else if (h.Startloadingdata.checkedAnyThread()) {
             size = h.WaitingForAck.checkedAnyThread() ? 1 : kRawAreaSize;
+            dataRead = true;
+        }
         if (m_terminated)
             break;
-        s.BytesRead = m_port->read(raw, size);
+        // A data read hands over what it has once the line falls quiet, so the
+        // end of a packet is decoded at once and not when the second is up.
+        // Header reads keep their second: an older header is complete only
+        // when a read ends on its last line feed.
+        const auto began = std::chrono::steady_clock::now();
+        s.BytesRead =
+            dataRead ? readUntilQuiet(*m_port, raw, size) : m_port->read(raw, size, kReadTimeoutMs);
+        if (dataRead &&
+            std::chrono::steady_clock::now() - began >= std::chrono::milliseconds(kReadTimeoutMs))
+            ++s.DataReadTimeouts;
         const QByteArray bytes(raw, s.BytesRead);
 
         const bool dataPhase =

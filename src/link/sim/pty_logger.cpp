@@ -95,6 +95,16 @@ void PtyLogger::setLineSettings(const termios& settings) {
     ::tcsetattr(m_slave, TCSANOW, &settings);
 }
 
+QByteArray PtyLogger::sent() const {
+    std::lock_guard lock(m_lock);
+    return m_sent;
+}
+
+double PtyLogger::lineSeconds() const {
+    std::lock_guard lock(m_lock);
+    return m_lineSeconds;
+}
+
 void PtyLogger::serve() {
     using Clock = std::chrono::steady_clock;
     QFile log(m_logPath);
@@ -127,6 +137,7 @@ void PtyLogger::serve() {
                     std::lock_guard lock(m_lock);
                     m_received.append(in[i]);
                     m_receivedSpeeds.append(hostSpeed);
+                    m_lineSeconds += 10.0 / m_logger.baudRate();
                 }
                 if (log.isOpen()) {
                     log.write(&in[i], 1);
@@ -143,6 +154,11 @@ void PtyLogger::serve() {
                 count = std::min<qsizetype>(count, 1 + (Clock::now() - nextByte) / byteTime);
             const ssize_t n = ::write(m_master, pending.constData(), static_cast<size_t>(count));
             if (n > 0) {
+                {
+                    std::lock_guard lock(m_lock);
+                    m_sent.append(pending.constData(), n);
+                    m_lineSeconds += 10.0 * static_cast<double>(n) / m_logger.baudRate();
+                }
                 pending.remove(0, n);
                 nextByte += byteTime * n;
             }

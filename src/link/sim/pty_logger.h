@@ -28,7 +28,8 @@ class PtyLogger {
     void stop();
     QString devicePath() const { return m_devicePath; }
 
-    // Everything received from the host so far.
+    // The byte log: everything received from the host so far, and
+    // everything sent to it (written to the terminal) so far.
     QByteArray received() const;
     // The host's line speed when each of those bytes was taken in.
     QList<int> receivedSpeeds() const;
@@ -36,6 +37,10 @@ class PtyLogger {
     // program left behind, or what the host made of it).
     termios lineSettings() const;
     void setLineSettings(const termios& settings);
+    QByteArray sent() const;
+    // The time the bytes exchanged so far take on the line, both ways, ten
+    // bits a byte at the line speed in force when each byte went over.
+    double lineSeconds() const;
     int baudRate() const { return m_baud.load(); }
     // Sends bytes of the test's own choosing, as if the logger had sent them.
     void inject(const QByteArray& bytes);
@@ -56,6 +61,8 @@ class PtyLogger {
     mutable std::mutex m_lock;
     QByteArray m_received;
     QList<int> m_receivedSpeeds;
+    QByteArray m_sent;
+    double m_lineSeconds = 0;
     std::thread m_thread;
 };
 
