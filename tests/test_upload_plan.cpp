@@ -1,7 +1,8 @@
 // Request texts, block arithmetic and range resolution of an upload.
-#include "platform/formatting.h"
 #include "link/upload_driver.h"
+#include "platform/formatting.h"
 #include <QTest>
+#include <climits>
 
 using namespace upload;
 using platform::encodeDate;
@@ -68,6 +69,11 @@ class TestUploadPlan : public QObject {
         QCOMPARE(rangeSampleCount(start, start + 1.0 / 24 * 15, 240), 3600);
         QCOMPARE(rangeSampleCount(start, start + 1, 0), 0);
         QCOMPARE(rangeSampleCount(start, start, 240), 0);
+        // Centuries at one sample a second count past an int: held at its ends.
+        const platform::DateTime early = encodeDate(1900, 1, 1), late = encodeDate(9000, 1, 1);
+        QCOMPARE(rangeSampleCount(early, late, 3600), INT_MAX);
+        QCOMPARE(rangeSampleCount(late, early, 3600), INT_MIN);
+        QCOMPARE(rangeSampleCount(early, late, qQNaN()), 0);
     }
 
     void resolution_data() {

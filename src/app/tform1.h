@@ -5,8 +5,8 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "app/controls.h"
-#include "platform/formatting.h"
 #include "app/sample_store.h"
+#include "platform/formatting.h"
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -227,9 +227,6 @@ class TForm1 : public QMainWindow {
     // whichever operation opened it.
     std::optional<QString> ExecuteSaveDialog1();
     void SaveDialog1CanClose(const QString& fileName);
-    // Writes the .bvx duplicate beside a plain data file just saved; false
-    // when it could not be written (the plain file stays).
-    bool WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines);
 
     // Settings folder path of a settings file.
     QString settingsPath(const QString& fileName) const;

@@ -22,8 +22,8 @@ QString requestText(int headerFormat, int channel, platform::DateTime blockStart
 // The baud-switch command, "B057600T05" for 57600.
 QString fastBaudCommand(int rate);
 
-// Samples in [start, end] at s samples per hour, rounded; 0 when s gives no
-// interval.
+// Samples in [start, end] at s samples per hour, rounded and held within an
+// int; 0 when s gives no interval.
 int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour);
 
 // The next block of an upload.

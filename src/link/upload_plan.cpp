@@ -1,7 +1,9 @@
-#include "platform/formatting.h"
 #include "decode/sample_words.h"
 #include "link/upload_driver.h"
+#include "platform/formatting.h"
 #include <QDate>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace upload {
@@ -28,7 +30,11 @@ int rangeSampleCount(platform::DateTime start, platform::DateTime end, double sa
     const platform::DateTime interval = decode::SampleIntervalDays(samplesPerHour);
     if (interval == 0)
         return 0;
-    return static_cast<int>(std::trunc((end - start) / interval + 0.5));
+    const double count = std::trunc((end - start) / interval + 0.5);
+    // A range of centuries at one sample a second counts past an int.
+    if (std::isnan(count))
+        return 0;
+    return static_cast<int>(std::clamp<double>(count, INT_MIN, INT_MAX));
 }
 
 int blockSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {

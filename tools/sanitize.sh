@@ -1,0 +1,101 @@
+#!/bin/sh
+# Developer checks under clang's sanitizers, each in its own build folder
+# beside the normal one (CI keeps its normal build):
+#   tools/sanitize.sh asan           build-asan: the whole project and the
+#                                    fuzz targets under AddressSanitizer +
+#                                    UndefinedBehaviorSanitizer, then every test
+#   tools/sanitize.sh tsan           build-tsan: the thread tests (reader
+#                                    thread, port handlers, uploads) under
+#                                    ThreadSanitizer, then runs them
+#   tools/sanitize.sh fuzz [SECONDS] every fuzz target in build-asan for
+#                                    SECONDS each (default 600), one at a
+#                                    time at low priority; prints executions
+#                                    and peak memory per target
+#   tools/sanitize.sh                asan, then tsan
+# Any sanitizer report fails the run. Installs clang and its sanitizer
+# runtimes from Debian when missing.
+set -eu
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+TOOLS="$ROOT/tools"
+JOBS=${JOBS:-2}
+THREAD_TESTS="test_reader_thread test_port_handlers test_upload_flow test_upload_faults
+              test_upload_timeouts test_upload_end_to_end"
+
+install_missing() {
+    missing=""
+    for p in clang libclang-rt-14-dev cmake ninja-build qt6-base-dev libqcustomplot-dev; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+}
+
+# configure DIR SANITIZERS [cmake options...]
+configure() {
+    dir=$1 flags="-fsanitize=$2 -fno-omit-frame-pointer -fno-sanitize-recover=all"
+    shift 2
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_CXX_FLAGS="$flags" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=$2" "$@" >/dev/null
+}
+
+asan() {
+    configure "$ROOT/build-asan" address,undefined -DBRENVALE_FUZZ=ON
+    nice cmake --build "$ROOT/build-asan" -j "$JOBS"
+    cd "$ROOT/build-asan"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+        LSAN_OPTIONS="suppressions=$TOOLS/lsan.supp:print_suppressions=0" \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        QT_QPA_PLATFORM=offscreen nice ctest -j "$JOBS" --output-on-failure
+}
+
+tsan() {
+    configure "$ROOT/build-tsan" thread
+    # shellcheck disable=SC2086
+    nice cmake --build "$ROOT/build-tsan" -j "$JOBS" --target $THREAD_TESTS
+    cd "$ROOT/build-tsan"
+    regex=$(echo $THREAD_TESTS | tr ' ' '|')
+    TSAN_OPTIONS="suppressions=$TOOLS/tsan.supp:halt_on_error=1:second_deadlock_stack=1" \
+        QT_QPA_PLATFORM=offscreen nice ctest -j "$JOBS" -R "^($regex)\$" --output-on-failure
+}
+
+fuzz() {
+    seconds=${1:-600}
+    [ -d "$ROOT/build-asan/fuzz" ] || configure "$ROOT/build-asan" address,undefined -DBRENVALE_FUZZ=ON
+    targets=$(sed -n 's/^set(FUZZ_TARGETS \(.*\))$/\1/p' "$ROOT/fuzz/CMakeLists.txt")
+    # shellcheck disable=SC2086
+    nice cmake --build "$ROOT/build-asan" -j "$JOBS" --target $targets
+    for t in $targets; do
+        corpus="$ROOT/build-asan/fuzz/corpus-$t"
+        mkdir -p "$corpus"
+        log="$ROOT/build-asan/fuzz/$t.log"
+        status=0
+        /usr/bin/time -v -o "$log.time" nice -n 19 "$ROOT/build-asan/fuzz/$t" "$corpus" \
+            -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
+            -artifact_prefix="$ROOT/build-asan/fuzz/$t-" >"$log" 2>&1 || status=$?
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")
+        echo "$t: ${runs:-?} executions, peak ${peak:-?} MB, exit $status (log $log)"
+        [ "$status" -eq 0 ] || exit 1
+    done
+}
+
+install_missing
+case "${1:-all}" in
+asan) asan ;;
+tsan) tsan ;;
+fuzz) fuzz "${2:-600}" ;;
+all)
+    asan
+    tsan
+    ;;
+*)
+    echo "usage: $0 [asan|tsan|fuzz [SECONDS]|all]" >&2
+    exit 2
+    ;;
+esac
