@@ -67,7 +67,7 @@ tsan() {
 fuzz() {
     seconds=${1:-600}
     [ -d "$ROOT/build-asan/fuzz" ] || configure "$ROOT/build-asan" address,undefined -DBRENVALE_FUZZ=ON
-    targets=$(sed -n 's/^set(FUZZ_TARGETS \(.*\))$/\1/p' "$ROOT/fuzz/CMakeLists.txt")
+    targets=$(cd "$ROOT/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
     # shellcheck disable=SC2086
     nice cmake --build "$ROOT/build-asan" -j "$JOBS" --target $targets
     for t in $targets; do

@@ -1,11 +1,11 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
+#include "app/radio_group.h"
+#include "chart/chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/radio_group.h"
-#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -23,16 +23,6 @@ namespace cli {
 namespace {
 
 const QStringList kRanges = {"all", "last-month", "last-week", "custom"};
-
-std::optional<QDateTime> parseRangeTime(const QString& text) {
-    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
-    if (!shape.match(text).hasMatch())
-        return std::nullopt;
-    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
-    if (!value.isValid())
-        return std::nullopt;
-    return value;
-}
 
 void echoToStderr(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
@@ -73,6 +63,16 @@ QString usage() {
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
            "with the settings of the current directory. Exit status: 0 when every\n"
            "step succeeded, 1 when one failed, 2 for bad arguments.\n";
+}
+
+std::optional<QDateTime> parseRangeTime(const QString& text) {
+    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
+    if (!shape.match(text).hasMatch())
+        return std::nullopt;
+    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
+    if (!value.isValid())
+        return std::nullopt;
+    return value;
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {
