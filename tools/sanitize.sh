@@ -22,18 +22,6 @@ JOBS=${JOBS:-2}
 THREAD_TESTS="test_reader_thread test_port_handlers test_upload_flow test_upload_faults
               test_upload_timeouts test_upload_end_to_end"
 
-install_missing() {
-    missing=""
-    for p in clang libclang-rt-14-dev cmake ninja-build qt6-base-dev libqcustomplot-dev; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-            missing="$missing $p"
-    done
-    [ -z "$missing" ] && return 0
-    SUDO=""
-    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    $SUDO apt-get update
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
-}
 
 # configure DIR SANITIZERS [cmake options...]
 configure() {
@@ -85,7 +73,7 @@ fuzz() {
     done
 }
 
-install_missing
+"$ROOT/brenvale.sh" deps clang libclang-rt-14-dev
 case "${1:-all}" in
 asan) asan ;;
 tsan) tsan ;;

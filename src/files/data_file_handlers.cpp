@@ -79,20 +79,13 @@ void TForm1::SaveDataFile() {
     files::DuplicatingWriter writer(file, duplicate, DATEFORMAT.text(), created, userLines);
     files::writePlainFile(writer, store, DATEFORMAT.text(), RHBV.checked(), created, userLines);
     writer.finish();
-    if (!writer.plainWritten()) {
+    // Only when both are complete are they put in place: two renames in one folder.
+    const bool plainFine = writer.plainWritten() && (!writer.duplicateWritten() || file.commit());
+    if (!plainFine) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
         return;
     }
-    if (!writer.duplicateWritten()) {
-        reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
-        return;
-    }
-    // Both are complete: what is left is two renames in one folder.
-    if (!file.commit()) {
-        reportProblem(*this, kSaveFailed, kSaveFailed);
-        return;
-    }
-    if (!duplicate.commit()) {
+    if (!writer.duplicateWritten() || !duplicate.commit()) {
         reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
         return;
     }
