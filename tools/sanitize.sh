@@ -22,14 +22,14 @@ JOBS=${JOBS:-2}
 THREAD_TESTS="test_reader_thread test_port_handlers test_upload_flow test_upload_faults
               test_upload_timeouts test_upload_end_to_end"
 
-
 # configure DIR SANITIZERS [cmake options...]
 configure() {
-    dir=$1 flags="-fsanitize=$2 -fno-omit-frame-pointer -fno-sanitize-recover=all"
+    dir=$1 sanitizers=$2
     shift 2
     CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_CXX_FLAGS="$flags" \
-        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=$2" "$@" >/dev/null
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+        -DCMAKE_CXX_FLAGS="-fsanitize=$sanitizers -fno-omit-frame-pointer -fno-sanitize-recover=all" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=$sanitizers" "$@" >/dev/null
 }
 
 asan() {
