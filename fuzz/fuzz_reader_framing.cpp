@@ -27,14 +27,22 @@ Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& 
     Framed out;
     int format = -1;
     int lineCount = 0;
+    QByteArray raw; // the header's bytes so far
     qsizetype at = 0;
     for (int k = 0; at < stream.size(); ++k) {
-        const qsizetype size = std::min<qsizetype>(cuts[k % cuts.size()], stream.size() - at);
+        // The data is asked for only once the header is complete: no read
+        // holds both.
+        const qsizetype end =
+            at < headerBytes ? std::min(headerBytes, stream.size()) : stream.size();
+        const qsizetype size = std::min<qsizetype>(cuts[k % cuts.size()], end - at);
         QByteArray read = stream.mid(at, size);
+        const bool header = at < headerBytes;
         at += size;
-        if (at - size < headerBytes) {
-            if (format == -1 && read.size() >= 2)
-                format = bvlink::headerFormatOf(read);
+        if (header) {
+            // Told by the second byte, which the reader waits for.
+            raw += read;
+            if (format == -1 && raw.size() >= 2)
+                format = bvlink::headerFormatOf(raw);
             lineCount += bvlink::countLineFeeds(read);
             out.header += bvlink::chunkText(read);
             if (format == 1)

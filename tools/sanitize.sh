@@ -7,10 +7,14 @@
 #   tools/sanitize.sh tsan           build-tsan: the thread tests (reader
 #                                    thread, port handlers, uploads) under
 #                                    ThreadSanitizer, then runs them
-#   tools/sanitize.sh fuzz [SECONDS] every fuzz target in build-asan for
-#                                    SECONDS each (default 600), one at a
-#                                    time at low priority; prints executions
-#                                    and peak memory per target
+#   tools/sanitize.sh fuzz [SECONDS [TARGET...]]
+#                                    every fuzz target (or those named) in
+#                                    build-asan for SECONDS each (default
+#                                    600), one at a time at low priority;
+#                                    prints executions and peak memory. The
+#                                    peak is mostly AddressSanitizer's
+#                                    quarantine of freed memory (256 MB of
+#                                    it by default), not the targets' own.
 #   tools/sanitize.sh                asan, then tsan
 # Any sanitizer report fails the run. Installs clang and its sanitizer
 # runtimes from Debian when missing.
@@ -54,8 +58,9 @@ tsan() {
 
 fuzz() {
     seconds=${1:-600}
+    shift || true
     [ -d "$ROOT/build-asan/fuzz" ] || configure "$ROOT/build-asan" address,undefined -DBRENVALE_FUZZ=ON
-    targets=$(cd "$ROOT/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
+    targets=${*:-$(cd "$ROOT/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')}
     # shellcheck disable=SC2086
     nice cmake --build "$ROOT/build-asan" -j "$JOBS" --target $targets
     for t in $targets; do
@@ -77,13 +82,16 @@ fuzz() {
 case "${1:-all}" in
 asan) asan ;;
 tsan) tsan ;;
-fuzz) fuzz "${2:-600}" ;;
+fuzz)
+    shift
+    fuzz "$@"
+    ;;
 all)
     asan
     tsan
     ;;
 *)
-    echo "usage: $0 [asan|tsan|fuzz [SECONDS]|all]" >&2
+    echo "usage: $0 [asan|tsan|fuzz [SECONDS [TARGET...]]|all]" >&2
     exit 2
     ;;
 esac
