@@ -1,14 +1,15 @@
 #include "app/tform1.h"
 #include "app/date_formats.h"
-#include "platform/dialogs.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
+#include "app/version.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -42,7 +43,7 @@ QLabel* addLabel(QWidget* parent, const QString& text, int x, int y) {
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<LinkState>()) {
-    setWindowTitle("Brenvale(tm) - Version 5.2.1");
+    setWindowTitle(version::caption());
     for (int i = 0; i < 10; ++i)
         StaticText[i] = std::make_unique<StateControl>(QString("StaticText%1").arg(i + 1));
     BUTTON_DELETETRAYICON.setEnabled(false);
