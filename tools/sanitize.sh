@@ -41,7 +41,6 @@ asan() {
     nice cmake --build "$ROOT/build-asan" -j "$JOBS"
     cd "$ROOT/build-asan"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-        LSAN_OPTIONS="suppressions=$TOOLS/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         QT_QPA_PLATFORM=offscreen nice ctest -j "$JOBS" --output-on-failure
 }
