@@ -2,6 +2,7 @@
 # Set-up and entry points on a fresh Debian 12 machine:
 #   ./brenvale.sh run    install what is missing, build, run the demo
 #   ./brenvale.sh test   install what is missing, build, run every test
+#   ./brenvale.sh deps [PACKAGE...]  install only what is missing
 set -eu
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -45,6 +46,12 @@ build() {
 }
 
 case "${1:-}" in
+deps)
+    # The build's packages and any named after "deps" (tools/sanitize.sh uses it).
+    shift
+    PACKAGES="$PACKAGES $*"
+    install_packages
+    ;;
 run)
     install_packages
     build
@@ -57,7 +64,7 @@ test)
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|deps [PACKAGE...]" >&2
     exit 2
     ;;
 esac

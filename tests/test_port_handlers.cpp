@@ -288,12 +288,12 @@ void PortHandlersTest::quitWhileReaderHandsOver() {
 }
 
 void PortHandlersTest::reopenFromInsideReaderCallback() {
+    int reopens = 0; // the window's destruction still runs the handler below
     AppFixture app;
     bvsim::PtyLogger logger({});
     QVERIFY(logger.start(app.path("COM7")));
     app.writeFile("COMPORT.DAT", "COM7");
     TForm1& form = app.start();
-    int reopens = 0;
     form.Memo3.setHandler([&] {
         if (reopens++ < 3) {
             form.COMPORTChange(); // the port closed under the reader that called us

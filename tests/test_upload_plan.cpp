@@ -3,6 +3,7 @@
 #include "platform/formatting.h"
 #include <QTest>
 #include <cmath>
+#include <climits>
 
 using namespace upload;
 using platform::encodeDate;
@@ -106,6 +107,11 @@ class TestUploadPlan : public QObject {
         QTest::newRow("no rate") << 1.0 << 0.0 << true << 0;
         QTest::newRow("end before start") << -1.0 / 24 << 240.0 << true << -239;
         QTest::newRow("514 s grid") << 2999 * 514.0 / 86400 << 7.0 << true << 3000;
+        // Centuries at one sample a second count past an int: held at its ends.
+        const double centuries = encodeDate(9000, 1, 1) - encodeDate(1900, 1, 1);
+        QTest::newRow("past an int") << centuries << 3600.0 << true << INT_MAX;
+        QTest::newRow("past an int, backwards") << -centuries << 3600.0 << false << INT_MIN;
+        QTest::newRow("no number") << 1.0 << qQNaN() << true << 0;
     }
     void rangeCounts() {
         QFETCH(double, span);

@@ -23,16 +23,6 @@ namespace {
 
 const QStringList kRanges = {"all", "last-month", "last-week", "custom"};
 
-std::optional<QDateTime> parseRangeTime(const QString& text) {
-    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
-    if (!shape.match(text).hasMatch())
-        return std::nullopt;
-    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
-    if (!value.isValid())
-        return std::nullopt;
-    return value;
-}
-
 void echoToStderr(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
@@ -69,6 +59,16 @@ QString usage() {
            "with the settings of the current directory; a step that fails ends the\n"
            "run. Exit status: 0 when every step succeeded, 1 when one failed, 2 for\n"
            "bad arguments.\n";
+}
+
+std::optional<QDateTime> parseRangeTime(const QString& text) {
+    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
+    if (!shape.match(text).hasMatch())
+        return std::nullopt;
+    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
+    if (!value.isValid())
+        return std::nullopt;
+    return value;
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {

@@ -246,9 +246,6 @@ class TForm1 : public QMainWindow {
     // whichever operation opened it.
     std::optional<QString> ExecuteSaveDialog1();
     void SaveDialog1CanClose(const QString& fileName);
-    // Writes the .bvx duplicate beside a plain data file just saved; false
-    // when it could not be written (the plain file stays).
-    bool WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines);
 
     // Settings folder path of a settings file.
     QString settingsPath(const QString& fileName) const;

@@ -18,6 +18,10 @@
 namespace {
 
 const char kSaveFailed[] = "Cannot save file. Check name or folder rights.";
+const char kDuplicateFailedBox[] =
+    "Cannot save encrypted file (*.bvx). Check name or folder rights.";
+const char kDuplicateFailed[] = "Cannot save encrypted file. Check name or folder rights.";
+const char kCorrupt[] = "Error in file. Data is corrupt.";
 
 void reportProblem(TForm1& form, const QString& box, const QString& status) {
     platform::dialogs().messageBox(box, "Problem");
@@ -48,10 +52,10 @@ void TForm1::SaveDataFile() {
     const std::optional<QString> name = ExecuteSaveDialog1();
     if (!name)
         return;
-    // Written beside the old file and put in its place only when complete,
-    // so a failed save leaves an earlier file of that name as it was.
-    // Unbuffered, because a short write (a full disk) in a buffer's flush
-    // goes unnoticed by the commit.
+    // Both files are written beside their targets and put in their places
+    // only when both are complete, so a failed save leaves the earlier pair
+    // as it was. Unbuffered, because a short write (a full disk) in a
+    // buffer's flush goes unnoticed by the commit.
     QSaveFile file(*name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
@@ -63,51 +67,35 @@ void TForm1::SaveDataFile() {
         store.UnitId = m_verify->BVInfo->text();
     }
     UpdateFooter();
+    QSaveFile duplicate(files::duplicateName(*name));
+    if (!duplicate.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
+        return;
+    }
     const QByteArray userLines =
         files::userBlock(store.UserName, store.UserLocation, store.UnitId, store.SoftwareVersion);
-    const bool written = files::writePlainFile(file, store, DATEFORMAT.text(), RHBV.checked(),
-                                               platform::now(), userLines);
-    if (!written || !file.commit()) {
+    const platform::DateTime created = platform::now();
+    files::DuplicatingWriter writer(file, duplicate, DATEFORMAT.text(), created, userLines);
+    files::writePlainFile(writer, store, DATEFORMAT.text(), RHBV.checked(), created, userLines);
+    writer.finish();
+    // Only when both are complete are they put in place: two renames in one folder.
+    const bool plainFine = writer.plainWritten() && (!writer.duplicateWritten() || file.commit());
+    if (!plainFine) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
         return;
     }
+    if (!writer.duplicateWritten() || !duplicate.commit()) {
+        reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
+        return;
+    }
     Edit1.setText("File saved.");
-    SecureData->hide();
-    LockImage->hide();
-    WriteEncryptedDuplicate(*name, userLines);
+    SecureData->show();
+    LockImage->show();
+    Edit1.setText("Data file and encrypted duplicate (*.bvx) saved.");
     QString caption = store.BaseCaption + " | " + *name;
     if (!store.ChannelLabel.isEmpty())
         caption += " | " + store.ChannelLabel;
     setWindowTitle(caption);
-}
-
-bool TForm1::WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines) {
-    const QString cannotCreate = "Cannot save encrypted file (*.bvx). Check name or folder rights.";
-    const QString cannotSave = "Cannot save encrypted file. Check name or folder rights.";
-    QSaveFile duplicate(files::duplicateName(plainName));
-    if (!duplicate.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        reportProblem(*this, cannotCreate, cannotSave);
-        return false;
-    }
-    // Until the commit an earlier duplicate of that name stays as it was.
-    QFile plain(plainName);
-    const files::DuplicateResult result =
-        plain.open(QIODevice::ReadOnly)
-            ? files::writeDuplicate(duplicate, plain, DATEFORMAT.text(), platform::now(), userLines)
-            : files::DuplicateResult::ReadFailed;
-    if (result == files::DuplicateResult::ReadFailed) {
-        reportProblem(*this, "File read error during encryption process.",
-                      "File read error during encryption process.");
-        return false;
-    }
-    if (result == files::DuplicateResult::WriteFailed || !duplicate.commit()) {
-        reportProblem(*this, cannotCreate, cannotSave);
-        return false;
-    }
-    SecureData->show();
-    LockImage->show();
-    Edit1.setText("Data file and encrypted duplicate (*.bvx) saved.");
-    return true;
 }
 
 void TForm1::LoaddataClick() {
@@ -123,12 +111,13 @@ bool TForm1::DetectFileDateFormat(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly)) {
         Edit1.setText("Cannot open file.");
     } else {
-        found = files::detectDateFormat(file);
+        const files::DateFormatSearch search = files::detectDateFormat(file);
+        found = search.format;
         if (found) {
             DATEFORMAT.setText(found->pattern);
             FileShortDateFormat = found->shortDateFormat;
         } else {
-            Edit1.setText("Date format not valid in file.");
+            Edit1.setText(search.lineTooLong ? kCorrupt : "Date format not valid in file.");
         }
     }
     SyncDateFormatMenu();
@@ -171,7 +160,7 @@ void TForm1::LoadDataFile(const QString& fileName) {
         ClearBuffer();
         SecureData->hide();
         LockImage->hide();
-        Edit1.setText("Error in file. Data is corrupt.");
+        Edit1.setText(kCorrupt);
         return;
     }
     if (loader.scrambledSeen()) {

@@ -2,18 +2,22 @@
 #include "link/reader_framing.h"
 #include "link/serial_port.h"
 #include "platform/guard.h"
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
 #include <chrono>
-
-namespace {
+#include <functional>
+#include <utility>
 
 // One hand-over of a callback to the main thread. The thread may give it up
 // only while the main thread has not begun to run it.
-struct Handover {
+struct TRead::Handover {
     enum State { Pending, Running, Done, Abandoned };
     std::atomic<int> state{Pending};
+    void (TRead::*callback)() = nullptr;
 };
+
+namespace {
 
 constexpr int kRawAreaSize = 50;
 // A read gives up after this long, so the loop (the program's clock) turns at least once a second.
@@ -36,10 +40,27 @@ int readUntilQuiet(bvlink::SerialPort& port, char* buffer, int size) {
     return got;
 }
 
+// Lives on the main thread and runs the pending hand-over when its bare
+// event arrives. The event carries nothing: what the main thread needs
+// passes under the reader's own lock, so that the hand-over is plain to see
+// (for ThreadSanitizer too, which cannot see into Qt's event queue).
+class CallbackRelay : public QObject {
+  public:
+    explicit CallbackRelay(std::function<void()> run) : m_run(std::move(run)) {}
+
+  protected:
+    void customEvent(QEvent*) override { m_run(); }
+
+  private:
+    std::function<void()> m_run;
+};
+
 } // namespace
 
 TRead::TRead(ReaderHost& host, ReaderShared& shared, std::shared_ptr<bvlink::SerialPort> port)
-    : m_host(host), m_shared(shared), m_port(std::move(port)) {
+    : m_host(host), m_shared(shared), m_port(std::move(port)),
+      m_relay(std::make_unique<CallbackRelay>([this] { RunHandover(); })) {
+    m_relay->moveToThread(m_host.mainThread->thread());
     m_thread = std::thread([this] { Execute(); });
 }
 
@@ -66,24 +87,12 @@ bool TRead::Synchronize(void (TRead::*callback)()) {
     if (m_terminated)
         return false;
     auto handover = std::make_shared<Handover>();
-    QMetaObject::invokeMethod(
-        m_host.mainThread,
-        [this, handover, callback] {
-            int expected = Handover::Pending;
-            if (!handover->state.compare_exchange_strong(expected, Handover::Running))
-                return; // the thread has left without it
-            m_inCallback = true;
-            // Like every event: an error ends this callback's chain only, and
-            // the hand-over still completes.
-            platform::runGuarded([&] { (this->*callback)(); }, m_host.callbackFailed);
-            m_inCallback = false;
-            {
-                std::lock_guard lock(m_lock);
-                handover->state = Handover::Done;
-            }
-            m_wake.notify_all();
-        },
-        Qt::QueuedConnection);
+    handover->callback = callback;
+    {
+        std::lock_guard lock(m_lock);
+        m_handover = handover;
+    }
+    QCoreApplication::postEvent(m_relay.get(), new QEvent(QEvent::User));
 
     std::unique_lock lock(m_lock);
     m_wake.wait(lock, [&] { return handover->state == Handover::Done || m_terminated; });
@@ -95,6 +104,27 @@ bool TRead::Synchronize(void (TRead::*callback)()) {
     // The port was closed from inside this very callback: let it finish.
     m_wake.wait(lock, [&] { return handover->state == Handover::Done; });
     return false;
+}
+
+void TRead::RunHandover() {
+    std::shared_ptr<Handover> handover;
+    {
+        std::lock_guard lock(m_lock);
+        handover = std::exchange(m_handover, nullptr);
+    }
+    int expected = Handover::Pending;
+    if (!handover || !handover->state.compare_exchange_strong(expected, Handover::Running))
+        return; // the thread has left without it
+    m_inCallback = true;
+    // Like every event: an error ends this callback's chain only, and the
+    // hand-over still completes.
+    platform::runGuarded([&] { (this->*handover->callback)(); }, m_host.callbackFailed);
+    m_inCallback = false;
+    {
+        std::lock_guard lock(m_lock);
+        handover->state = Handover::Done;
+    }
+    m_wake.notify_all();
 }
 
 void TRead::Execute() {

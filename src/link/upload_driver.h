@@ -29,7 +29,8 @@ int fastRateOf(const QString& fastBaudRate);
 
 // Samples from start to end at s samples per hour, rounded: the end itself
 // counts too when the range ends at the logger's last sample (`endsAtLast`),
-// not in a half-open custom range. 0 when s gives no interval.
+// not in a half-open custom range. Held within an int; 0 when s gives no
+// interval.
 int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour,
                      bool endsAtLast);
 

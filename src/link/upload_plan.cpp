@@ -2,6 +2,8 @@
 #include "link/upload_driver.h"
 #include "platform/formatting.h"
 #include <QDate>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace upload {
@@ -37,8 +39,12 @@ int rangeSampleCount(platform::DateTime start, platform::DateTime end, double sa
     const platform::DateTime interval = decode::SampleIntervalDays(samplesPerHour);
     if (interval == 0)
         return 0;
-    const int spans = static_cast<int>(std::trunc((end - start) / interval + 0.5));
-    return endsAtLast && end >= start ? spans + 1 : spans;
+    const double spans = std::trunc((end - start) / interval + 0.5);
+    // A range of centuries at one sample a second counts past an int.
+    if (std::isnan(spans))
+        return 0;
+    const double count = endsAtLast && end >= start ? spans + 1 : spans;
+    return static_cast<int>(std::clamp<double>(count, INT_MIN, INT_MAX));
 }
 
 BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
