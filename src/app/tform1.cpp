@@ -1,14 +1,15 @@
 #include "app/tform1.h"
 #include "app/date_formats.h"
-#include "platform/dialogs.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
+#include "platform/notification_area.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -43,6 +44,11 @@ QLabel* addLabel(QWidget* parent, const QString& text, int x, int y) {
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<LinkState>()) {
     setWindowTitle("Brenvale(tm) - Version 5.2.1");
+    setWindowIcon(platform::programIcon());
+    // The run ends by Exit, Quit or the close box only: while the window is
+    // hidden in the notification area, closing a message box or a dialog (the
+    // last visible window) must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
     for (int i = 0; i < 10; ++i)
         StaticText[i] = std::make_unique<StateControl>(QString("StaticText%1").arg(i + 1));
     BUTTON_DELETETRAYICON.setEnabled(false);
@@ -395,7 +401,9 @@ void TForm1::NewClear1Click() {
 }
 
 void TForm1::Exit1Click() {
-    QApplication::quit();
+    // exit() rather than quit(): quit() closes the windows first, and closing
+    // the main window is the hide path.
+    QApplication::exit(0);
 }
 
 void TForm1::AboutClick() {
@@ -461,5 +469,5 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // ends the program (its destruction removes the icon again).
     platform::runGuarded([this] { BUTTON_HIDEClick(); });
     event->accept();
-    QApplication::quit();
+    QApplication::exit(0);
 }
