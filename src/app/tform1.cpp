@@ -34,12 +34,6 @@ template <typename Object, typename Handler> auto guarded(Object* object, Handle
     return [object, handler] { platform::runGuarded([&] { (object->*handler)(); }); };
 }
 
-QLabel* addLabel(QWidget* parent, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
-    label->move(x, y);
-    return label;
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<LinkState>()) {
@@ -55,6 +49,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<Lin
     buildLayout();
     buildMenus();
     connectHandlers();
+    fitToScreen();
 }
 
 TForm1::~TForm1() {
@@ -75,170 +70,6 @@ void TForm1::setDialogs(TForm3* about, TForm4* userInfo, TForm5* verify, TForm6*
 
 QString TForm1::settingsPath(const QString& fileName) const {
     return ThisAppDir.text() + "/" + fileName;
-}
-
-void TForm1::buildLayout() {
-    auto* central = new QWidget(this);
-    central->setFixedSize(797, 590);
-    setCentralWidget(central);
-
-    Chart1 = new Chart(central);
-    Chart1->setGeometry(-8, 0, 801, 419);
-    m_diagnostics = new DiagnosticsView(*this, central);
-    m_diagnostics->setGeometry(0, 0, 797, 419);
-    m_diagnostics->hide();
-
-    auto* upload = new QGroupBox("Upload information", central);
-    upload->setGeometry(4, 422, 420, 138);
-    upload->setStyleSheet("QGroupBox { background: silver; }");
-    upload_range_group =
-        new RadioGroup({"All data", "Last month", "Last week", "Custom"}, 4, upload);
-    upload_range_group->setGeometry(6, 16, 408, 28);
-    upload_range_group->setItemIndex(0);
-    addLabel(upload, "Start Date/Time", 8, 48);
-    addLabel(upload, "End Date/Time", 168, 48);
-    Startdate = new QDateEdit(upload);
-    Startdate->setGeometry(8, 64, 86, 22);
-    Starttime = new QTimeEdit(upload);
-    Starttime->setGeometry(96, 64, 68, 22);
-    Enddate = new QDateEdit(upload);
-    Enddate->setGeometry(168, 64, 86, 22);
-    Endtime = new QTimeEdit(upload);
-    Endtime->setGeometry(256, 64, 68, 22);
-    Starttime->setDisplayFormat("HH:mm:ss");
-    Endtime->setDisplayFormat("HH:mm:ss");
-    const QDateTime start = platform::toQDateTime(platform::now());
-    for (QDateEdit* date : {Startdate, Enddate}) {
-        date->setDate(start.date());
-        date->setEnabled(false);
-    }
-    for (QTimeEdit* time : {Starttime, Endtime}) {
-        time->setTime(start.time());
-        time->setEnabled(false);
-    }
-    RadioButton1 = new QRadioButton("Channel 1", upload);
-    RadioButton1->setGeometry(330, 48, 84, 20);
-    RadioButton1->setAutoExclusive(false);
-    RadioButton1->setChecked(true);
-    RadioButton2 = new QRadioButton("Channel 2", upload);
-    RadioButton2->setGeometry(330, 68, 84, 20);
-    RadioButton2->setAutoExclusive(false);
-    UploadData = new QPushButton("Upload Data", upload);
-    UploadData->setGeometry(8, 96, 120, 30);
-    AbortUpload = new QPushButton("Abort Upload", upload);
-    AbortUpload->setGeometry(136, 96, 120, 30);
-    AbortUpload->setEnabled(false);
-
-    auto* prefs = new QGroupBox("Chart Preferences", central);
-    prefs->setGeometry(430, 422, 200, 138);
-    prefs->setStyleSheet("QGroupBox { background: silver; }");
-    TempInF = new QCheckBox("Show Temp in F", prefs);
-    TempInF->setGeometry(8, 18, 180, 20);
-    TempInF->setChecked(true);
-    AutoScale = new QCheckBox("Auto Scale", prefs);
-    AutoScale->setGeometry(8, 40, 180, 20);
-    AutoScale->setChecked(true);
-    MaxTemp = new QLineEdit("100", prefs);
-    MaxTemp->setGeometry(8, 66, 60, 22);
-    addLabel(prefs, "Max Temp", 74, 70);
-    MinTemp = new QLineEdit("0", prefs);
-    MinTemp->setGeometry(8, 94, 60, 22);
-    addLabel(prefs, "Min Temp", 74, 98);
-    MaxTemp->setEnabled(false);
-    MinTemp->setEnabled(false);
-
-    SecureData = new QLabel(" Secure Data ", central);
-    SecureData->setGeometry(640, 430, 80, 18);
-    SecureData->setStyleSheet("background: red; color: white;");
-    SecureData->hide();
-    LockImage = new QLabel(central);
-    LockImage->setGeometry(724, 432, 14, 15);
-    LockImage->setStyleSheet("background: goldenrod; border: 1px solid black;");
-    LockImage->hide();
-    BUTTON_HIDE = new QPushButton("Hide", central);
-    BUTTON_HIDE->setGeometry(640, 452, 60, 24);
-
-    const char* help[] = {"TO ZOOM: Click left mouse and hold", "top left and drag to lower right",
-                          "TO UN-ZOOM: Click left mouse, drag", "to top left and release",
-                          "TO PAN: Click right mouse button",   "and drag left/right"};
-    for (int i = 0; i < 6; ++i) {
-        QLabel* label = addLabel(central, help[i], 636, 480 + i * 14);
-        QFont small = label->font();
-        small.setPixelSize(10);
-        label->setFont(small);
-    }
-
-    addLabel(central, "Status", 8, 568);
-    StatusEdit = new QLineEdit(central);
-    StatusEdit->setGeometry(48, 564, 457, 22);
-    StatusEdit->setEnabled(false);
-    StatusEdit->setStyleSheet("background: palette(button);");
-
-    adjustSize();
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-}
-
-void TForm1::buildMenus() {
-    QMenu* file = menuBar()->addMenu("File");
-    LoadChart1 = file->addAction("Load Chart");
-    LoadChart1->setShortcut(QKeySequence("Ctrl+O"));
-    SaveChart1 = file->addAction("Save Chart");
-    SaveChart1->setShortcut(QKeySequence("Ctrl+S"));
-    NewClear1 = file->addAction("New/Clear");
-    NewClear1->setShortcut(QKeySequence("Ctrl+N"));
-    PrintChart1 = file->addAction("Print Chart");
-    PrintChart1->setShortcut(QKeySequence("Ctrl+P"));
-    Exit1 = file->addAction("Exit");
-
-    QMenu* setup = menuBar()->addMenu("Setup");
-    COMM = setup->addAction("Port");
-    AutoDownloads1 = setup->addMenu("Auto Download");
-    C1 = AutoDownloads1->addAction("Channel 1");
-    C2 = AutoDownloads1->addAction("Channel 2");
-    for (QAction* channel : {C1, C2}) {
-        channel->setCheckable(true);
-        channel->setChecked(true);
-    }
-    AutoDownloads1->addSeparator();
-    auto* intervals = new QActionGroup(this);
-    QAction** items[] = {&AutoOff,   &Auto1hour, &Auto4hours, &Auto8hrs,
-                         &Auto24hrs, &Auto7day,  &Auto30day};
-    const char* captions[] = {"Off",      "1 hour", "4 hours", "8 hours",
-                              "24 hours", "7 days", "30 days"};
-    for (int i = 0; i < 7; ++i) {
-        *items[i] = AutoDownloads1->addAction(captions[i]);
-        (*items[i])->setCheckable(true);
-        intervals->addAction(*items[i]);
-    }
-    AutoOff->setChecked(true);
-
-    DateFormat1 = setup->addMenu("Date Format");
-    auto* formats = new QActionGroup(this);
-    for (int i = 0; i < 8; ++i) {
-        // The fifth item starts the second column.
-        if (i == 4)
-            DateFormat1->addSeparator();
-        DateFormatItems[i] = DateFormat1->addAction(dateformats::kFormats[i]);
-        DateFormatItems[i]->setCheckable(true);
-        formats->addAction(DateFormatItems[i]);
-    }
-    DateFormatItems[0]->setChecked(true);
-    UserInformation1 = setup->addAction("Edit User Information");
-
-    QMenu* help = menuBar()->addMenu("Help");
-    About1 = help->addAction("About");
-    FAQ1 = help->addAction("FAQ");
-    FAQ1->setEnabled(false);
-    Upgrade1 = help->addAction("Upgrade BV unit");
-    Upgrade1->setEnabled(false);
-    DiagnosticsMode1 = help->addAction("Diagnostics Mode");
-
-    PopupMenu1 = new QMenu(this);
-    SHORTCUT_OPEN = PopupMenu1->addAction("Open");
-    PopupMenu1->addSeparator();
-    SHORTCUT_QUIT = PopupMenu1->addAction("Quit");
-    DiagnosticsMode1->setCheckable(true);
 }
 
 void TForm1::connectHandlers() {

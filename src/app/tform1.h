@@ -19,6 +19,7 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
@@ -114,12 +115,15 @@ class TForm1 : public QMainWindow {
     QLabel* LockImage = nullptr;
     QPushButton* BUTTON_HIDE = nullptr;
     QLineEdit* StatusEdit = nullptr; // shows Edit1
+    // Beside the status line while an upload or a long load runs.
+    QProgressBar* ProgressBar = nullptr;
 
     // ---- Menus ----
     QAction* LoadChart1 = nullptr;
     QAction* SaveChart1 = nullptr;
     QAction* NewClear1 = nullptr;
     QAction* PrintChart1 = nullptr;
+    QAction* ExportChartImage1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* COMM = nullptr;
     QMenu* AutoDownloads1 = nullptr;
@@ -261,6 +265,7 @@ class TForm1 : public QMainWindow {
   private:
     void buildLayout();
     void buildMenus();
+    void fitToScreen();
     void connectHandlers();
 
     TForm3* m_about = nullptr;
