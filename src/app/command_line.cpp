@@ -1,16 +1,18 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
+#include "app/radio_group.h"
+#include "chart/chart.h"
+#include "chart/print_chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/radio_group.h"
-#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -206,15 +208,9 @@ int runHeadless(const Options& options) {
             ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
         }
         if (!options.chart.isEmpty()) {
-            bool written = false;
-            if (QFileInfo(options.chart).suffix().toLower() == "pdf") {
-                dialogs.printToPdf = options.chart;
-                platform::runGuarded([&] { form.Button1Click(); });
-                written = QFileInfo(options.chart).size() > 0;
-            } else {
-                form.Chart1->replot();
-                written = form.Chart1->grab().save(options.chart, "PNG");
-            }
+            const bool written =
+                ExportChart(*form.Chart1, options.chart, form.LockImage->isVisible(),
+                            [&form] { form.UpdateFooter(); });
             echoToStderr(written ? "Chart written to " + options.chart
                                  : "Cannot write the chart to " + options.chart);
             ok = ok && written;

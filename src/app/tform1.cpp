@@ -22,10 +22,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimeEdit>
+#include <algorithm>
 
 namespace {
 
@@ -96,6 +98,9 @@ void TForm1::connectHandlers() {
     connect(SaveChart1, &QAction::triggered, this, guarded(this, &TForm1::SavedataClick));
     connect(NewClear1, &QAction::triggered, this, guarded(this, &TForm1::NewClear1Click));
     connect(PrintChart1, &QAction::triggered, this, guarded(this, &TForm1::Button1Click));
+    connect(ExportChartImage1, &QAction::triggered, this,
+            guarded(this, &TForm1::ExportChartImage1Click));
+    Chart1->setHoverTip([this](double x) { return chartTipAt(x); });
     connect(Exit1, &QAction::triggered, this, guarded(this, &TForm1::Exit1Click));
     connect(COMM, &QAction::triggered, this, guarded(this, &TForm1::COMMClick));
     connect(UserInformation1, &QAction::triggered, this,
@@ -265,6 +270,7 @@ bool TForm1::channel1Selected() const {
 }
 
 void TForm1::setUploadButtonsIdle() {
+    hideProgress();
     UploadData->setEnabled(true);
     AbortUpload->setEnabled(false);
     RadioButton1->setEnabled(true);
@@ -280,6 +286,21 @@ void TForm1::setUploadButtonsBusy() {
 
 void TForm1::repaintStatus() {
     StatusEdit->repaint();
+}
+
+void TForm1::showProgress(qint64 done, qint64 total, const QString& text) {
+    // A per-mille scale keeps files beyond the int range of the bar.
+    constexpr int kScale = 1000;
+    ProgressBar->setRange(0, kScale);
+    ProgressBar->setValue(
+        total > 0 ? static_cast<int>(std::clamp<qint64>(done, 0, total) * kScale / total) : 0);
+    ProgressBar->setFormat(text);
+    ProgressBar->show();
+    ProgressBar->repaint();
+}
+
+void TForm1::hideProgress() {
+    ProgressBar->hide();
 }
 
 void TForm1::SyncDateFormatMenu() {

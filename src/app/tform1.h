@@ -5,8 +5,8 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "app/controls.h"
-#include "platform/formatting.h"
 #include "app/sample_store.h"
+#include "platform/formatting.h"
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -166,6 +166,11 @@ class TForm1 : public QMainWindow {
     void setUploadButtonsIdle();        // Upload enabled, Abort disabled, channels enabled
     void setUploadButtonsBusy();        // the reverse
     void repaintStatus();               // shows Edit1 at once
+    // The progress bar beside the status line: `done` of `total`, shown with
+    // `text` (Qt's "%p%" and the like); hidden again by hideProgress and by
+    // the end of every upload (setUploadButtonsIdle).
+    void showProgress(qint64 done, qint64 total, const QString& text);
+    void hideProgress();
 
     // ---- Device link ----
     void COMPORTChange();
@@ -219,6 +224,9 @@ class TForm1 : public QMainWindow {
     void Chart1Zoom();
     void Chart1Scroll();
     void Button1Click(); // File > Print Chart
+    void ExportChartImage1Click();
+    // The tip under the mouse at a time of the chart: the nearest sample.
+    QString chartTipAt(double x) const;
 
     // ---- Data files ----
     void SavedataClick();

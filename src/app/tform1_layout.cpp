@@ -196,10 +196,10 @@ void TForm1::buildLayout() {
     side->addLayout(secure);
     BUTTON_HIDE = new QPushButton("Hide");
     side->addWidget(BUTTON_HIDE, 0, Qt::AlignLeft);
-    for (const char* help : {"TO ZOOM: Click left mouse and hold",
-                             "top left and drag to lower right",
-                             "TO UN-ZOOM: Click left mouse, drag", "to top left and release",
-                             "TO PAN: Click right mouse button", "and drag left/right"})
+    for (const char* help :
+         {"TO ZOOM: Click left mouse and hold", "top left and drag to lower right",
+          "TO UN-ZOOM: Click left mouse, drag", "to top left and release",
+          "TO PAN: Click right mouse button", "and drag left/right"})
         side->addWidget(smallLabel(help));
     side->addStretch();
 
@@ -214,7 +214,9 @@ void TForm1::buildLayout() {
 
     // The status line and, while an upload or a load runs, its progress.
     auto* status = new QHBoxLayout;
-    status->addWidget(new QLabel("Status"));
+    auto* statusLabel = new QLabel("Status");
+    statusLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    status->addWidget(statusLabel);
     StatusEdit = new QLineEdit;
     StatusEdit->setEnabled(false);
     StatusEdit->setMinimumWidth(kChartMinimum.width());

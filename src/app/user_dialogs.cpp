@@ -1,10 +1,10 @@
 #include "app/user_dialogs.h"
+#include "app/settings_files.h"
+#include "app/tform1.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/formatting.h"
 #include "platform/guard.h"
-#include "app/settings_files.h"
-#include "app/tform1.h"
 #include <QAction>
 #include <QFont>
 #include <QFormLayout>
@@ -16,7 +16,6 @@
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Brenvale(tm)");
-    setFixedSize(221, 187);
     auto* layout = new QVBoxLayout(this);
     for (const char* line : {"Brenvale(tm) charting application", "Version 5.2.1",
                              "Temperature and RH data loggers"}) {
@@ -27,6 +26,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     Button1 = new QPushButton("OK", this);
     layout->addWidget(Button1, 0, Qt::AlignCenter);
     connect(Button1, &QPushButton::clicked, this, &QDialog::close);
+    // The box's own size, grown when the font needs more.
+    resize(QSize(221, 187).expandedTo(sizeHint()));
 }
 
 UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QString& confirmText,
@@ -34,7 +35,6 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
     : QDialog(&main), m_main(main) {
     setWindowTitle(caption);
     setModal(false);
-    resize(clientSize);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     UserInfo = new QLineEdit(this);
@@ -54,6 +54,7 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
     buttons->addWidget(Button2);
     layout->addLayout(buttons);
     connect(Button2, &QPushButton::clicked, this, &QDialog::close);
+    resize(clientSize.expandedTo(sizeHint()));
 }
 
 void UserInfoDialog::showEvent(QShowEvent* event) {

@@ -3,11 +3,11 @@
 // Handlers run inside the setters of the controls they react to, so the order
 // of the steps below is part of the exchange.
 #include "link/upload_driver.h"
-#include "platform/formatting.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/sample_words.h"
 #include "link/range_pickers.h"
+#include "platform/formatting.h"
 #include <QDateEdit>
 #include <QTimeEdit>
 
@@ -90,6 +90,8 @@ void TForm1::Memo1Change() {
     const qint64 stored = static_cast<qint64>(store.TempData.size());
 
     if (store.RangeSampleCount > 0 && stored < store.RangeSampleCount) {
+        showProgress(stored, store.RangeSampleCount,
+                     QString::number(stored) + " of " + QString::number(store.RangeSampleCount));
         Edit1.setText("Reading " + QString::number(stored) + " of " +
                       QString::number(store.RangeSampleCount));
         PrepareNextBlock();
