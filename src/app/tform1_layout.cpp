@@ -220,7 +220,6 @@ void TForm1::buildLayout() {
     StatusEdit = new QLineEdit;
     StatusEdit->setEnabled(false);
     StatusEdit->setMinimumWidth(kChartMinimum.width());
-    StatusEdit->setMaximumWidth(457 * 2);
     // A disabled edit in the menu colour whose text reads as well as enabled text.
     QPalette palette = StatusEdit->palette();
     palette.setColor(QPalette::Disabled, QPalette::Base, palette.color(QPalette::Button));
@@ -240,7 +239,8 @@ void TForm1::buildLayout() {
 void TForm1::fitToScreen() {
     QSize size = kClientSize;
     size.rheight() += menuBar()->sizeHint().height();
-    size = size.expandedTo(minimumSizeHint());
+    // Wide enough for the panels side by side, tall enough for the font.
+    size = size.expandedTo(QSize(sizeHint().width(), minimumSizeHint().height()));
     if (const QScreen* screen = QApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         // The window manager's frame is not known before the window is shown.

@@ -41,7 +41,7 @@ double coldRoomTemperature(double hours, int index) {
 
 int coldRoomHumidity(double hours, int index) {
     return static_cast<int>(
-        std::lround(85.0 - 3.0 * daily(hours) - 1.5 * door(hours) + 0.8 * noise(index + 7919)));
+        std::lround(72.0 - 3.0 * daily(hours) - 1.5 * door(hours) + 0.8 * noise(index + 7919)));
 }
 
 } // namespace bvsim
