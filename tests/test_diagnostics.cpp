@@ -96,6 +96,13 @@ class TestDiagnostics : public QObject {
         QVERIFY(hex->verticalScrollBar()->maximum() > 0);
         QCOMPARE(hex->verticalScrollBar()->value(), hex->verticalScrollBar()->maximum());
 
+        // Shown again later, it opens at the newest line too.
+        form.DiagnosticsMode1->trigger();
+        form.Memo5.append(chunk);
+        form.DiagnosticsMode1->trigger();
+        QTRY_COMPARE(hex->verticalScrollBar()->value(), hex->verticalScrollBar()->maximum());
+        QVERIFY(hex->verticalScrollBar()->maximum() > 0);
+
         form.Memo5.clear();
         QVERIFY(hex->toPlainText().isEmpty());
     }

@@ -1,14 +1,16 @@
 #include "link/diagnostics_view.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/tform1.h"
 #include "chart/chart.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QGridLayout>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
 #include <memory>
 
 namespace {
@@ -58,6 +60,10 @@ DiagnosticsView::DiagnosticsView(TForm1& form, QWidget* parent) : QScrollArea(pa
             if (on) {
                 *shown = -1; // whatever the last change was, show the whole text
                 refresh();
+                // Once laid out at its new size, the view shows the newest line.
+                QTimer::singleShot(0, edit, [edit] {
+                    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+                });
             }
         });
         place(control, edit, row, column, rowSpan, columnSpan);
@@ -99,11 +105,9 @@ DiagnosticsView::DiagnosticsView(TForm1& form, QWidget* parent) : QScrollArea(pa
                 [edit, value] { edit->setText(value()); });
         place(control, edit, row, column);
     };
-    const std::array<StateControl*, 9> fields = {&form.Firstdate,      &form.Firsttime,
-                                                 &form.Lastdate,       &form.Lasttime,
-                                                 &form.Samplesperhour, &form.Datastored,
-                                                 &form.COMPORT,        &form.Watchdog,
-                                                 &form.Edit2};
+    const std::array<StateControl*, 9> fields = {
+        &form.Firstdate,  &form.Firsttime, &form.Lastdate, &form.Lasttime, &form.Samplesperhour,
+        &form.Datastored, &form.COMPORT,   &form.Watchdog, &form.Edit2};
     for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
         const int row = 7 + (i / kColumns) * 2, column = i % kColumns;
         if (i < 8)
