@@ -8,6 +8,8 @@ ROOT=$(pwd)
 BUILD="$ROOT/build"
 
 PACKAGES="cmake ninja-build g++ qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 libgl-dev"
+# The checkers of the install test: desktop entry, catalogue entry, manual pages.
+PACKAGES="$PACKAGES desktop-file-utils appstream man-db"
 
 install_packages() {
     missing=""

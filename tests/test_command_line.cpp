@@ -2,6 +2,8 @@
 // headless in a settings folder of its own whose COM1 leads to the simulated
 // logger program (or to nothing).
 #include "app/command_line.h"
+#include "app/version.h"
+#include "program_run.h"
 #include "upload_rig.h"
 #include <QDir>
 #include <QFile>
@@ -23,6 +25,8 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     QStringList words;
     if (o->help)
         words << "help";
+    if (o->version)
+        words << "version";
     if (o->headless)
         words << "headless";
     if (o->upload)
@@ -44,10 +48,7 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     return words.join(' ');
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out, err;
-};
+using Run = ProgramRun;
 
 } // namespace
 
@@ -68,19 +69,7 @@ class TestCommandLine : public QObject {
     }
 
     Run run(const QStringList& arguments) {
-        QProcess program;
-        program.setWorkingDirectory(dir->path());
-        program.start(binary("brenvale"), arguments);
-        Run r;
-        if (!program.waitForFinished(120000)) {
-            program.kill();
-            program.waitForFinished();
-            return r;
-        }
-        r.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(program.readAllStandardError());
-        return r;
+        return runProgram(binary("brenvale"), arguments, dir->path());
     }
 
     QByteArray simulatorLog() const {
@@ -120,6 +109,7 @@ class TestCommandLine : public QObject {
         QTest::newRow("two files") << QStringList{"a.bvx", "b.bvx"} << "bad";
         QTest::newRow("help") << QStringList{"--help"} << "help";
         QTest::newRow("-h") << QStringList{"-h"} << "help";
+        QTest::newRow("version") << QStringList{"--version"} << "version";
         QTest::newRow("headless upload")
             << QStringList{"--headless", "--upload"} << "headless upload";
         QTest::newRow("upload without --headless") << QStringList{"--upload"} << "bad";
@@ -261,10 +251,22 @@ class TestCommandLine : public QObject {
         QVERIFY2(r.err.contains(cli::usage()), qPrintable(r.err));
     }
 
-    void help() {
-        const Run r = run({"--help"});
+    // Both print to stdout and exit 0 before any window or port is opened.
+    void helpAndVersion_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("help") << QStringList{"--help"} << cli::usage();
+        QTest::newRow("help with --headless")
+            << QStringList{"--headless", "--help"} << cli::usage();
+        QTest::newRow("version") << QStringList{"--version"} << version::caption() + "\n";
+    }
+    void helpAndVersion() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, out);
+        const Run r = run(arguments);
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.out, cli::usage());
+        QCOMPARE(r.out, out);
+        QVERIFY(r.err.isEmpty());
     }
 };
 

@@ -65,6 +65,7 @@ bool portFailed(const platform::ScriptedDialogs& dialogs) {
 
 QString usage() {
     return "usage: brenvale [FILE.bvx]\n"
+           "       brenvale --help | --version\n"
            "       brenvale --headless [--channel 1|2]\n"
            "                [--range all|last-month|last-week|custom\n"
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
@@ -87,6 +88,10 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
         const QString& arg = arguments[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
             continue;
         }
         if (arg == "--headless") {

@@ -12,6 +12,7 @@ namespace cli {
 struct Options {
     bool headless = false;
     bool help = false;
+    bool version = false;
     QString startupFile;           // a data file named without an option (window mode)
     std::optional<int> channel;    // 1 or 2
     std::optional<int> rangeIndex; // 0 all, 1 last month, 2 last week, 3 custom

@@ -3,6 +3,7 @@
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
+#include "app/version.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
@@ -39,7 +40,7 @@ template <typename Object, typename Handler> auto guarded(Object* object, Handle
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<LinkState>()) {
-    setWindowTitle("Brenvale(tm) - Version 5.2.1");
+    setWindowTitle(version::caption());
     setWindowIcon(platform::programIcon());
     // The run ends by Exit, Quit or the close box only: while the window is
     // hidden in the notification area, closing a message box or a dialog (the

@@ -1,6 +1,7 @@
 #include "app/user_dialogs.h"
 #include "app/settings_files.h"
 #include "app/tform1.h"
+#include "app/version.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/formatting.h"
@@ -17,8 +18,9 @@
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Brenvale(tm)");
     auto* layout = new QVBoxLayout(this);
-    for (const char* line : {"Brenvale(tm) charting application", "Version 5.2.1",
-                             "Temperature and RH data loggers"}) {
+    for (const QString& line :
+         {QString("Brenvale(tm) charting application"), "Version " + version::number(),
+          QString("Temperature and RH data loggers")}) {
         auto* label = new QLabel(line, this);
         label->setAlignment(Qt::AlignCenter);
         layout->addWidget(label);
