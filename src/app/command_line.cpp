@@ -3,6 +3,7 @@
 #include "app/date_formats.h"
 #include "app/radio_group.h"
 #include "chart/chart.h"
+#include "chart/print_chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -11,6 +12,7 @@
 #include <QDateEdit>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -210,15 +212,9 @@ int runHeadless(const Options& options) {
             ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
         }
         if (ok && !options.chart.isEmpty()) {
-            bool written = false;
-            if (QFileInfo(options.chart).suffix().toLower() == "pdf") {
-                dialogs.printToPdf = options.chart;
-                platform::runGuarded([&] { form.Button1Click(); });
-                written = QFileInfo(options.chart).size() > 0;
-            } else {
-                form.Chart1->replot();
-                written = form.Chart1->grab().save(options.chart, "PNG");
-            }
+            const bool written =
+                ExportChart(*form.Chart1, options.chart, form.LockImage->isVisible(),
+                            [&form] { form.UpdateFooter(); });
             echoToStderr(written ? "Chart written to " + options.chart
                                  : "Cannot write the chart to " + options.chart);
             ok = ok && written;

@@ -19,6 +19,7 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
@@ -125,12 +126,15 @@ class TForm1 : public QMainWindow {
     QLabel* LockImage = nullptr;
     QPushButton* BUTTON_HIDE = nullptr;
     QLineEdit* StatusEdit = nullptr; // shows Edit1
+    // Beside the status line while an upload or a long load runs.
+    QProgressBar* ProgressBar = nullptr;
 
     // ---- Menus ----
     QAction* LoadChart1 = nullptr;
     QAction* SaveChart1 = nullptr;
     QAction* NewClear1 = nullptr;
     QAction* PrintChart1 = nullptr;
+    QAction* ExportChartImage1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* COMM = nullptr;
     QMenu* AutoDownloads1 = nullptr;
@@ -173,6 +177,11 @@ class TForm1 : public QMainWindow {
     void setUploadButtonsIdle();        // Upload enabled, Abort disabled, channels enabled
     void setUploadButtonsBusy();        // the reverse
     void repaintStatus();               // shows Edit1 at once
+    // The progress bar beside the status line: `done` of `total`, shown with
+    // `text` (Qt's "%p%" and the like); hidden again by hideProgress and by
+    // the end of every upload (setUploadButtonsIdle).
+    void showProgress(qint64 done, qint64 total, const QString& text);
+    void hideProgress();
 
     // ---- Device link ----
     void COMPORTChange();
@@ -234,6 +243,9 @@ class TForm1 : public QMainWindow {
     void Chart1Zoom();
     void Chart1Scroll();
     void Button1Click(); // File > Print Chart
+    void ExportChartImage1Click();
+    // The tip under the mouse at a time of the chart: the nearest sample.
+    QString chartTipAt(double x) const;
 
     // ---- Data files ----
     void SavedataClick();
@@ -274,6 +286,7 @@ class TForm1 : public QMainWindow {
   private:
     void buildLayout();
     void buildMenus();
+    void fitToScreen();
     void connectHandlers();
 
     TForm3* m_about = nullptr;

@@ -17,6 +17,9 @@
 
 namespace {
 
+// Files from this size on show their progress while they load.
+constexpr qint64 kProgressFileSize = 1 << 20;
+
 const char kSaveFailed[] = "Cannot save file. Check name or folder rights.";
 const char kDuplicateFailedBox[] =
     "Cannot save encrypted file (*.bvx). Check name or folder rights.";
@@ -143,8 +146,19 @@ void TForm1::LoadDataFile(const QString& fileName) {
     files::LineReader reader(file);
     Result result = Result::Ok;
     QByteArrayView line;
-    while (result == Result::Ok && reader.next(line))
+    // A long load shows how far it has read, a step at a time.
+    const qint64 progressStep = file.size() / 100;
+    const bool showsProgress = file.size() >= kProgressFileSize;
+    qint64 rowBytes = 0, nextProgress = 0;
+    while (result == Result::Ok && reader.next(line)) {
         result = loader.feedLine(line);
+        rowBytes += line.size() + 2; // the rows read so far, with their CR LF
+        if (showsProgress && rowBytes >= nextProgress) {
+            showProgress(rowBytes, file.size(), "%p%");
+            nextProgress = rowBytes + progressStep;
+        }
+    }
+    hideProgress();
     if (result == Result::Ok && reader.failed())
         result = Result::Corrupt; // a file cut short by a read error is not a loaded file
     file.close();

@@ -104,6 +104,8 @@ void TForm1::Memo1Change() {
     const qint64 stored = static_cast<qint64>(store.TempData.size());
 
     if (store.RangeSampleCount > 0 && stored < store.RangeSampleCount) {
+        showProgress(stored, store.RangeSampleCount,
+                     QString::number(stored) + " of " + QString::number(store.RangeSampleCount));
         Edit1.setText("Reading " + QString::number(stored) + " of " +
                       QString::number(store.RangeSampleCount));
         PrepareNextBlock();

@@ -138,13 +138,15 @@ QString storeDifference(const SampleStore& store, const bvsim::LoggerConfig& log
                 .arg(platform::toQDateTime(timeOf(i)).toString(Qt::ISODateWithMs));
         const bool missing =
             std::find(d.noReading.begin(), d.noReading.end(), i) != d.noReading.end();
-        const double t = missing ? kNoReading : bvsim::SimulatedLogger::temperatureAt(i);
+        const double t =
+            missing ? kNoReading : bvsim::SimulatedLogger::temperatureAt(i, d.storedPerHour);
         if (std::abs(store.TempData[k] - t) > tolerance)
             return QString("sample %1: %2 degrees, expected %3")
                 .arg(k)
                 .arg(store.TempData[k])
                 .arg(t);
-        const double h = missing ? kNoReading : bvsim::SimulatedLogger::humidityAt(i);
+        const double h =
+            missing ? kNoReading : bvsim::SimulatedLogger::humidityAt(i, d.storedPerHour);
         if (rh && store.RHData[k] != h)
             return QString("sample %1: %2 %RH, expected %3").arg(k).arg(store.RHData[k]).arg(h);
     }

@@ -52,9 +52,10 @@ class SimulatedLogger {
     int baudRate() const { return m_baud; }
 
     QByteArray header() const;
-    // The temperature (°C) and RH (%) stored for a sample position.
-    static double temperatureAt(int index);
-    static int humidityAt(int index);
+    // The temperature (°C) and RH (%) stored for a sample position of a
+    // channel storing `storedPerHour` samples an hour from the start of a day.
+    static double temperatureAt(int index, double storedPerHour = 240);
+    static int humidityAt(int index, double storedPerHour = 240);
     // The storage interval, rounded to whole seconds as the logger keeps it.
     static int intervalSeconds(double storedPerHour);
 
