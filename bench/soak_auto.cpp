@@ -69,10 +69,9 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "channel %d: %s\n", channel, qPrintable(check.error));
             ++failures;
         }
-        // The newest samples, recorded while the last download ran (and, while
-        // ranges ending at the logger's last sample leave it out, that one),
-        // wait for the next download.
-        if (check.rows < recorded - 2) {
+        // The manual clock stands still while a download runs: every sample
+        // recorded by the last one, its last sample included, is in the files.
+        if (check.rows != recorded) {
             std::fprintf(stderr, "channel %d: %lld rows of %d samples recorded\n", channel,
                          static_cast<long long>(check.rows), recorded);
             ++failures;

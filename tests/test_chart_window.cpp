@@ -1,10 +1,10 @@
 // The chart as the main window drives it: redraws from the store, the
 // preference controls, zoom and pan reaching the %RH axis, printing.
-#include "platform/clock.h"
 #include "app/tform1.h"
 #include "app_fixture.h"
 #include "chart/chart.h"
 #include "chart_fixture.h"
+#include "platform/clock.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>

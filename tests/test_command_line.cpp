@@ -58,12 +58,15 @@ class TestCommandLine : public QObject {
 
     QString path(const QString& name) const { return folder->path(name); }
 
-    // Starts the simulated logger behind <folder>/COM1 and waits until it serves.
-    bool startSimulator(const QStringList& arguments) {
-        return folder->startSimulator(QStringList{"--log", path("sim.log")} + arguments);
+    // Starts the simulated logger behind <folder>/<port> and waits until it serves.
+    bool startSimulator(const QStringList& arguments, const QString& port = "COM1") {
+        return folder->startSimulator(QStringList{"--log", path("sim.log")} + arguments, port);
     }
 
-    ProgramRun run(const QStringList& arguments) { return folder->run(arguments); }
+    // `locale`: the user's locale (LC_ALL) the program runs under.
+    ProgramRun run(const QStringList& arguments, const QString& locale = QString()) {
+        return folder->run(arguments, locale);
+    }
 
     QByteArray simulatorLog() const {
         QFile log(path("sim.log"));
@@ -178,7 +181,7 @@ class TestCommandLine : public QObject {
         QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
         QVERIFY(r.err.contains("Chart written to out.png"));
         QVERIFY(QFileInfo(path("out.png")).size() > 0);
-        QCOMPARE(simulatorLog(), QByteArray("?B057600T05001120126000000000299BD00000000"));
+        QCOMPARE(simulatorLog(), QByteArray("?B057600T05001120126000000000300BD00000000"));
     }
 
     // Upload, save, and the duplicate loaded back: the logger's samples and
@@ -205,7 +208,7 @@ class TestCommandLine : public QObject {
         QCOMPARE(form.Edit1.text(), "File loaded.");
         QVERIFY(form.FileEncryptFlag.checked());
         QCOMPARE(form.store.UserName, "Ann");
-        const QString difference = storeDifference(form.store, config, 0, 0, 299);
+        const QString difference = storeDifference(form.store, config, 0, 0, 300);
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 
@@ -227,10 +230,63 @@ class TestCommandLine : public QObject {
                  qPrintable(r.err));
     }
 
-    void portThatCannotBeOpened() {
-        const ProgramRun r = run({"--headless", "--upload"});
-        QCOMPARE(r.exitCode, 1);
+    // The program under users' locales at a rate that does not divide an hour
+    // and across a block boundary: the same rows as under C.
+    void uploadUnderUsersLocales() {
+        QVERIFY(
+            startSimulator({"--format", "2", "--rh", "1", "--per-hour", "0.5", "--count", "1501"}));
+        // At 19200 throughout: a change of rate costs seconds and no locale matters to it.
+        QFile comport(path("COMPORT.DAT"));
+        QVERIFY(comport.open(QIODevice::WriteOnly));
+        comport.write("COM1:19200\r\n");
+        comport.close();
+        QList<QByteArray> reference;
+        for (const char* locale : {"C", "de_DE.UTF-8", "ko_KR.UTF-8"}) {
+            // Each run starts as the first did: the save stores the user's values.
+            QFile::remove(path("USERINFO.DAT"));
+            const Run r = run({"--headless", "--upload", "--save", "out.csv"}, locale);
+            QVERIFY2(r.exitCode == 0, qPrintable(QString(locale) + ": " + r.err));
+            QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
+            QFile saved(path("out.csv"));
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QList<QByteArray> lines = saved.readAll().split('\n');
+            lines.removeAt(1); // the creation time
+            QCOMPARE(lines.size(), 1 + 8 + 1501 - 1);
+            if (reference.isEmpty())
+                reference = lines;
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                QVERIFY2(lines[i] == reference[i],
+                         qPrintable(QString("%1, line %2: %3").arg(locale).arg(i).arg(lines[i])));
+        }
+    }
+
+    // The stored port is COM7; COM1, tried first at start-up, is absent. Only
+    // what happens once the upload has started decides the outcome, and the
+    // save waits for the upload.
+    void storedPortAfterAnAbsentCOM1() {
+        QVERIFY(startSimulator({"--format", "2", "--count", "300"}, "COM7"));
+        QFile comport(path("COMPORT.DAT"));
+        QVERIFY(comport.open(QIODevice::WriteOnly));
+        comport.write("COM7\r\n");
+        comport.close();
+        const Run r = run({"--headless", "--upload", "--save", "out.csv"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY2(r.err.contains("Cannot open serial port: "), qPrintable(r.err));
+        QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
+        QFile saved(path("out.csv"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count("\r\n"), 8 + 300);
+    }
+
+    // The upload ends at once, and the run with it: nothing is saved.
+    void portThatCannotBeOpened() {
+        const Run r = run({"--headless", "--upload", "--save", "out.csv"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("Cannot open serial port: COM1 (" + path("COM1") + " -> " +
+                                path("no-such-device") + ")."),
+                 qPrintable(r.err));
+        QCOMPARE(r.err.trimmed().split('\n').last(), "UPLOAD CANCELLED. Cannot open serial port.");
+        QVERIFY(!QFile::exists(path("out.csv")));
     }
 
     void badArguments_data() {

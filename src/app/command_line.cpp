@@ -3,6 +3,8 @@
 #include "app/date_formats.h"
 #include "app/radio_group.h"
 #include "chart/chart.h"
+#include "chart/print_chart.h"
+#include "link/link_state.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -12,12 +14,13 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QThread>
 #include <QTimeEdit>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -36,44 +39,33 @@ void requestStop(int) {
     g_stopRequested = 1;
 }
 
-std::optional<QDateTime> parseRangeTime(const QString& text) {
-    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
-    if (!shape.match(text).hasMatch())
-        return std::nullopt;
-    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
-    if (!value.isValid())
-        return std::nullopt;
-    return value;
-}
-
 void echoToStderr(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
-// Runs the event loop until the upload has ended: loaded, or the buttons back
-// at rest after a failure, a cancel or the watchdog.
+// Runs the event loop until the upload has ended: loaded, or "Abort Upload"
+// disabled after a failure, a cancel or the watchdog ("Upload Data" stays
+// disabled when the port could not be opened).
 bool waitForUpload(TForm1& form) {
     while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        // Sleeps only until the next event: each of the reader's hand-overs
+        // is taken as soon as it is posted.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (form.DataLoaded.checked())
             return true;
-        if (form.UploadData->isEnabled() && !form.AbortUpload->isEnabled())
+        if (!form.AbortUpload->isEnabled())
             return false;
-        QThread::msleep(20);
     }
 }
 
-// The port layer's message when a port could not be opened, else empty.
+// The port layer's last message about a port that could not be opened.
 QString portFailure(const platform::ScriptedDialogs& dialogs) {
-    for (const QString& text : dialogs.messages())
-        if (text.startsWith("Cannot open serial port: "))
-            return text;
-    return QString();
-}
-
-bool portFailed(const platform::ScriptedDialogs& dialogs) {
-    return !portFailure(dialogs).isEmpty();
+    const QStringList messages = dialogs.messages();
+    for (auto it = messages.rbegin(); it != messages.rend(); ++it)
+        if (it->startsWith("Cannot open serial port: "))
+            return *it;
+    return "Cannot open serial port.";
 }
 
 // "Continue" in "Please Verify Information", with the user values given.
@@ -93,8 +85,8 @@ void continueVerification(TForm5& verify, const Options& options) {
 bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialogs,
                   const Options& options) {
     // Without an open port there is no clock to run the schedule.
-    if (const QString failure = portFailure(dialogs); !failure.isEmpty()) {
-        echoToStderr(failure.section('\n', 0, 0));
+    if (!form.link->portOpen()) {
+        echoToStderr(portFailure(dialogs).section('\n', 0, 0));
         return false;
     }
     if (options.autoChannels == "1")
@@ -131,9 +123,12 @@ bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialo
     // ever when the clock test never starts it.
     QElapsedTimer waiting;
     waiting.start();
+    // Wakes the loop now and then to look at a stop request; otherwise it
+    // sleeps only until the next event, so the reader's hand-overs go on at once.
+    QTimer wake;
+    wake.start(50);
     while (!g_stopRequested && !(once && ended > 0 && !form.AutomaticDownloadRunning)) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (once && ended == 0 && !form.AutomaticDownloadRunning && waiting.elapsed() > 30000) {
             echoToStderr("The automatic download did not start.");
             return false;
@@ -164,11 +159,22 @@ QString usage() {
            "                [--bv-id Z]\n"
            "\n"
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
-           "with the settings of the current directory. Exit status: 0 when every\n"
-           "step succeeded, 1 when one failed, 2 for bad arguments.\n"
+           "with the settings of the current directory; a step that fails ends the\n"
+           "run. Exit status: 0 when every step succeeded, 1 when one failed, 2 for\n"
+           "bad arguments.\n"
            "With --auto, downloads automatically into the monthly files of BASE: once\n"
            "(exit 0 when every channel was saved or had nothing new), or at the interval\n"
            "until SIGINT or SIGTERM (exit 0).\n";
+}
+
+std::optional<QDateTime> parseRangeTime(const QString& text) {
+    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
+    if (!shape.match(text).hasMatch())
+        return std::nullopt;
+    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
+    if (!value.isValid())
+        return std::nullopt;
+    return value;
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {
@@ -302,17 +308,21 @@ int runHeadless(const Options& options) {
             form.DateFormatItems[item - dateformats::kFormats.begin()]->trigger();
         }
 
+        // What start-up reported (the port COM1 before the stored one) is
+        // not a step's failure.
+        const qsizetype errorsBeforeSteps = dialogs.errors().size();
         if (!options.load.isEmpty()) {
             platform::runGuarded([&] { form.LoadDataFile(options.load); });
             ok = ok && form.Edit1.text() == "File loaded.";
         }
-        if (options.upload) {
+        // A step that failed ends the run: its failure is the last line written.
+        if (ok && options.upload) {
             platform::runGuarded([&] { form.UploadDataClick(); });
-            ok = ok && !portFailed(dialogs) && waitForUpload(form);
+            ok = waitForUpload(form);
         }
-        if (!options.autoInterval.isEmpty())
+        if (ok && !options.autoInterval.isEmpty())
             ok = runAutomatic(form, verify, dialogs, options);
-        if (!options.save.isEmpty()) {
+        if (ok && !options.save.isEmpty()) {
             dialogs.saveAnswers.push_back(options.save);
             platform::runGuarded([&] {
                 form.SavedataClick();
@@ -320,21 +330,15 @@ int runHeadless(const Options& options) {
             });
             ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
         }
-        if (!options.chart.isEmpty()) {
-            bool written = false;
-            if (QFileInfo(options.chart).suffix().toLower() == "pdf") {
-                dialogs.printToPdf = options.chart;
-                platform::runGuarded([&] { form.Button1Click(); });
-                written = QFileInfo(options.chart).size() > 0;
-            } else {
-                form.Chart1->replot();
-                written = form.Chart1->grab().save(options.chart, "PNG");
-            }
+        if (ok && !options.chart.isEmpty()) {
+            const bool written =
+                ExportChart(*form.Chart1, options.chart, form.LockImage->isVisible(),
+                            [&form] { form.UpdateFooter(); });
             echoToStderr(written ? "Chart written to " + options.chart
                                  : "Cannot write the chart to " + options.chart);
             ok = ok && written;
         }
-        ok = ok && dialogs.errors().isEmpty();
+        ok = ok && dialogs.errors().size() == errorsBeforeSteps;
         // The windows' own clean-up at exit is not part of the run's report.
         platform::setMessageEcho(nullptr);
     }

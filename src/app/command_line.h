@@ -2,6 +2,7 @@
 // The command line: without a window, it runs the program's own operations
 // (Load Chart, Upload Data, Save Chart, Print Chart or a PNG of the chart) in
 // that order, answering the dialogs through their door.
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -35,6 +36,10 @@ struct BadArguments {
 };
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments);
+
+// The time of --from or --to, "MM/DD/YYYY hh:mm:ss"; nothing when the text
+// is not one.
+std::optional<QDateTime> parseRangeTime(const QString& text);
 
 QString usage();
 

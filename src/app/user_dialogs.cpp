@@ -17,7 +17,6 @@
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Brenvale(tm)");
-    setFixedSize(221, 187);
     auto* layout = new QVBoxLayout(this);
     for (const QString& line :
          {QString("Brenvale(tm) charting application"), "Version " + version::number(),
@@ -29,6 +28,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     Button1 = new QPushButton("OK", this);
     layout->addWidget(Button1, 0, Qt::AlignCenter);
     connect(Button1, &QPushButton::clicked, this, &QDialog::close);
+    // The box's own size, grown when the font needs more.
+    resize(QSize(221, 187).expandedTo(sizeHint()));
 }
 
 UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QString& confirmText,
@@ -36,7 +37,6 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
     : QDialog(&main), m_main(main) {
     setWindowTitle(caption);
     setModal(false);
-    resize(clientSize);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     UserInfo = new QLineEdit(this);
@@ -56,6 +56,7 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
     buttons->addWidget(Button2);
     layout->addLayout(buttons);
     connect(Button2, &QPushButton::clicked, this, &QDialog::close);
+    resize(clientSize.expandedTo(sizeHint()));
 }
 
 void UserInfoDialog::showEvent(QShowEvent* event) {
@@ -108,7 +109,7 @@ void TForm5::Button1Click() {
     } else {
         // An interval was just chosen: name the file the automatic downloads write.
         if (m_main.ExecuteSaveDialog1()) {
-            m_main.AutoClock.setText(platform::dateTimeToStr(platform::now()));
+            m_main.SetAutoClock(platform::now());
             m_main.TextForNextAuto.setVisible(true);
             m_main.AutoClock.setVisible(true);
         } else {

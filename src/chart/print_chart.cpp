@@ -1,15 +1,44 @@
 #include "chart/print_chart.h"
-#include "platform/dialogs.h"
 #include "chart/chart.h"
 #include "chart/footer.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include <QFileInfo>
 #include <QPrinter>
+
+namespace {
+
+void printWithPrintedLine(Chart& chart, QPrinter& printer, bool secureData,
+                          const std::function<void()>& rebuildFooter) {
+    chart.addFooterLine(printedLine(secureData, platform::now()));
+    chart.print(printer);
+    rebuildFooter();
+}
+
+} // namespace
 
 bool PrintChart(Chart& chart, bool secureData, const std::function<void()>& rebuildFooter) {
     QPrinter printer;
     if (!platform::dialogs().printDialog(printer))
         return false;
-    chart.addFooterLine(printedLine(secureData, platform::now()));
-    chart.print(printer);
-    rebuildFooter();
+    printWithPrintedLine(chart, printer, secureData, rebuildFooter);
     return true;
+}
+
+bool ExportChart(Chart& chart, const QString& fileName, bool secureData,
+                 const std::function<void()>& rebuildFooter) {
+    if (QFileInfo(fileName).suffix().compare("pdf", Qt::CaseInsensitive) != 0) {
+        chart.replot();
+        return chart.grab().save(fileName, "PNG");
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(fileName);
+    try {
+        printWithPrintedLine(chart, printer, secureData, rebuildFooter);
+    } catch (const platform::PlatformError&) {
+        rebuildFooter();
+        return false;
+    }
+    return QFileInfo(fileName).size() > 0;
 }

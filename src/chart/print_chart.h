@@ -1,5 +1,6 @@
 #pragma once
 // Printing the chart with the "Printed" line in its footer.
+#include <QString>
 #include <functional>
 
 class Chart;
@@ -11,3 +12,9 @@ class Chart;
 // be started raises platform::PlatformError and the line stays until the next
 // rebuild.
 bool PrintChart(Chart& chart, bool secureData, const std::function<void()>& rebuildFooter);
+
+// Writes the chart to a file: a PDF (by its suffix) as Print Chart prints it,
+// "Printed" line included, or else a PNG of the chart as on screen. False when
+// the file could not be written.
+bool ExportChart(Chart& chart, const QString& fileName, bool secureData,
+                 const std::function<void()>& rebuildFooter);

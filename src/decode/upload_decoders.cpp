@@ -5,6 +5,7 @@
 #include "decode/header_decode.h"
 #include "decode/live_plot.h"
 #include "decode/packet_decode.h"
+#include "decode/sample_words.h"
 #include "link/auto_schedule.h"
 #include "link/range_pickers.h"
 #include "link/upload_driver.h"
@@ -24,7 +25,6 @@ void TForm1::Memo2Change() {
         Memo2.text().isEmpty())
         return;
     setUploadButtonsBusy();
-    platform::FixedFormatScope fixed;
 
     const int format = store.HeaderFormat;
     const decode::HeaderOutcome outcome = decode::decodeHeader(Memo2.text(), format, store);
@@ -39,12 +39,11 @@ void TForm1::Memo2Change() {
     upload::LoggerRange logger;
     bool failed = outcome.failed;
     if (!failed) {
-        platform::FixedFormatScope headerDates("mm/dd/yy");
         try {
-            const platform::DateTime first =
-                platform::strToDateTime(store.FirstDateText[ch] + " " + store.FirstTimeText[ch]);
-            const platform::DateTime last =
-                platform::strToDateTime(store.LastDateText[ch] + " " + store.LastTimeText[ch]);
+            const platform::DateTime first = platform::strToDateTimeFixed(
+                store.FirstDateText[ch] + " " + store.FirstTimeText[ch], "mdy");
+            const platform::DateTime last = platform::strToDateTimeFixed(
+                store.LastDateText[ch] + " " + store.LastTimeText[ch], "mdy");
             logger = {std::floor(first), first - std::floor(first), std::floor(last),
                       last - std::floor(last)};
         } catch (const platform::ConversionError&) {
@@ -60,7 +59,7 @@ void TForm1::Memo2Change() {
     }
 
     const decode::ChannelSummary summary = decode::channelSummary(store, format, ch);
-    Samplesperhour.setText(summary.samplesPerHour);
+    SetSamplesPerHour(summary.samplesPerHour);
     Firstdate.setText(summary.firstDate);
     Firsttime.setText(summary.firstTime);
     Lastdate.setText(summary.lastDate);
@@ -68,24 +67,24 @@ void TForm1::Memo2Change() {
     store.HexDigitsPerValue = summary.hexDigitsPerValue;
     Datastored.setText(summary.dataStored);
 
-    // Range resolution; the first block is requested from inside it, with the
-    // same fixed formats in force.
-    platform::FixedFormatScope rangeDates("mm/dd/yy");
+    // Range resolution; the first block is requested from inside it.
     const upload::PickerRange pickers{pickerDate(Startdate), pickerTime(Starttime),
                                       pickerDate(Enddate), pickerTime(Endtime)};
     // Only the automatic download's own upload takes the automatic range.
     const bool automatic = AutomaticDownloadRunning;
     const platform::DateTime autoStart = automatic ? AutoStartTime() : 0;
-    if (automatic && autodl::nothingNew(autoStart, logger.lastDate + logger.lastTime,
-                                        platform::strToFloat(Samplesperhour.text()))) {
+    if (automatic &&
+        autodl::nothingNew(autoStart, logger.lastDate + logger.lastTime, SamplesPerHour)) {
         // Not an error: the files stay as they are until the logger has more.
         Edit1.setText("NO NEW DATA SINCE THE LAST DOWNLOAD.");
         setUploadButtonsIdle();
         EndAutomaticDownload(true);
         return;
     }
-    const upload::ResolvedRange range = upload::resolveRange(upload_range_group->itemIndex(),
-                                                             pickers, logger, automatic, autoStart);
+    const upload::ResolvedRange range =
+        upload::resolveRange(upload_range_group->itemIndex(), pickers, logger,
+                             decode::SampleIntervalDays(SamplesPerHour), automatic, autoStart);
+    RangeEndsAtLast = range.endsAtLast;
     if (range.choice != upload_range_group->itemIndex())
         upload_range_group->setItemIndex(range.choice);
     setPickers(Startdate, Starttime, range.pickers.startDate, range.pickers.startTime);
@@ -160,7 +159,7 @@ void TForm1::Memo5Change() {
     decode::PacketParams p = params();
     p.conversion = decode::conversionFor(store, format, ch);
     p.rangeStart = pickerDateTime(Startdate, Starttime);
-    p.samplesPerHour = platform::strToFloat(Samplesperhour.text());
+    p.samplesPerHour = SamplesPerHour;
     p.storedSamples = static_cast<qint64>(store.TempData.size());
     decode::PacketWalk walk = decode::walkPacket(text, p);
     if (walk.status == decode::PacketWalk::Short) {

@@ -40,8 +40,7 @@ void TForm1::AutoSaveUpload() {
     store.ChannelLabel = QString("Channel %1").arg(channel);
     const platform::DateTime start =
         platform::roundToSecond(upload::pickerDate(Startdate) + upload::pickerTime(Starttime));
-    const platform::DateTime interval =
-        decode::SampleIntervalDays(platform::strToFloat(Samplesperhour.text()));
+    const platform::DateTime interval = decode::SampleIntervalDays(SamplesPerHour);
     const files::MonthlyHeaders headers = files::monthlyHeaders(
         DATEFORMAT.text(), platform::now(),
         files::userBlock(store.UserName, store.UserLocation, store.UnitId, store.SoftwareVersion));

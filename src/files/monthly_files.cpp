@@ -30,9 +30,9 @@ QString numberedDuplicateName(const QString& duplicate) {
     return stem + QString::number(n) + ".bxv";
 }
 
-std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& pattern) {
+std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& pattern,
+                                                DateOrder order) {
     const qsizetype prefix = datePrefixLength(pattern);
-    const DateOrder order = dateOrderOf(pattern.section(' ', 0, 0));
     std::optional<platform::DateTime> newest;
     LineReader reader(file);
     QByteArrayView line;

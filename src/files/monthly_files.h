@@ -7,6 +7,7 @@
 // and no broken chain remains, and the next download fetches those samples
 // again.
 #include "files/cipher.h"
+#include "files/data_file_reader.h"
 #include "platform/clock.h"
 #include <QByteArray>
 #include <QFile>
@@ -38,9 +39,10 @@ struct AppendChain {
 };
 
 // The time stamp of the last data row (a line not starting with '~') of a
-// plain data file written with `pattern`; rows whose date does not read are
-// passed over. Nothing when no row reads.
-std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& pattern);
+// plain data file written with `pattern`, its dates read in `order`; rows
+// whose date does not read are passed over. Nothing when no row reads.
+std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& pattern,
+                                                DateOrder order);
 
 // The texts a download writes besides its rows.
 struct MonthlyHeaders {

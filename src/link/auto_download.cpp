@@ -42,18 +42,14 @@ class UploadEndWatch : public QObject {
 } // namespace
 
 void TForm1::setUpAutoDownloads() {
-    // "Next Auto Download:" and the time, beside the status line while scheduling is on.
-    auto* label = new QLabel("Next Auto Download:", centralWidget());
-    label->setGeometry(512, 566, 110, 18);
-    auto* next = new QLineEdit(centralWidget());
-    next->setGeometry(622, 564, 170, 22);
-    next->setReadOnly(true);
-    label->setVisible(TextForNextAuto.isVisible());
-    next->setVisible(AutoClock.isVisible());
-    connect(&TextForNextAuto, &StateControl::visibilityChanged, label, &QWidget::setVisible);
-    connect(&AutoClock, &StateControl::visibilityChanged, next, &QWidget::setVisible);
-    connect(&AutoClock, &StateControl::valueChanged, next,
-            [this, next] { next->setText(AutoClock.text()); });
+    // "Next Auto Download:" and the time follow their controls.
+    NextAutoCaption->setVisible(TextForNextAuto.isVisible());
+    NextAutoEdit->setVisible(AutoClock.isVisible());
+    connect(&TextForNextAuto, &StateControl::visibilityChanged, NextAutoCaption,
+            &QWidget::setVisible);
+    connect(&AutoClock, &StateControl::visibilityChanged, NextAutoEdit, &QWidget::setVisible);
+    connect(&AutoClock, &StateControl::valueChanged, NextAutoEdit,
+            [this] { NextAutoEdit->setText(AutoClock.text()); });
 
     for (QAction* item : {C1, C2})
         connect(item, &QAction::triggered, this, [this] { ChannelItemClick(); });
@@ -101,18 +97,15 @@ void TForm1::ScheduleNextAuto() {
     };
     for (const auto& [item, step] : intervals)
         if (item && item->isChecked())
-            AutoClock.setText(platform::dateTimeToStr(platform::now() + step));
+            SetAutoClock(platform::now() + step);
+    // The channel is chosen before InitAutoload starts the download.
+    if (!busy) {
+        const bool channel1 = C1 && C1->isChecked();
+        RadioButton1->setChecked(channel1);
+        RadioButton2->setChecked(!channel1);
+    }
     if (!Edit2.text().isEmpty() && Edit2.text() != "0")
         InitAutoload.setChecked(true);
-    if (busy)
-        return;
-    const bool channel1 = C1 && C1->isChecked();
-    RadioButton1->setChecked(channel1);
-    RadioButton2->setChecked(!channel1);
-}
-
-bool TForm1::uploadRunning() const {
-    return AbortUpload->isEnabled();
 }
 
 void TForm1::InitAutoloadClick() {
@@ -132,24 +125,24 @@ void TForm1::InitAutoloadClick() {
     repaintStatus();
     TrayIconSetTip(Edit1.text());
     SendByte('?');
+    // An upload that could not start has ended already, with its reason shown.
+    if (!uploadRunning())
+        return;
     Edit1.setText("AUTOLOAD IN PROGRESS...");
     TrayIconSetTip(Edit1.text());
 }
 
 platform::DateTime TForm1::AutoStartTime(QString* newestFile) {
-    // Read while the header's own short date format is in force.
+    // The header's first sample, in the logger's own date format.
     const platform::DateTime first =
-        platform::strToDateTime(Firstdate.text() + " " + Firsttime.text());
+        platform::strToDateTimeFixed(Firstdate.text() + " " + Firsttime.text(), "mdy");
     if (newestFile)
         newestFile->clear();
     if (Edit2.text().isEmpty() || Edit2.text() == "0")
         return first;
 
-    // The rows are appended in the format of the files already there.
-    const platform::FormatSettings settings = platform::formatSettings();
+    // The rows are read, and appended, in the format of the files already there.
     DetectFileDateFormat(MonthlyFileName(first));
-    platform::formatSettings() = settings;
-
     std::optional<platform::DateTime> newest;
     QString lastOpened = MonthlyFileName(first);
     for (QDate month = platform::toQDateTime(first).date();; month = month.addMonths(1)) {
@@ -157,7 +150,8 @@ platform::DateTime TForm1::AutoStartTime(QString* newestFile) {
         if (!file.open(QIODevice::ReadOnly))
             break;
         lastOpened = file.fileName();
-        if (const auto rowTime = files::newestRowTime(file, DATEFORMAT.text()))
+        if (const auto rowTime = files::newestRowTime(file, DATEFORMAT.text(),
+                                                      files::dateOrderOf(FileShortDateFormat)))
             newest = rowTime;
     }
     if (newestFile)
@@ -165,8 +159,7 @@ platform::DateTime TForm1::AutoStartTime(QString* newestFile) {
     // Nothing saved yet: the range starts at the first sample itself.
     if (!newest)
         return first;
-    return autodl::nextSampleAfter(
-        first, *newest, decode::SampleIntervalDays(platform::strToFloat(Samplesperhour.text())));
+    return autodl::nextSampleAfter(first, *newest, decode::SampleIntervalDays(SamplesPerHour));
 }
 
 void TForm1::AutomaticDownloadEndCheck() {

@@ -1,6 +1,5 @@
 #include "link/auto_schedule.h"
 #include "decode/sample_words.h"
-#include "link/upload_driver.h"
 #include <cmath>
 
 namespace autodl {
@@ -28,13 +27,12 @@ platform::DateTime nextSampleAfter(platform::DateTime first, platform::DateTime 
 }
 
 bool nothingNew(platform::DateTime start, platform::DateTime last, double samplesPerHour) {
-    // The upload's own count decides too: while ranges that end at the last
-    // sample leave it out, a range starting at it holds nothing to fetch.
-    // A logger without a storage interval is an invalid range, not an idle one.
+    // The automatic range ends at the last sample and includes it, so it
+    // holds a sample unless it starts after the last one. A logger without a
+    // storage interval is an invalid range, not an idle one.
     if (decode::SampleIntervalDays(samplesPerHour) <= 0)
         return false;
-    return seconds(start) > seconds(last) ||
-           upload::rangeSampleCount(start, last, samplesPerHour) <= 0;
+    return seconds(start) > seconds(last);
 }
 
 } // namespace autodl

@@ -12,8 +12,7 @@ platform::DateTime nextSampleAfter(platform::DateTime first, platform::DateTime 
                                    platform::DateTime interval);
 
 // Whether an automatic range from `start` to the logger's last sample holds
-// no sample to fetch: it starts after the last one, or the upload would count
-// none in it.
+// no sample to fetch: it starts after the last one.
 bool nothingNew(platform::DateTime start, platform::DateTime last, double samplesPerHour);
 
 } // namespace autodl

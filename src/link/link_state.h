@@ -16,8 +16,10 @@ struct LinkState {
     // The port of `form`, bound on first use.
     PortLink& port(TForm1& form);
     bool bound() const { return m_port != nullptr; }
+    bool portOpen() const { return m_port && m_port->isOpen(); }
 
-    // AutoClock as a date-time, kept by the main thread for the reader.
+    // When the next automatic download is due, set by the main thread with
+    // AutoClock (TForm1::SetAutoClock) for the reader.
     std::atomic<platform::DateTime> NextAutoTime{std::numeric_limits<double>::infinity()};
 
   private:

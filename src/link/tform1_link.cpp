@@ -10,19 +10,6 @@
 #include <QAction>
 #include <QPushButton>
 
-namespace {
-
-void parseAutoClock(const TForm1& form, std::atomic<platform::DateTime>& into) {
-    // The formatting settings are the main thread's; the reader only reads the result.
-    try {
-        into = platform::strToDateTime(form.AutoClock.text());
-    } catch (const platform::ConversionError&) {
-        into = std::numeric_limits<double>::infinity();
-    }
-}
-
-} // namespace
-
 LinkState::LinkState() = default;
 LinkState::~LinkState() = default;
 
@@ -53,13 +40,20 @@ PortLink& LinkState::port(TForm1& form) {
             [&form] { form.setUploadButtonsBusy(); },
             [&form] { form.SendBlockRequest(); },
             [&form] { form.ScheduleNextAuto(); },
+            [&form](const QString& error) {
+                if (form.uploadRunning())
+                    form.EndUpload("UPLOAD CANCELLED DUE TO AN ERROR: " + error, true);
+            },
         });
         m_port = std::make_unique<PortLink>(*m_host);
-        parseAutoClock(form, NextAutoTime);
-        QObject::connect(&form.AutoClock, &StateControl::valueChanged, &form,
-                         [this, &form] { parseAutoClock(form, NextAutoTime); });
     }
     return *m_port;
+}
+
+void TForm1::SetAutoClock(platform::DateTime due) {
+    NextAutoDownload = due;
+    link->NextAutoTime = due;
+    AutoClock.setText(platform::dateTimeToStr(due));
 }
 
 QString TForm1::PortName() const {
@@ -79,14 +73,13 @@ void TForm1::OpenPort() {
     }
     const QString name = PortName();
     const QString device = bvlink::resolveDevice(name, ThisAppDir.text());
-    if (link->port(*this).open(device, baud + ",N,8,1")) {
+    PortLink& port = link->port(*this);
+    if (port.open(device, baud + ",N,8,1")) {
         if (UploadData)
             UploadData->setEnabled(true);
         return;
     }
-    platform::dialogs().messageBox("Cannot open serial port: " + bvlink::devicePathText(name) +
-                                       ".\nIt may be in use or does not exist.\n"
-                                       "A different port may be selected\nfrom the Setup menu.",
+    platform::dialogs().messageBox(bvlink::cannotOpenText(name, device, port.openError()),
                                    "Problem");
     if (UploadData)
         UploadData->setEnabled(false);
@@ -120,9 +113,21 @@ void TForm1::SetPort(const QString& name) {
     settings::writeText(settingsPath("COMPORT.DAT"), COMPORT.text());
 }
 
+bool TForm1::portOpen() const {
+    return link->portOpen();
+}
+
 void TForm1::SendByte(char byte) {
-    if (link->bound())
+    if (portOpen()) {
         link->port(*this).sendByte(byte);
+        return;
+    }
+    // Every upload passes here before the logger can answer. Without an open
+    // port nothing will, and no reader runs the watchdog: end it now.
+    if (uploadRunning())
+        EndUpload(COMPORT.text() == "NA" ? "UPLOAD CANCELLED. No serial port selected."
+                                         : "UPLOAD CANCELLED. Cannot open serial port.",
+                  true);
 }
 
 void TForm1::COMMClick() {

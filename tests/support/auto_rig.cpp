@@ -50,7 +50,7 @@ bool AutoRig::setUp(QAction* TForm1::*interval, const QString& base, bool channe
 
 std::vector<AutoRig::Ended> AutoRig::waitForRun(int seconds, bool letTimePass) {
     m_ended.clear();
-    (void)QTest::qWaitFor(
+    (void)runUntil(
         [&] {
             if (letTimePass)
                 rig.app.clock.advanceSeconds(1);
@@ -123,9 +123,12 @@ MonthlyCheck checkMonthlyFiles(TForm1& loader, const QString& base, int channel,
             const qsizetype k = check.rows++;
             const platform::DateTime t = d.first + k * interval * platform::kSecond;
             const float celsius =
-                QString::number(bvsim::SimulatedLogger::temperatureAt(int(k)), 'f', 2).toFloat();
-            const Row expected{t, celsius,
-                               d.rh ? float(bvsim::SimulatedLogger::humidityAt(int(k))) : 0.0f};
+                QString::number(bvsim::SimulatedLogger::temperatureAt(int(k), d.storedPerHour), 'f',
+                                2)
+                    .toFloat();
+            const Row expected{
+                t, celsius,
+                d.rh ? float(bvsim::SimulatedLogger::humidityAt(int(k), d.storedPerHour)) : 0.0f};
             if (std::abs(row.time - t) > 1e-8 || row.celsius != expected.celsius ||
                 row.rh != expected.rh) {
                 check.error = QString("%1: row %2 is %3, expected sample %2 at %4")

@@ -10,14 +10,17 @@ QString lastLine(const ProgramRun& run) {
     return run.err.trimmed().split('\n').last();
 }
 
-ProgramRun runBrenvale(const QString& folder, const QStringList& arguments) {
-    return runProgram(builtProgram("brenvale"), arguments, folder);
+ProgramRun runBrenvale(const QString& folder, const QStringList& arguments, const QString& locale) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!locale.isEmpty())
+        environment.insert("LC_ALL", locale);
+    return runProgram(builtProgram("brenvale"), arguments, folder, environment);
 }
 
-bool startSimulatorProgram(QProcess& simulator, const QString& folder,
-                           const QStringList& arguments) {
+bool startSimulatorProgram(QProcess& simulator, const QString& folder, const QStringList& arguments,
+                           const QString& port) {
     simulator.start(builtProgram("bvsim"),
-                    QStringList{"--link", QDir(folder).filePath("COM1")} + arguments);
+                    QStringList{"--link", QDir(folder).filePath(port)} + arguments);
     return simulator.waitForStarted() && simulator.waitForReadyRead(10000) &&
            simulator.readLine().startsWith("/dev/");
 }

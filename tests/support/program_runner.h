@@ -12,12 +12,14 @@ QString builtProgram(const QString& name);
 
 // The last line a run printed to stderr.
 QString lastLine(const ProgramRun& run);
-// Runs brenvale in `folder` until it ends (at most two minutes).
-ProgramRun runBrenvale(const QString& folder, const QStringList& arguments);
+// Runs brenvale in `folder` until it ends (at most two minutes); `locale`:
+// the user's locale (LC_ALL) it runs under, the system's when empty.
+ProgramRun runBrenvale(const QString& folder, const QStringList& arguments,
+                       const QString& locale = QString());
 
-// Starts bvsim behind <folder>/COM1 and waits until it serves.
-bool startSimulatorProgram(QProcess& simulator, const QString& folder,
-                           const QStringList& arguments);
+// Starts bvsim behind <folder>/<port> and waits until it serves.
+bool startSimulatorProgram(QProcess& simulator, const QString& folder, const QStringList& arguments,
+                           const QString& port = "COM1");
 // Ends a program started by a test, SIGTERM first.
 void stopProgram(QProcess& program);
 
@@ -31,11 +33,11 @@ class ProgramFolder {
     ProgramFolder();
     ~ProgramFolder();
     QString path(const QString& name) const { return dir.filePath(name); }
-    bool startSimulator(const QStringList& arguments) {
-        return startSimulatorProgram(simulator, dir.path(), arguments);
+    bool startSimulator(const QStringList& arguments, const QString& port = "COM1") {
+        return startSimulatorProgram(simulator, dir.path(), arguments, port);
     }
-    ProgramRun run(const QStringList& arguments) const {
-        return runBrenvale(dir.path(), arguments);
+    ProgramRun run(const QStringList& arguments, const QString& locale = QString()) const {
+        return runBrenvale(dir.path(), arguments, locale);
     }
 
     QTemporaryDir dir;

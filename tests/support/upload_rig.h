@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "link/sim/pty_logger.h"
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class UploadRig {
@@ -26,8 +27,8 @@ class UploadRig {
     // Clicks "Upload Data" and runs the event loop until the upload has
     // ended; true when it ended with "DATA LOADED".
     bool upload();
-    // Runs the event loop until the upload has ended (loaded, or the buttons
-    // back at rest after a failure); false when it is still running after
+    // Runs the event loop until the upload has ended (loaded, or "Abort
+    // Upload" disabled after a failure); false when it is still running after
     // `seconds` of real time.
     bool waitForEnd(int seconds = 30);
     // Runs the event loop until the status line has shown `text`.
@@ -51,10 +52,16 @@ class UploadRig {
     QMetaObject::Connection m_statusWatch;
 };
 
+// Runs the event loop until `done` holds or `ms` have passed; `done` is
+// looked at every 5 ms. The loop sleeps until an event comes, so each of the
+// reader's hand-overs is taken at once (a loop that sleeps between turns
+// would hold every chunk up).
+bool runUntil(const std::function<bool()>& done, int ms);
+
 // A logger of `format` (1 or 2) whose two channels store `count` samples at
 // `perHour` from 1 Dec 2026 00:00; `rh`: the RH model (older) or RH on both
 // channels (newer).
-bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour = 240);
+bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, double perHour = 240);
 
 // Bytes of the logger's header.
 qsizetype headerSize(const bvsim::LoggerConfig& config);

@@ -20,7 +20,7 @@ struct ChannelData {
     bool present = true; // false: the header says "No data" (newer format)
     bool rh = false;     // stores RH beside temperature (newer format)
     platform::DateTime first = platform::encodeDateTime(2026, 12, 1, 0, 0, 0);
-    int storedPerHour = 240;
+    double storedPerHour = 240; // 0.5: one sample every two hours
     int count = 100;
     std::vector<int> noReading; // sample positions stored without a reading
     // (position, code): an event stored just before the sample at position.
@@ -59,10 +59,12 @@ class SimulatedLogger {
 
     QByteArray header() const;
     const LoggerConfig& config() const { return m_config; }
-    // The temperature (°C) and RH (%) stored for a sample position.
-    static double temperatureAt(int index);
-    static int humidityAt(int index);
-    static int intervalSeconds(int storedPerHour);
+    // The temperature (°C) and RH (%) stored for a sample position of a
+    // channel storing `storedPerHour` samples an hour from the start of a day.
+    static double temperatureAt(int index, double storedPerHour = 240);
+    static int humidityAt(int index, double storedPerHour = 240);
+    // The storage interval, rounded to whole seconds as the logger keeps it.
+    static int intervalSeconds(double storedPerHour);
     // Samples the channel holds now.
     int storedCount(const ChannelData& data) const;
 
