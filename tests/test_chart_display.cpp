@@ -1,14 +1,15 @@
 // Footer lines, temperature limits and automatic scaling, the %RH range after
 // a zoom, and printing with the "Printed" line.
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/errors.h"
-#include "platform/formatting.h"
 #include "chart/axis_preferences.h"
 #include "chart/chart.h"
 #include "chart/footer.h"
 #include "chart/print_chart.h"
 #include "chart_fixture.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -224,7 +225,8 @@ class TestChartDisplay : public QObject {
         const FooterInputs inputs = user("Ann", "", "");
         UpdateFooter(*m_chart, inputs);
         QStringList printedFooter;
-        const bool printed = PrintChart(*m_chart, secure, [&] {
+        QPrinter printer;
+        const bool printed = PrintChart(*m_chart, printer, secure, [&] {
             printedFooter = m_chart->footerLines();
             UpdateFooter(*m_chart, inputs);
         });
@@ -244,7 +246,8 @@ class TestChartDisplay : public QObject {
         platform::setDialogs(&dialogs);
         UpdateFooter(*m_chart, FooterInputs{});
         bool rebuilt = false;
-        const bool printed = PrintChart(*m_chart, false, [&] { rebuilt = true; });
+        QPrinter printer;
+        const bool printed = PrintChart(*m_chart, printer, false, [&] { rebuilt = true; });
         platform::setDialogs(nullptr);
         QVERIFY(!printed);
         QVERIFY(!rebuilt);

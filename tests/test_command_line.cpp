@@ -117,7 +117,16 @@ class TestCommandLine : public QObject {
         QTest::addColumn<QString>("parsed");
         QTest::newRow("nothing") << QStringList{} << "";
         QTest::newRow("file to open") << QStringList{"a.bvx"} << "file=a.bvx";
-        QTest::newRow("two files") << QStringList{"a.bvx", "b.bvx"} << "bad";
+        QTest::newRow("two files: the first is opened")
+            << QStringList{"a.bvx", "b.bvx"} << "file=a.bvx";
+        QTest::newRow("Qt's options go to Qt")
+            << QStringList{"-style", "fusion", "a.bvx", "-platform", "offscreen", "-reverse"}
+            << "file=a.bvx";
+        QTest::newRow("Qt's options with two dashes or =")
+            << QStringList{"--style=fusion", "--platform", "xcb", "a.bvx"} << "file=a.bvx";
+        QTest::newRow("Qt's options only") << QStringList{"-style", "fusion"} << "";
+        QTest::newRow("Qt's option beside --headless")
+            << QStringList{"-platform", "offscreen", "--headless", "--upload"} << "headless upload";
         QTest::newRow("help") << QStringList{"--help"} << "help";
         QTest::newRow("-h") << QStringList{"-h"} << "help";
         QTest::newRow("headless upload")

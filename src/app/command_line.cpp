@@ -1,11 +1,11 @@
 #include "app/command_line.h"
 #include "app/application.h"
 #include "app/date_formats.h"
+#include "app/radio_group.h"
+#include "chart/chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/radio_group.h"
-#include "chart/chart.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -23,6 +23,30 @@ namespace cli {
 namespace {
 
 const QStringList kRanges = {"all", "last-month", "last-week", "custom"};
+
+// Options that Qt's application object takes for itself, with one dash or
+// two; those of the first list carry a value (the next argument, or after "=").
+const QStringList kToolkitValued = {
+    "style",   "stylesheet", "platform",        "platformpluginpath", "platformtheme",
+    "plugin",  "session",    "qwindowgeometry", "qwindowicon",        "qwindowtitle",
+    "display", "geometry",   "qmljsdebugger"};
+const QStringList kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+// How many arguments from `i` on form one of Qt's options: 0, 1 or 2.
+int toolkitOption(const QStringList& arguments, int i) {
+    const QString& arg = arguments[i];
+    if (!arg.startsWith('-'))
+        return 0;
+    const QString name = arg.mid(arg.startsWith("--") ? 2 : 1);
+    const qsizetype equals = name.indexOf('=');
+    if (equals >= 0)
+        return kToolkitValued.contains(name.left(equals)) ? 1 : 0;
+    if (kToolkitFlags.contains(name))
+        return 1;
+    if (kToolkitValued.contains(name))
+        return i + 1 < arguments.size() ? 2 : 1;
+    return 0;
+}
 
 std::optional<QDateTime> parseRangeTime(const QString& text) {
     static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
@@ -83,6 +107,10 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
     bool headlessOnly = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
+        if (const int toolkit = toolkitOption(arguments, i)) {
+            i += toolkit - 1; // the application object applies it
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             continue;
@@ -137,9 +165,9 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
         }
         if (arg.startsWith("--"))
             return BadArguments{"unknown option " + arg};
-        if (!options.startupFile.isEmpty())
-            return BadArguments{"more than one file named"};
-        options.startupFile = arg;
+        // The first file named is opened; further ones are ignored.
+        if (options.startupFile.isEmpty())
+            options.startupFile = arg;
     }
     if (headlessOnly && !options.headless)
         return BadArguments{"these options need --headless"};

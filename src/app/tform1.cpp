@@ -1,17 +1,19 @@
 #include "app/tform1.h"
 #include "app/date_formats.h"
-#include "platform/dialogs.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
+#include "chart/axis_preferences.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateEdit>
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -112,11 +115,9 @@ void TForm1::buildLayout() {
     }
     RadioButton1 = new QRadioButton("Channel 1", upload);
     RadioButton1->setGeometry(330, 48, 84, 20);
-    RadioButton1->setAutoExclusive(false);
     RadioButton1->setChecked(true);
     RadioButton2 = new QRadioButton("Channel 2", upload);
     RadioButton2->setGeometry(330, 68, 84, 20);
-    RadioButton2->setAutoExclusive(false);
     UploadData = new QPushButton("Upload Data", upload);
     UploadData->setGeometry(8, 96, 120, 30);
     AbortUpload = new QPushButton("Abort Upload", upload);
@@ -275,6 +276,10 @@ void TForm1::connectHandlers() {
         connect(DateFormatItems[i], &QAction::triggered, this,
                 [this, i] { platform::runGuarded([&] { DateFormatItemClick(i); }); });
 
+    // Exactly one channel is selected: a click or key on the checked one keeps it.
+    auto* channels = new QButtonGroup(this);
+    channels->addButton(RadioButton1);
+    channels->addButton(RadioButton2);
     upload_range_group->setHandler([this] { upload_range_groupClick(); });
     connect(UploadData, &QPushButton::clicked, this, guarded(this, &TForm1::UploadDataClick));
     connect(AbortUpload, &QPushButton::clicked, this, guarded(this, &TForm1::AbortUploadClick));
@@ -288,6 +293,8 @@ void TForm1::connectHandlers() {
     });
     connect(TempInF, &QCheckBox::toggled, this, guarded(this, &TForm1::TempInFClick));
     connect(AutoScale, &QCheckBox::toggled, this, guarded(this, &TForm1::AutoScaleClick));
+    for (QLineEdit* limit : {MaxTemp, MinTemp})
+        limit->setValidator(temperatureLimitValidator(limit));
     connect(MaxTemp, &QLineEdit::textChanged, this, guarded(this, &TForm1::MaxTempExit));
     connect(MinTemp, &QLineEdit::textChanged, this, guarded(this, &TForm1::MaxTempExit));
     connect(Chart1, &Chart::zoomed, this, guarded(this, &TForm1::Chart1Zoom));
@@ -300,6 +307,9 @@ void TForm1::FormCreate(const QString& argument) {
     ThisAppDir.setText(QDir::currentPath());
     store.BaseCaption = windowTitle();
     store.ChannelLabel.clear();
+    // The setting passes through COM1 on its way to the stored one, but only
+    // the port that start-up ends with is opened.
+    COMPORT.setHandler({});
     COMPORT.setText("COM1");
     DATEFORMAT.setText("mm/dd/yyyy hh:mm:ss");
     FreshData.setChecked(true);
@@ -313,8 +323,11 @@ void TForm1::FormCreate(const QString& argument) {
     LockImage->hide();
     if (const auto port = settings::readText(settingsPath("COMPORT.DAT")))
         COMPORT.setText(*port);
+    COMPORT.setHandler([this] { COMPORTChange(); });
+    COMPORTChange();
+    // Editors end the file with a line break; it is no part of the format.
     if (const auto format = settings::readText(settingsPath("DATEFMT.DAT")))
-        DATEFORMAT.setText(*format);
+        DATEFORMAT.setText(format->trimmed());
     SyncDateFormatMenu();
     setLeftAxisLimits(platform::strToFloat(MinTemp->text()), platform::strToFloat(MaxTemp->text()));
     ClearBuffer();
@@ -333,6 +346,8 @@ void TForm1::ClearBuffer() {
     platform::pause(500);
     clearSeries(2);
     platform::pause(500);
+    // New data start unzoomed.
+    Chart1->undoZoom();
 
     store.HexDigitsPerValue = 0;
     store.RHDigitsPerValue = 0;
@@ -371,6 +386,11 @@ void TForm1::ClearBuffer() {
     FileEncryptFlag.setChecked(false);
     WaitOnFastAck.setChecked(false);
     FastBaud.setChecked(false);
+    // Neither the verified duplicate nor the file named in the caption is
+    // shown any longer.
+    SecureData->hide();
+    LockImage->hide();
+    setWindowTitle(store.BaseCaption);
 
     if (const auto info = settings::readText(settingsPath("USERINFO.DAT"))) {
         UserInformationBox.setText(*info);

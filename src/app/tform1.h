@@ -5,8 +5,8 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "app/controls.h"
-#include "platform/formatting.h"
 #include "app/sample_store.h"
+#include "platform/formatting.h"
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -19,6 +19,7 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
@@ -76,7 +77,7 @@ class TForm1 : public QMainWindow {
     TextControl Lastdate{"Lastdate", "Lastdate"};
     TextControl Lasttime{"Lasttime", "Lasttime"};
     TextControl Samplesperhour{"Samplesperhour", "Samplesperhour"};
-    TextControl Datastored{"Datastored", "Datastored"};
+    TextControl Datastored{"Datastored", QString()}; // no recording mode before a header
     TextControl AutoClock{"AutoClock", QString()};
     TextControl Edit2{"Edit2", QString()};
     TimeControl Watchdog{"Watchdog", 0};
@@ -268,4 +269,5 @@ class TForm1 : public QMainWindow {
     TForm5* m_verify = nullptr;
     TForm6* m_port = nullptr;
     DiagnosticsView* m_diagnostics = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
 };

@@ -1,10 +1,10 @@
 #include "app/user_dialogs.h"
+#include "app/settings_files.h"
+#include "app/tform1.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/formatting.h"
 #include "platform/guard.h"
-#include "app/settings_files.h"
-#include "app/tform1.h"
 #include <QAction>
 #include <QFont>
 #include <QFormLayout>
@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
@@ -58,7 +59,10 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
 
 void UserInfoDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Only the program's own show refills the edits; the window system's
+    // (a workspace switch, a restore) keeps what the user has typed.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void UserInfoDialog::FormShow() {

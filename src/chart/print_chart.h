@@ -3,11 +3,13 @@
 #include <functional>
 
 class Chart;
+class QPrinter;
 
-// Asks for a printer through the print dialog; when one is chosen, adds the
-// "Printed" line ("[Secure Data]" first for data from a verified encrypted
-// file), prints one landscape page and then rebuilds the footer, which drops
-// that line. Returns false when the dialog is cancelled. A printer that cannot
-// be started raises platform::PlatformError and the line stays until the next
-// rebuild.
-bool PrintChart(Chart& chart, bool secureData, const std::function<void()>& rebuildFooter);
+// Asks for a printer through the print dialog, which opens on `printer` as
+// the last print left it; when one is chosen, adds the "Printed" line
+// ("[Secure Data]" first for data from a verified encrypted file), prints one
+// landscape page and then rebuilds the footer, which drops that line, also
+// when the printer fails (platform::PlatformError, raised on). Returns false
+// when the dialog is cancelled.
+bool PrintChart(Chart& chart, QPrinter& printer, bool secureData,
+                const std::function<void()>& rebuildFooter);

@@ -1,6 +1,5 @@
 // The main window's chart handlers: redraw, footer, preferences, zoom and
 // printing, and the chart operations of the shell and the live upload.
-#include "platform/formatting.h"
 #include "app/tform1.h"
 #include "chart/axis_preferences.h"
 #include "chart/chart.h"
@@ -8,9 +7,11 @@
 #include "chart/plot_buffer.h"
 #include "chart/print_chart.h"
 #include "decode/live_plot.h"
+#include "platform/formatting.h"
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 
 namespace {
 
@@ -72,7 +73,10 @@ void TForm1::Chart1Scroll() {
 }
 
 void TForm1::Button1Click() {
-    PrintChart(*Chart1, LockImage->isVisible(), [this] { UpdateFooter(); });
+    // One printer for the run: the dialog offers the one chosen last.
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    PrintChart(*Chart1, *m_printer, LockImage->isVisible(), [this] { UpdateFooter(); });
 }
 
 void TForm1::RHBVClick() {
@@ -85,8 +89,7 @@ void TForm1::clearSeries(int which) {
 }
 
 void TForm1::addNoDataPlaceholder(int which) {
-    ChartSeries& target = series(*Chart1, which);
-    target.add(target.count(), 0, "No data", kNoDataColour);
+    series(*Chart1, which).addPlaceholder("No data", kNoDataColour);
 }
 
 int TForm1::seriesPointCount(int which) const {

@@ -3,11 +3,11 @@
 // Handlers run inside the setters of the controls they react to, so the order
 // of the steps below is part of the exchange.
 #include "link/upload_driver.h"
-#include "platform/formatting.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/sample_words.h"
 #include "link/range_pickers.h"
+#include "platform/formatting.h"
 #include <QDateEdit>
 #include <QTimeEdit>
 
@@ -96,14 +96,12 @@ void TForm1::Memo1Change() {
         return;
     }
     if (store.RangeSampleCount > 0) {
-        if (seriesPointCount(1) == 0)
-            addNoDataPlaceholder(1);
-        if (!RHBV.checked()) {
-            clearSeries(2);
-            addNoDataPlaceholder(2);
-        } else if (seriesPointCount(2) == 0) {
-            addNoDataPlaceholder(2);
-        }
+        // The finished upload shows what a redraw of the store shows: its
+        // axes, event labels and footer, whatever the live drawing left out.
+        PlotBuffer();
+        for (int which : {1, 2})
+            if (seriesPointCount(which) == 0)
+                addNoDataPlaceholder(which);
         Edit1.setText("DATA LOADED");
         setUploadButtonsIdle();
         DataLoaded.setChecked(true);
