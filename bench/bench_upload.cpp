@@ -2,12 +2,12 @@
 // chunk with the completeness tests on each, then the walk, the commit and
 // the live points) as a fraction of the block's time on the wire at 115200
 // baud, 10 bits a byte.
-#include "platform/clock.h"
 #include "app/sample_store.h"
 #include "app/tform1.h"
 #include "chart/chart.h"
 #include "decode/live_plot.h"
 #include "decode/packet_decode.h"
+#include "platform/clock.h"
 #include <QApplication>
 #include <QDateEdit>
 #include <QElapsedTimer>
@@ -30,7 +30,7 @@ double windowPathSeconds(const QString& packet, int samples) {
     form.Startdate->setDate(start.date());
     form.Starttime->setTime(start.time());
     form.Enddate->setDate(start.date().addDays(30));
-    form.Samplesperhour.setText("240");
+    form.SetSamplesPerHour(240);
     form.store.HeaderFormat = 2;
     form.store.HexDigitsPerValue = 4;
     ChannelHeaderRecord& header = form.store.ChannelHeader[0];

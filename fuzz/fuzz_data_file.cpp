@@ -17,13 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    const std::optional<files::DetectedFormat> detected = files::detectDateFormat(buffer);
+    const std::optional<files::DetectedFormat> detected = files::detectDateFormat(buffer).format;
     buffer.seek(0);
 
     SampleStore store;
-    files::DataFileLoader loader(store, detected ? detected->pattern : pattern,
-                                 files::dateOrderOf(detected ? detected->shortDateFormat
-                                                             : QString("mm/dd/yyyy")));
+    files::DataFileLoader loader(
+        store, detected ? detected->pattern : pattern,
+        files::dateOrderOf(detected ? detected->shortDateFormat : QString("mm/dd/yyyy")));
     files::LineReader reader(buffer, 64); // small reads: lines cross the buffer's end
     QByteArrayView line;
     while (reader.next(line) && loader.feedLine(line) == files::DataFileLoader::Result::Ok) {

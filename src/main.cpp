@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/version.h"
 #include "platform/formatting.h"
 #include <QApplication>
 #include <cstdio>
@@ -19,11 +20,17 @@ int main(int argc, char* argv[]) {
         std::fputs(cli::usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("%s\n", version::caption().toLocal8Bit().constData());
+        return 0;
+    }
     if (options.headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brenvale");
+    // Ties the window to the installed menu entry (its icon in task bars).
+    QApplication::setDesktopFileName("brenvale");
     platform::resetFormatSettingsFromSystem();
     if (options.headless)
         return cli::runHeadless(options);

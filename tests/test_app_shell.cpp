@@ -165,7 +165,7 @@ class TestAppShell : public QObject {
         form.Startloadingdata.setChecked(true);
         form.RHBV.setChecked(true);
         form.FastBaud.setChecked(true);
-        form.Samplesperhour.setText("60");
+        form.SetSamplesPerHour(60);
         form.AbortUpload->setEnabled(true);
         form.UploadData->setEnabled(false);
         form.RadioButton2->setEnabled(false);
@@ -183,6 +183,7 @@ class TestAppShell : public QObject {
         QVERIFY(!form.Startloadingdata.checked() && !form.RHBV.checked() &&
                 !form.FastBaud.checked());
         QCOMPARE(form.Samplesperhour.text(), QString("240"));
+        QCOMPARE(form.SamplesPerHour, 240.0);
         QVERIFY(form.UploadData->isEnabled() && !form.AbortUpload->isEnabled());
         QVERIFY(form.RadioButton2->isEnabled());
         QStringList stored{form.store.UserName, form.store.UserLocation, form.store.UnitId,

@@ -1,9 +1,9 @@
 // The chart widget: coloured points and segments, labels on the top axis,
 // axis limits, mouse zoom and pan, printing.
-#include "platform/errors.h"
-#include "platform/formatting.h"
 #include "chart/chart.h"
 #include "chart_fixture.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -2,6 +2,8 @@
 // headless in a settings folder of its own whose COM1 leads to the simulated
 // logger program (or to nothing).
 #include "app/command_line.h"
+#include "app/version.h"
+#include "program_run.h"
 #include "upload_rig.h"
 #include <QDir>
 #include <QFile>
@@ -23,6 +25,8 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     QStringList words;
     if (o->help)
         words << "help";
+    if (o->version)
+        words << "version";
     if (o->headless)
         words << "headless";
     if (o->upload)
@@ -44,10 +48,7 @@ QString describe(const std::variant<cli::Options, cli::BadArguments>& parsed) {
     return words.join(' ');
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out, err;
-};
+using Run = ProgramRun;
 
 } // namespace
 
@@ -59,28 +60,20 @@ class TestCommandLine : public QObject {
 
     QString path(const QString& name) const { return dir->filePath(name); }
 
-    // Starts the simulated logger behind <folder>/COM1 and waits until it serves.
-    bool startSimulator(const QStringList& arguments) {
+    // Starts the simulated logger behind <folder>/<port> and waits until it serves.
+    bool startSimulator(const QStringList& arguments, const QString& port = "COM1") {
         simulator->start(binary("bvsim"),
-                         QStringList{"--link", path("COM1"), "--log", path("sim.log")} + arguments);
+                         QStringList{"--link", path(port), "--log", path("sim.log")} + arguments);
         return simulator->waitForStarted() && simulator->waitForReadyRead(10000) &&
                simulator->readLine().startsWith("/dev/");
     }
 
-    Run run(const QStringList& arguments) {
-        QProcess program;
-        program.setWorkingDirectory(dir->path());
-        program.start(binary("brenvale"), arguments);
-        Run r;
-        if (!program.waitForFinished(120000)) {
-            program.kill();
-            program.waitForFinished();
-            return r;
-        }
-        r.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(program.readAllStandardError());
-        return r;
+    // `locale`: the user's locale (LC_ALL) the program runs under.
+    Run run(const QStringList& arguments, const QString& locale = QString()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!locale.isEmpty())
+            environment.insert("LC_ALL", locale);
+        return runProgram(binary("brenvale"), arguments, dir->path(), environment);
     }
 
     QByteArray simulatorLog() const {
@@ -129,6 +122,7 @@ class TestCommandLine : public QObject {
             << QStringList{"-platform", "offscreen", "--headless", "--upload"} << "headless upload";
         QTest::newRow("help") << QStringList{"--help"} << "help";
         QTest::newRow("-h") << QStringList{"-h"} << "help";
+        QTest::newRow("version") << QStringList{"--version"} << "version";
         QTest::newRow("headless upload")
             << QStringList{"--headless", "--upload"} << "headless upload";
         QTest::newRow("upload without --headless") << QStringList{"--upload"} << "bad";
@@ -199,7 +193,7 @@ class TestCommandLine : public QObject {
         QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
         QVERIFY(r.err.contains("Chart written to out.png"));
         QVERIFY(QFileInfo(path("out.png")).size() > 0);
-        QCOMPARE(simulatorLog(), QByteArray("?B057600T05001120126000000000299BD00000000"));
+        QCOMPARE(simulatorLog(), QByteArray("?B057600T05001120126000000000300BD00000000"));
     }
 
     // Upload, save, and the duplicate loaded back: the logger's samples and
@@ -225,7 +219,7 @@ class TestCommandLine : public QObject {
         QCOMPARE(form.Edit1.text(), "File loaded.");
         QVERIFY(form.FileEncryptFlag.checked());
         QCOMPARE(form.store.UserName, "Ann");
-        const QString difference = storeDifference(form.store, config, 0, 0, 299);
+        const QString difference = storeDifference(form.store, config, 0, 0, 300);
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 
@@ -247,10 +241,63 @@ class TestCommandLine : public QObject {
                  qPrintable(r.err));
     }
 
+    // The program under users' locales at a rate that does not divide an hour
+    // and across a block boundary: the same rows as under C.
+    void uploadUnderUsersLocales() {
+        QVERIFY(
+            startSimulator({"--format", "2", "--rh", "1", "--per-hour", "0.5", "--count", "1501"}));
+        // At 19200 throughout: a change of rate costs seconds and no locale matters to it.
+        QFile comport(path("COMPORT.DAT"));
+        QVERIFY(comport.open(QIODevice::WriteOnly));
+        comport.write("COM1:19200\r\n");
+        comport.close();
+        QList<QByteArray> reference;
+        for (const char* locale : {"C", "de_DE.UTF-8", "ko_KR.UTF-8"}) {
+            // Each run starts as the first did: the save stores the user's values.
+            QFile::remove(path("USERINFO.DAT"));
+            const Run r = run({"--headless", "--upload", "--save", "out.csv"}, locale);
+            QVERIFY2(r.exitCode == 0, qPrintable(QString(locale) + ": " + r.err));
+            QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
+            QFile saved(path("out.csv"));
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QList<QByteArray> lines = saved.readAll().split('\n');
+            lines.removeAt(1); // the creation time
+            QCOMPARE(lines.size(), 1 + 8 + 1501 - 1);
+            if (reference.isEmpty())
+                reference = lines;
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                QVERIFY2(lines[i] == reference[i],
+                         qPrintable(QString("%1, line %2: %3").arg(locale).arg(i).arg(lines[i])));
+        }
+    }
+
+    // The stored port is COM7; COM1, which the setting passes through at
+    // start-up, is absent: it is never opened, so nothing is said of it, and
+    // the save waits for the upload.
+    void storedPortAfterAnAbsentCOM1() {
+        QVERIFY(startSimulator({"--format", "2", "--count", "300"}, "COM7"));
+        QFile comport(path("COMPORT.DAT"));
+        QVERIFY(comport.open(QIODevice::WriteOnly));
+        comport.write("COM7\r\n");
+        comport.close();
+        const Run r = run({"--headless", "--upload", "--save", "out.csv"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(!r.err.contains("Cannot open serial port"), qPrintable(r.err));
+        QVERIFY2(r.err.contains("DATA LOADED"), qPrintable(r.err));
+        QFile saved(path("out.csv"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count("\r\n"), 8 + 300);
+    }
+
+    // The upload ends at once, and the run with it: nothing is saved.
     void portThatCannotBeOpened() {
-        const Run r = run({"--headless", "--upload"});
+        const Run r = run({"--headless", "--upload", "--save", "out.csv"});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err.contains("Cannot open serial port: "), qPrintable(r.err));
+        QVERIFY2(r.err.contains("Cannot open serial port: COM1 (" + path("COM1") + " -> " +
+                                path("no-such-device") + ")."),
+                 qPrintable(r.err));
+        QCOMPARE(r.err.trimmed().split('\n').last(), "UPLOAD CANCELLED. Cannot open serial port.");
+        QVERIFY(!QFile::exists(path("out.csv")));
     }
 
     void badArguments_data() {
@@ -270,10 +317,22 @@ class TestCommandLine : public QObject {
         QVERIFY2(r.err.contains(cli::usage()), qPrintable(r.err));
     }
 
-    void help() {
-        const Run r = run({"--help"});
+    // Both print to stdout and exit 0 before any window or port is opened.
+    void helpAndVersion_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("help") << QStringList{"--help"} << cli::usage();
+        QTest::newRow("help with --headless")
+            << QStringList{"--headless", "--help"} << cli::usage();
+        QTest::newRow("version") << QStringList{"--version"} << version::caption() + "\n";
+    }
+    void helpAndVersion() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, out);
+        const Run r = run(arguments);
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.out, cli::usage());
+        QCOMPARE(r.out, out);
+        QVERIFY(r.err.isEmpty());
     }
 };
 

@@ -4,6 +4,7 @@
 #include "files/data_file_reader.h"
 #include <QBuffer>
 #include <QTest>
+#include <cstring>
 #include <memory>
 
 using files::DataFileLoader;
@@ -45,8 +46,27 @@ std::optional<files::DetectedFormat> detect(const QByteArray& bytes) {
     QByteArray copy = bytes;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
-    return files::detectDateFormat(buffer);
+    return files::detectDateFormat(buffer).format;
 }
+
+// An empty line, then 'x' for ever.
+class EndlessStream : public QIODevice {
+  public:
+    bool isSequential() const override { return true; }
+
+  protected:
+    qint64 readData(char* data, qint64 size) override {
+        std::memset(data, 'x', size);
+        if (!m_started && size > 0)
+            data[0] = '\n';
+        m_started = true;
+        return size;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+  private:
+    bool m_started = false;
+};
 
 } // namespace
 
@@ -54,10 +74,10 @@ class TestDataFileReader : public QObject {
     Q_OBJECT
   private slots:
     void lineReader() {
-        QByteArray bytes = "one\r\ntwo\n\r\nthree\rstill three\r\n" + QByteArray(3 << 20, 'x');
+        QByteArray bytes = "one\r\ntwo\n\r\nthree\rstill three\r\n" + QByteArray(3000, 'x');
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
-        files::LineReader reader(buffer);
+        files::LineReader reader(buffer, 64);
         QList<QByteArray> lines;
         QList<bool> ends;
         QByteArrayView line;
@@ -67,9 +87,33 @@ class TestDataFileReader : public QObject {
         }
         // A line longer than the read buffer comes whole; the last has no line end.
         QCOMPARE(lines, (QList<QByteArray>{"one", "two", "", "three\rstill three",
-                                           QByteArray(3 << 20, 'x')}));
+                                           QByteArray(3000, 'x')}));
         QCOMPARE(ends, (QList<bool>{true, true, true, true, false}));
         QVERIFY(!reader.failed());
+    }
+
+    // A line past the cap ends the reading as a failure, after the lines
+    // before it, also where no line end ever comes.
+    void overlongLine_data() {
+        QTest::addColumn<bool>("endless");
+        QTest::newRow("file without line ends") << false;
+        QTest::newRow("endless stream") << true;
+    }
+    void overlongLine() {
+        QFETCH(bool, endless);
+        const qsizetype cap = files::LineReader::kMaxLineLength;
+        QByteArray bytes = "first\r\n" + QByteArray(cap + 1, 'x') + "\r\nlast\r\n";
+        QBuffer file(&bytes);
+        EndlessStream stream;
+        QIODevice& device = endless ? static_cast<QIODevice&>(stream) : file;
+        device.open(QIODevice::ReadOnly);
+        files::LineReader reader(device);
+        QByteArrayView line;
+        QVERIFY(reader.next(line));
+        QCOMPARE(line.toByteArray(), QByteArray(endless ? "" : "first"));
+        QVERIFY(!reader.next(line));
+        QVERIFY(reader.failed());
+        QVERIFY(reader.lineTooLong());
     }
 
     void rowDateTimes_data() {

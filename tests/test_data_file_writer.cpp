@@ -1,8 +1,8 @@
 // The plain data file's bytes and the line scrambler of the duplicates.
-#include "platform/formatting.h"
 #include "files/cipher.h"
 #include "files/data_file_format.h"
 #include "files/duplicate_file.h"
+#include "platform/formatting.h"
 #include <QBuffer>
 #include <QFile>
 #include <QTest>
@@ -200,18 +200,42 @@ class TestDataFileWriter : public QObject {
         QCOMPARE(state.PositionStep, 3 + (1 + 13 * 3) % 9);
     }
 
-    // The duplicate of a plain file, against one scrambled by hand-stepping.
-    void duplicateOfPlainFile() {
-        QByteArray plainText = fixture("plain_mdy_rh.csv");
-        QBuffer plain(&plainText);
-        plain.open(QIODevice::ReadOnly);
-        QBuffer out;
-        out.open(QIODevice::WriteOnly);
+    // The plain file and its duplicate written in one pass, against the pair
+    // scrambled by hand-stepping, whatever the sizes of the pieces written.
+    void plainFileAndDuplicate_data() {
+        QTest::addColumn<int>("piece");
+        QTest::newRow("whole") << (1 << 20);
+        QTest::newRow("one byte at a time") << 1;
+        QTest::newRow("pieces that split CR from LF") << 7;
+    }
+    void plainFileAndDuplicate() {
+        QFETCH(int, piece);
+        const QByteArray plainText = fixture("plain_mdy_rh.csv");
+        QBuffer plain, duplicate;
+        plain.open(QIODevice::WriteOnly);
+        duplicate.open(QIODevice::WriteOnly);
         const QByteArray user = files::userBlock("Ann, QA", "Lab 2", "BV-0042", kVersion);
-        QCOMPARE(files::writeDuplicate(out, plain, "mm/dd/yyyy hh:mm:ss",
-                                       encodeDateTime(2026, 12, 9, 10, 0, 0), user),
-                 files::DuplicateResult::Written);
-        QCOMPARE(out.data(), fixture("dup_mdy_rh.bvx"));
+        files::DuplicatingWriter writer(plain, duplicate, "mm/dd/yyyy hh:mm:ss",
+                                        encodeDateTime(2026, 12, 9, 10, 0, 0), user);
+        for (qsizetype at = 0; at < plainText.size(); at += piece)
+            QVERIFY(writer.write(plainText.mid(at, piece)) > 0);
+        writer.finish();
+        QVERIFY(writer.plainWritten() && writer.duplicateWritten());
+        QCOMPARE(plain.data(), plainText);
+        QCOMPARE(duplicate.data(), fixture("dup_mdy_rh.bvx"));
+    }
+
+    // A last line without its line end is still scrambled, with one.
+    void lastLineWithoutLineEnd() {
+        QBuffer plain, duplicate;
+        plain.open(QIODevice::WriteOnly);
+        duplicate.open(QIODevice::WriteOnly);
+        files::DuplicatingWriter writer(plain, duplicate, "mm/dd/yyyy hh:mm:ss", 0, QByteArray());
+        writer.write("~\r\nlast");
+        writer.finish();
+        CipherState state;
+        const QByteArray first = '?' + ScrambleLine(state, "~") + "\r\n";
+        QVERIFY(duplicate.data().endsWith(first + '?' + ScrambleLine(state, "last") + "\r\n"));
     }
 };
 

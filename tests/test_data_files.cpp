@@ -1,11 +1,13 @@
 // File > Save Chart and File > Load Chart on the main window: the files
 // written, what the window shows, and every failure.
-#include "platform/formatting.h"
 #include "app/user_dialogs.h"
 #include "app_fixture.h"
 #include "files/cipher.h"
 #include "files/data_file_format.h"
+#include "files/data_file_reader.h"
+#include "platform/formatting.h"
 #include <QAction>
+#include <QBuffer>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -13,8 +15,12 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimeEdit>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 using platform::encodeDateTime;
@@ -24,6 +30,9 @@ namespace {
 const char kVersion[] = "Brenvale(tm) - Version 5.2.1";
 const char kCannotSave[] = "Cannot save file. Check name or folder rights.";
 const char kCorrupt[] = "Error in file. Data is corrupt.";
+const char kDuplicateFailedBox[] =
+    "Cannot save encrypted file (*.bvx). Check name or folder rights.";
+const char kDuplicateFailed[] = "Cannot save encrypted file. Check name or folder rights.";
 
 QByteArray fixture(const QString& name) {
     QFile file(qEnvironmentVariable("BRENVALE_SOURCE_DIR") + "/tests/data/files/" + name);
@@ -49,6 +58,59 @@ class FileSizeLimit {
     rlimit m_saved{};
     void (*m_handler)(int);
 };
+
+// A small tmpfs mounted for one test and unmounted after it.
+class ScratchDisk {
+  public:
+    explicit ScratchDisk(const QString& folder) : m_folder(QFile::encodeName(folder)) {
+        QDir().mkpath(folder);
+        if (::mount("tmpfs", m_folder.constData(), "tmpfs", 0, "size=1m") == 0)
+            m_mounted = true;
+        else
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~ScratchDisk() {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString error() const { return m_error; }
+
+    // Fills the disk with a file of its own until about `bytes` are free.
+    bool fillLeaving(qint64 bytes) const {
+        struct statvfs fs {};
+        if (::statvfs(m_folder.constData(), &fs) != 0)
+            return false;
+        const qint64 fill = qint64(fs.f_bavail) * qint64(fs.f_bsize) - bytes;
+        QFile filler(QFile::decodeName(m_folder) + "/filler");
+        return fill > 0 && filler.open(QIODevice::WriteOnly) &&
+               filler.write(QByteArray(fill, 'f')) == fill;
+    }
+    bool makeReadOnly() const {
+        return ::mount(nullptr, m_folder.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) ==
+               0;
+    }
+
+  private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+    QString m_error;
+};
+
+void addRows(SampleStore& store, int rows) {
+    for (int i = 0; i < rows; ++i) {
+        store.SampleTimes.push_back(encodeDateTime(2009, 1, 2, 0, 0, 0) + i / 96.0);
+        store.TempData.push_back(20.0f);
+        store.RHData.push_back(50.0f);
+    }
+}
+
+qint64 plainFileSize(const SampleStore& store) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    files::writePlainFile(buffer, store, "mm/dd/yyyy hh:mm:ss", true, 0, QByteArray());
+    return buffer.size();
+}
 
 class SaveLoad {
   public:
@@ -130,107 +192,85 @@ class TestDataFiles : public QObject {
         QVERIFY(t.form.store.UserName.isEmpty());
     }
 
-    // The plain file cannot be written: reported, no duplicate, and what lay
-    // at that name before stays as it was.
-    void saveFailures_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("folder at the name") << "folder";
-        QTest::newRow("missing folder") << "missing";
-        QTest::newRow("read-only folder") << "read-only";
-        QTest::newRow("write error after creation") << "write error";
+    // A save that fails anywhere replaces nothing: the earlier pair stays
+    // byte for byte, no temporary file is left, and the failure is shown.
+    void saveFaults_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("at"); // "plain" or "duplicate": whose text is shown
+        for (const char* at : {"plain", "duplicate"}) {
+            QTest::addRow("folder at the %s name", at) << "folder" << at;
+            QTest::addRow("full file system at the %s", at) << "full" << at;
+            QTest::addRow("size limit at the %s", at) << "limit" << at;
+        }
+        QTest::newRow("read-only folder") << "read-only"
+                                          << "plain";
+        QTest::newRow("missing folder") << "missing"
+                                        << "plain";
     }
-    void saveFailures() {
-        QFETCH(QString, kind);
+    void saveFaults() {
+        QFETCH(QString, fault);
+        QFETCH(QString, at);
         SaveLoad t;
         t.fillStore();
-        QDir dir(t.fx.path("."));
-        QString name = t.fx.path("june.csv");
-        std::optional<FileSizeLimit> limit;
-        if (kind == "folder") {
-            dir.mkdir("june.csv");
-            t.fx.writeFile("june.csv/inside", "kept");
-        } else if (kind == "missing") {
-            name = t.fx.path("nowhere/june.csv");
-        } else if (kind == "read-only") {
-            if (geteuid() == 0)
-                QSKIP("permissions do not stop the superuser");
-            dir.mkdir("locked");
-            t.fx.writeFile("locked/june.csv", "earlier");
-            QFile::setPermissions(t.fx.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
-            name = t.fx.path("locked/june.csv");
+        addRows(t.form.store, 2000); // many pages, so a full disk can stop either file
+        // Folder permissions do not stop the superuser; a read-only mount does.
+        const bool privileged = geteuid() == 0;
+        std::optional<ScratchDisk> disk;
+        if (fault == "full" || (fault == "read-only" && privileged)) {
+            disk.emplace(t.fx.path("disk"));
+            if (!disk->mounted())
+                QSKIP("cannot mount a small tmpfs here (needs root): " + disk->error().toUtf8());
         } else {
-            t.fx.writeFile("june.csv", "earlier");
-            for (int i = 0; i < 2000; ++i) { // far more than the limit below
-                t.form.store.SampleTimes.push_back(encodeDateTime(2009, 1, 2, 0, 0, 0) + i / 96.0);
-                t.form.store.TempData.push_back(20.0f);
-                t.form.store.RHData.push_back(50.0f);
-            }
-            limit.emplace(4096);
+            QDir(t.fx.path(".")).mkdir("disk");
         }
-        t.save(name);
+        const QString folder = fault == "missing" ? "nowhere" : "disk";
+        const QString plain = folder + "/june.csv", duplicate = folder + "/june.bvx";
+        if (fault != "missing") {
+            const QString blocked = at == "plain" ? plain : duplicate;
+            t.fx.writeFile(plain, "earlier plain file");
+            t.fx.writeFile(duplicate, "earlier duplicate");
+            if (fault == "folder") {
+                QFile::remove(t.fx.path(blocked));
+                QDir(t.fx.path(".")).mkpath(blocked);
+                t.fx.writeFile(blocked + "/inside", "kept");
+            }
+        }
+        const qint64 plainSize = plainFileSize(t.form.store);
+        std::optional<FileSizeLimit> limit;
+        // The files are written in turns, 64 KiB at a time, the plain file first.
+        if (fault == "full")
+            QVERIFY(disk->fillLeaving(at == "plain" ? 16 << 10 : 96 << 10));
+        if (fault == "read-only" && privileged)
+            QVERIFY(disk->makeReadOnly());
+        if (fault == "read-only" && !privileged)
+            QFile::setPermissions(t.fx.path("disk"), QFile::ReadOwner | QFile::ExeOwner);
+        if (fault == "limit")
+            // The duplicate is the longer of the two.
+            limit.emplace(at == "plain" ? plainSize / 2 : plainSize + 512);
+        const QStringList before = QDir(t.fx.path(folder)).entryList(QDir::AllEntries);
+
+        t.save(t.fx.path(plain));
         limit.reset();
-        QFile::setPermissions(t.fx.path("locked"),
+        QFile::setPermissions(t.fx.path("disk"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-        QCOMPARE(t.form.Edit1.text(), QString(kCannotSave));
-        QCOMPARE(t.fx.dialogs.messages(), QStringList{kCannotSave});
+        const QString status = at == "plain" ? kCannotSave : kDuplicateFailed;
+        QCOMPARE(t.form.Edit1.text(), status);
+        QCOMPARE(t.fx.dialogs.messages(),
+                 QStringList{at == "plain" ? kCannotSave : kDuplicateFailedBox});
         QCOMPARE(t.fx.dialogs.shown.front().caption, QString("Problem"));
         QCOMPARE(t.form.windowTitle(), QString(kVersion));
         QVERIFY(!t.secureShown());
-        QCOMPARE(dir.entryList({"*.bvx"}), QStringList());
-        if (kind == "folder")
-            QCOMPARE(t.fx.readFile("june.csv/inside"), QByteArray("kept"));
-        if (kind == "write error")
-            QCOMPARE(t.fx.readFile("june.csv"), QByteArray("earlier"));
-        if (kind == "read-only")
-            QCOMPARE(t.fx.readFile("locked/june.csv"), QByteArray("earlier"));
-    }
-
-    // The plain file is saved but its duplicate is not: the plain file stays,
-    // an earlier duplicate stays, the caption names the file.
-    void duplicateFailures_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("status");
-        const QString cannot = "Cannot save encrypted file (*.bvx). Check name or folder rights.";
-        const QString status = "Cannot save encrypted file. Check name or folder rights.";
-        QTest::newRow("folder at the name") << "folder" << cannot << status;
-        QTest::newRow("write error") << "write error" << cannot << status;
-    }
-    void duplicateFailures() {
-        QFETCH(QString, kind);
-        QFETCH(QString, box);
-        QFETCH(QString, status);
-        SaveLoad t;
-        t.fillStore();
-        std::optional<FileSizeLimit> limit;
-        if (kind == "folder") {
-            QDir(t.fx.path(".")).mkdir("june.bvx");
-        } else {
-            t.fx.writeFile("june.bvx", "earlier");
-            // Room for the plain file, not for the longer duplicate.
-            limit.emplace(fixture("plain_mdy_rh.csv").size() + 16);
-        }
-        const QString name = t.fx.path("june.csv");
-        t.save(name);
-        limit.reset();
-        QCOMPARE(t.fx.readFile("june.csv"), fixture("plain_mdy_rh.csv"));
-        QCOMPARE(t.form.Edit1.text(), status);
-        QCOMPARE(t.fx.dialogs.messages(), QStringList{box});
-        QVERIFY(!t.secureShown());
-        QCOMPARE(t.form.windowTitle(), QString(kVersion) + " | " + name);
-        if (kind == "write error")
-            QCOMPARE(t.fx.readFile("june.bvx"), QByteArray("earlier"));
-    }
-
-    void duplicateOfUnreadablePlainFile() {
-        SaveLoad t;
-        t.fx.writeFile("june.bvx", "earlier");
-        QVERIFY(!t.form.WriteEncryptedDuplicate(t.fx.path("june.csv"), QByteArray()));
-        QCOMPARE(t.form.Edit1.text(), QString("File read error during encryption process."));
-        QCOMPARE(t.fx.dialogs.messages(),
-                 QStringList{"File read error during encryption process."});
-        QCOMPARE(t.fx.readFile("june.bvx"), QByteArray("earlier"));
+        QCOMPARE(QDir(t.fx.path(folder)).entryList(QDir::AllEntries), before);
+        if (fault == "missing")
+            return;
+        if (fault == "folder")
+            QCOMPARE(t.fx.readFile((at == "plain" ? plain : duplicate) + "/inside"),
+                     QByteArray("kept"));
+        if (fault != "folder" || at != "plain")
+            QCOMPARE(t.fx.readFile(plain), QByteArray("earlier plain file"));
+        if (fault != "folder" || at != "duplicate")
+            QCOMPARE(t.fx.readFile(duplicate), QByteArray("earlier duplicate"));
     }
 
     // A saved duplicate loads back: samples, events (one more new sensor, at
@@ -314,6 +354,12 @@ class TestDataFiles : public QObject {
         badNumber += ScrambleLine(
             state, "01/01/2009 00:00:00, 2O.50, 293.65, 68.90, 0, 1, 0, 0, 0, 0, 0, 0");
         QTest::newRow("bad number") << badNumber + "\r\n" << kCorrupt << true << false;
+        // Files without line ends (as "All Types" lets one pick) are refused
+        // at the cap, not taken into memory whole.
+        const QByteArray overlong(files::LineReader::kMaxLineLength + 1, 'x');
+        QTest::newRow("no line ends at all") << overlong << kCorrupt << false << false;
+        QTest::newRow("overlong line after the format line")
+            << "~Date Format: mm/dd/yyyy hh:mm:ss\r\n?" + overlong << kCorrupt << true << false;
     }
     void loadFailures() {
         QFETCH(QByteArray, file);

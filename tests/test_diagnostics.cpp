@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextDocument>
 
 namespace {
 
@@ -55,6 +57,54 @@ class TestDiagnostics : public QObject {
         QVERIFY(form.Chart1->isVisible());
         QVERIFY(!errorBox->isVisible());
         QVERIFY(!form.Memo1.isVisible() && !form.Memo2.isVisible());
+    }
+
+    // Each chunk is added to the end of the hex view (not the whole text set
+    // again), and the view follows the newest line; emptying the memo
+    // empties the view.
+    void hexViewAppendsAndFollowsTheNewestLine() {
+        AppFixture app;
+        TForm1& form = app.start();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.DiagnosticsMode1->trigger();
+        auto* hex = form.findChild<QPlainTextEdit*>("Memo5");
+        QVERIFY(hex && hex->isVisible());
+        form.Memo5.append("2B");
+        struct Change {
+            int position, removed, added;
+        };
+        std::vector<Change> changes;
+        connect(hex->document(), &QTextDocument::contentsChange,
+                [&](int position, int removed, int added) {
+                    changes.push_back({position, removed, added});
+                });
+        const QString chunk = QString("0A1B2C3D\n").repeated(20);
+        for (int i = 0; i < 30; ++i) {
+            const int before = hex->document()->characterCount() - 1;
+            changes.clear();
+            form.Memo5.append(chunk);
+            QVERIFY(!changes.empty());
+            for (const Change& c : changes)
+                QVERIFY2(c.position >= before && c.removed == 0,
+                         qPrintable(QString("chunk %1 changed from %2, removing %3")
+                                        .arg(i)
+                                        .arg(c.position)
+                                        .arg(c.removed)));
+        }
+        QCOMPARE(hex->toPlainText(), form.Memo5.text());
+        QVERIFY(hex->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(hex->verticalScrollBar()->value(), hex->verticalScrollBar()->maximum());
+
+        // Shown again later, it opens at the newest line too.
+        form.DiagnosticsMode1->trigger();
+        form.Memo5.append(chunk);
+        form.DiagnosticsMode1->trigger();
+        QTRY_COMPARE(hex->verticalScrollBar()->value(), hex->verticalScrollBar()->maximum());
+        QVERIFY(hex->verticalScrollBar()->maximum() > 0);
+
+        form.Memo5.clear();
+        QVERIFY(hex->toPlainText().isEmpty());
     }
 };
 

@@ -1,6 +1,8 @@
-// Date-time and number formatting with the process-wide settings.
+// Date-time and number formatting: the user's formats for what the user
+// reads, fixed ones for the logger's texts and the files.
 #include "platform/errors.h"
 #include "platform/formatting.h"
+#include <QLocale>
 #include <QTest>
 
 using namespace platform;
@@ -50,13 +52,22 @@ class TestFormatting : public QObject {
         const double t = encodeDateTime(2008, 12, 31, 23, 59, 58);
         QCOMPARE(formatDateTime("dd/mm/yyyy hh:mm:ss", t), QString("31.12.2008 23-59-58"));
         QCOMPARE(formatDateTimeFixed("dd/mm/yyyy hh:mm:ss", t), QString("31/12/2008 23:59:58"));
-        {
-            FixedFormatScope fixed("mm/dd/yy");
-            QCOMPARE(formatSettings().dateSeparator, QChar('/'));
-            QCOMPARE(formatSettings().shortDateFormat, QString("mm/dd/yy"));
-        }
-        QCOMPARE(formatSettings().dateSeparator, QChar('.'));
-        QCOMPARE(formatSettings().shortDateFormat, QString("mm/dd/yyyy"));
+    }
+
+    // The logger's texts read the same under any user's formats, among them
+    // a decimal comma and a day-first date with blanks after its dots.
+    void fixedTextsIgnoreTheUserFormats() {
+        formatSettings() = formatSettingsOf(QLocale("de_DE"));
+        QCOMPARE(formatSettings().decimalSeparator, QChar(','));
+        QCOMPARE(floatToStr(0.5), QString("0,5"));
+        QCOMPARE(floatToStrFixed(0.5), QString("0.5"));
+        QCOMPARE(strToFloatFixed("514.285714286"), 514.285714286);
+        QVERIFY_THROWS_EXCEPTION(ConversionError, strToFloatFixed("0,5"));
+        formatSettings() = formatSettingsOf(QLocale("ko_KR"));
+        QCOMPARE(strToDateTimeFixed("12/07/26 15:30:00", "mdy"),
+                 encodeDateTime(2026, 12, 7, 15, 30, 0));
+        QCOMPARE(strToDateTimeFixed("07/12/2026 15:30:00", "dmy"),
+                 encodeDateTime(2026, 12, 7, 15, 30, 0));
     }
 
     void parseDateTime_data() {

@@ -167,7 +167,7 @@ class TestHeaderDecode : public QObject {
         QCOMPARE(store.FirstTimeText[1], "08:00:00");
 
         const ChannelSummary s = channelSummary(store, 2, 0);
-        QCOMPARE(s.samplesPerHour, "240");
+        QCOMPARE(s.samplesPerHour, 240.0);
         QCOMPARE(s.hexDigitsPerValue, 4);
         QCOMPARE(s.dataStored, "IIR filter 12.35% last output");
     }

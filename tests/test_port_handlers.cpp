@@ -15,10 +15,9 @@
 
 namespace {
 
-QString cannotOpen(const QString& path) {
-    return "Cannot open serial port: " + path +
-           ".\nIt may be in use or does not exist.\nA different port may be selected\n"
-           "from the Setup menu.";
+QString cannotOpen(const QString& tried, const QString& reason) {
+    return "Cannot open serial port: " + tried + ".\n" + reason +
+           "\nA different port may be selected\nfrom the Setup menu.";
 }
 
 } // namespace
@@ -33,6 +32,10 @@ class PortHandlersTest : public QObject {
     void setPortKeepsFastRateSuffix();
     void settingThatIsNoPortShowsNA();
     void portInUseIsReported();
+    void failureNamesDeviceAndReason_data();
+    void failureNamesDeviceAndReason();
+    void openFailureThroughTheWindow_data();
+    void openFailureThroughTheWindow();
     void consoleIsRefusedUnopened();
     void applyWithNothingSelected();
     void applyKeepsSuffixAndRefreshesLabel();
@@ -44,73 +47,53 @@ void PortHandlersTest::portSetting_data() {
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("portName");
     QTest::addColumn<QString>("fastRate");
-    QTest::addColumn<QString>("devicePath");
     QTest::newRow("COM1") << "COM1"
                           << "COM1"
-                          << ""
-                          << "COM1";
-    QTest::newRow("COM9") << "COM9"
-                          << "COM9"
-                          << ""
-                          << "COM9";
+                          << "";
     QTest::newRow("COM12") << "COM12"
                            << "COM12"
-                           << ""
-                           << "\\\\.\\COM12";
+                           << "";
     QTest::newRow("leading zero and rate") << "COM03:57600"
                                            << "COM3"
-                                           << "57600"
-                                           << "COM3";
+                                           << "57600";
     QTest::newRow("colon last") << "COM3:"
                                 << "COM3"
-                                << ""
-                                << "COM3";
+                                << "";
     QTest::newRow("rate not digits") << "COM3:fast"
                                      << "COM3"
-                                     << ""
-                                     << "COM3";
+                                     << "";
     QTest::newRow("blank after colon") << "COM3: 115200"
                                        << "COM3"
-                                       << "115200"
-                                       << "COM3";
+                                       << "115200";
     QTest::newRow("digits then text") << "COM3:19200x"
                                       << "COM3"
-                                      << "19200"
-                                      << "COM3";
+                                      << "19200";
     QTest::newRow("NA") << "NA"
                         << "NA"
-                        << ""
-                        << "NA";
+                        << "";
     QTest::newRow("not a port") << "xyz"
                                 << "NA"
-                                << ""
-                                << "NA";
+                                << "";
     QTest::newRow("no number") << "COM:57600"
                                << "NA"
-                               << "57600"
-                               << "NA";
+                               << "57600";
     QTest::newRow("lower case") << "com3"
                                 << "NA"
-                                << ""
-                                << "NA";
+                                << "";
     QTest::newRow("huge number") << "COM99999999999"
                                  << "COM2147483647"
-                                 << ""
-                                 << "\\\\.\\COM2147483647";
+                                 << "";
     QTest::newRow("255") << "COM255:460800"
                          << "COM255"
-                         << "460800"
-                         << "\\\\.\\COM255";
+                         << "460800";
 }
 
 void PortHandlersTest::portSetting() {
     QFETCH(QString, setting);
     QFETCH(QString, portName);
     QFETCH(QString, fastRate);
-    QFETCH(QString, devicePath);
     QCOMPARE(bvlink::portNameOf(setting), portName);
     QCOMPARE(bvlink::fastBaudRateOf(setting), fastRate);
-    QCOMPARE(bvlink::devicePathText(portName), devicePath);
 }
 
 void PortHandlersTest::portLinkInSettingsFolder() {
@@ -161,7 +144,8 @@ void PortHandlersTest::settingThatIsNoPortShowsNA() {
     QVERIFY(app.dialogs.messages().isEmpty());
     QVERIFY(form.UploadData->isEnabled());
     form.COMPORT.setText("xyz");
-    QCOMPARE(app.dialogs.messages(), QStringList{cannotOpen("NA")});
+    QCOMPARE(app.dialogs.messages(),
+             QStringList{cannotOpen("NA", "The port setting names no port.")});
     QCOMPARE(app.dialogs.shown.back().caption, QString("Problem"));
     QVERIFY(!form.UploadData->isEnabled());
     QCOMPARE(form.COMM->text(), QString("Serial Port (NA)"));
@@ -184,8 +168,61 @@ void PortHandlersTest::portInUseIsReported() {
     TForm1 other;
     other.ThisAppDir.setText(app.path(""));
     other.COMPORT.setText("COM2");
-    QCOMPARE(app.dialogs.messages(), QStringList{cannotOpen("COM2")});
+    QCOMPARE(app.dialogs.messages(), QStringList{cannotOpen("COM2 (" + app.path("COM2") + " -> " +
+                                                                logger.devicePath() + ")",
+                                                            "It is in use by another program.")});
     QVERIFY(!other.UploadData->isEnabled());
+}
+
+void PortHandlersTest::failureNamesDeviceAndReason_data() {
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<int>("systemError");
+    QTest::addColumn<QString>("text");
+    using E = bvlink::OpenError;
+    QTest::newRow("missing") << int(E::Missing) << ENOENT
+                             << "The device does not exist (is the adapter plugged in?).";
+    QTest::newRow("permission") << int(E::PermissionDenied) << EACCES
+                                << "Permission denied: your user must be a member of the dialout\n"
+                                   "group (sudo adduser $USER dialout, then log in again).";
+    QTest::newRow("in use") << int(E::InUse) << EBUSY << "It is in use by another program.";
+    QTest::newRow("console") << int(E::Console) << 0
+                             << "It is the system console, which is never used as a port.";
+    QTest::newRow("not a terminal") << int(E::NotATerminal) << ENOTTY << "It is not a serial port.";
+    QTest::newRow("other") << int(E::Other) << EIO << "Input/output error.";
+}
+
+// Without a link in the settings folder the system's device is named.
+void PortHandlersTest::failureNamesDeviceAndReason() {
+    QFETCH(int, reason);
+    QFETCH(int, systemError);
+    QFETCH(QString, text);
+    const bvlink::OpenError error{bvlink::OpenError::Reason(reason), systemError};
+    QCOMPARE(bvlink::cannotOpenText("COM3", "/dev/ttyS2", error),
+             cannotOpen("COM3 (/dev/ttyS2)", text));
+}
+
+// Real opens that fail, as the user meets them: the link and its target named.
+void PortHandlersTest::openFailureThroughTheWindow_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("adapter unplugged") << "/dev/brenvale-no-such-adapter"
+                                       << "The device does not exist (is the adapter plugged in?).";
+    QTest::newRow("not a serial device") << "/dev/null"
+                                         << "It is not a serial port.";
+}
+
+void PortHandlersTest::openFailureThroughTheWindow() {
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    AppFixture app;
+    app.linkPort(3, target);
+    TForm1& form = app.start();
+    QVERIFY(form.UploadData->isEnabled());
+    form.COMPORT.setText("COM3");
+    QCOMPARE(app.dialogs.messages(),
+             QStringList{cannotOpen("COM3 (" + app.path("COM3") + " -> " + target + ")", reason)});
+    QCOMPARE(app.dialogs.shown.back().caption, QString("Problem"));
+    QVERIFY(!form.UploadData->isEnabled());
 }
 
 void PortHandlersTest::consoleIsRefusedUnopened() {
@@ -251,12 +288,12 @@ void PortHandlersTest::quitWhileReaderHandsOver() {
 }
 
 void PortHandlersTest::reopenFromInsideReaderCallback() {
+    int reopens = 0; // the window's destruction still runs the handler below
     AppFixture app;
     bvsim::PtyLogger logger({});
     QVERIFY(logger.start(app.path("COM7")));
     app.writeFile("COMPORT.DAT", "COM7");
     TForm1& form = app.start();
-    int reopens = 0;
     form.Memo3.setHandler([&] {
         if (reopens++ < 3) {
             form.COMPORTChange(); // the port closed under the reader that called us

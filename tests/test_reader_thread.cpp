@@ -3,6 +3,8 @@
 // the situations where a naive reader deadlocks or reads a closed device.
 #include "link/serial_port.h"
 #include "link/tread.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
 #include "sim_fixture.h"
 #include <QRandomGenerator>
 #include <QTest>
@@ -32,6 +34,7 @@ class ReaderThreadTest : public QObject {
     void headerThatNeverCompletesTimesOut();
     void lonelyFirstByteIsDropped();
     void watchdogReportsSilence();
+    void dataReadEndsWhenTheLineFallsQuiet();
     void retriesThreeTimesThenCancels();
     void clockTestSchedulesNextDownload();
     void closeWhileReaderHandsOver();
@@ -39,6 +42,7 @@ class ReaderThreadTest : public QObject {
     void destroyWhileReaderHandsOver();
     void repeatedOpenAndCloseUnderTraffic();
     void unpluggedAdapterDoesNotSpin();
+    void errorInCallbackEndsThatCallbackOnly();
     void garbageInEveryPhase_data();
     void garbageInEveryPhase();
 };
@@ -126,6 +130,29 @@ void ReaderThreadTest::watchdogReportsSilence() {
     // At the fast rate the logger is told to stop.
     QTRY_COMPARE(f.logger->received(), QByteArray("S"));
     QVERIFY(!f.FastBaud.checked());
+}
+
+// The tail of a packet is handed over as soon as the line falls quiet, not
+// when the read's second is up; a quiet line still holds each read for its
+// second, so the loop keeps the clock's pace.
+void ReaderThreadTest::dataReadEndsWhenTheLineFallsQuiet() {
+    ReaderFixture f;
+    f.HeaderFormat = 2;
+    f.Startloadingdata.setChecked(true);
+    QVERIFY(f.open());
+    std::atomic<int>& timeouts = f.link.shared().DataReadTimeouts;
+    f.logger->inject("\x2b\x01\x02");
+    QTRY_COMPARE(f.Memo5.text(), QString("2B0102"));
+    // The next read begins right after that hand-over: these bytes fall in it.
+    const int before = timeouts;
+    f.logger->inject("\x03\x04\x05");
+    QTRY_COMPARE(f.Memo5.text(), QString("2B0102030405"));
+    QCOMPARE(timeouts.load(), before);
+
+    const quint64 loops = f.link.ReaderThread()->loopCount();
+    QTRY_VERIFY_WITH_TIMEOUT(timeouts >= before + 2, 5000);
+    QVERIFY2(f.link.ReaderThread()->loopCount() - loops <= 4,
+             qPrintable(QString("%1 loops").arg(f.link.ReaderThread()->loopCount() - loops)));
 }
 
 void ReaderThreadTest::retriesThreeTimesThenCancels() {
@@ -243,6 +270,31 @@ void ReaderThreadTest::unpluggedAdapterDoesNotSpin() {
     const quint64 loops = f.link.ReaderThread()->loopCount() - before;
     QVERIFY2(loops <= 6, qPrintable(QString("%1 loops in 3 s").arg(loops)));
     f.close();
+}
+
+// A platform error raised by the main window's handlers inside a callback is
+// shown, reported once, and ends that callback only: the next chunk is handed
+// over as usual.
+void ReaderThreadTest::errorInCallbackEndsThatCallbackOnly() {
+    platform::ScriptedDialogs dialogs;
+    platform::setDialogs(&dialogs);
+    ReaderFixture f;
+    const QString error = "'0,5' is not a valid floating point value";
+    int calls = 0;
+    f.Memo3.setHandler([&] {
+        if (++calls == 1)
+            throw platform::ConversionError(error);
+    });
+    QVERIFY(f.open());
+    f.logger->inject("abc");
+    QTRY_COMPARE(f.callbackErrors, QStringList{error});
+    QCOMPARE(dialogs.errors(), QStringList{error});
+    QVERIFY(!f.link.ReaderThread()->inCallback());
+    f.logger->inject("def");
+    QTRY_COMPARE(f.Memo3.text(), QString("abcdef")); // read a byte at a time while idle
+    QCOMPARE(f.callbackErrors.size(), 1);
+    f.close();
+    platform::setDialogs(nullptr);
 }
 
 void ReaderThreadTest::garbageInEveryPhase_data() {

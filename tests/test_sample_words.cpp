@@ -1,6 +1,6 @@
 // Field values, temperature conversion and time stamps of data records.
-#include "platform/clock.h"
 #include "decode/sample_words.h"
+#include "platform/clock.h"
 #include <QTest>
 
 using namespace decode;

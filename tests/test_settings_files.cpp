@@ -1,6 +1,6 @@
 // The settings files: exact bytes, the USERINFO.DAT parse, failures.
-#include "platform/errors.h"
 #include "app/settings_files.h"
+#include "platform/errors.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <csignal>
 #include <memory>
 
@@ -59,6 +60,7 @@ class SimulatedLoggerTest : public QObject {
     void olderBlockExchange();
     void fastRateCommands();
     void faults();
+    void aColdRoomOverADay();
     void linkGoesWithTheLogger();
     void linkGoesWhenTheProgramEnds_data();
     void linkGoesWhenTheProgramEnds();
@@ -82,7 +84,7 @@ void SimulatedLoggerTest::blocksFollowOnWithoutSkipOrRepeat() {
     QCOMPARE(all.size(), 40);
     for (int i = 0; i < 40; ++i)
         QCOMPARE(all[i],
-                 int(quint16(qint16(std::lround(SimulatedLogger::temperatureAt(i) * 100)))));
+                 int(quint16(qint16(std::lround(SimulatedLogger::temperatureAt(i, 1800) * 100)))));
 }
 
 void SimulatedLoggerTest::retryGetsTheSameBlock() {
@@ -110,14 +112,24 @@ void SimulatedLoggerTest::packetLayoutAndChecksum() {
 
 void SimulatedLoggerTest::escapesTheEscapeByte() {
     LoggerConfig config;
-    config.channels[0].count = 1000;
+    config.channels[0].count = 5760;
     SimulatedLogger logger(config);
-    const QByteArray reply = feed(logger, request(1, "120126000000", 1000));
+    // A block from the first sample whose word holds a 0x5C byte.
+    int first = 0;
+    for (;; ++first) {
+        QVERIFY(first < config.channels[0].count);
+        const auto word = quint16(qint16(std::lround(SimulatedLogger::temperatureAt(first) * 100)));
+        if ((word >> 8) == 0x5C || (word & 0xFF) == 0x5C)
+            break;
+    }
+    const int count = std::min(100, config.channels[0].count - first);
+    const QString start = "120126" + QTime(0, 0).addSecs(first * 15).toString("HHmmss");
+    const QByteArray reply = feed(logger, request(1, start, count));
     QCOMPARE(reply[0], '+');
     const QByteArray body = newerBody(reply);
-    // The data hold 0x5C bytes; without escapes the reader would drop them.
+    // Without escapes the reader would drop the 0x5C bytes.
     QVERIFY(body.contains('\\'));
-    QCOMPARE(body.size(), 1000 * 2 + 1 + 2 + 2);
+    QCOMPARE(body.size(), count * 2 + 1 + 2 + 2);
 }
 
 void SimulatedLoggerTest::eventsAndMissingReadings() {
@@ -183,6 +195,35 @@ void SimulatedLoggerTest::faults() {
     config.faults.headerNeverCompletes = true;
     SimulatedLogger endless(config);
     QVERIFY(!feed(endless, "?").endsWith("IIR filter 0% last output\r\n"));
+}
+
+// The data look like a cold room: a small daily swing around 3 degrees, the
+// door open at 14:00 taking it above the 8 degree alarm level for a while,
+// back down within two hours; the humidity high and steady.
+void SimulatedLoggerTest::aColdRoomOverADay() {
+    for (int perHour : {240, 60}) {
+        auto at = [perHour](double hour) { return static_cast<int>(hour * perHour); };
+        double low = 100, high = -100, rhLow = 100, rhHigh = 0;
+        for (int i = 0; i < at(48); ++i) {
+            const double t = SimulatedLogger::temperatureAt(i, perHour);
+            const int rh = SimulatedLogger::humidityAt(i, perHour);
+            const double hour = std::fmod(static_cast<double>(i) / perHour, 24);
+            if (hour < 14 || hour >= 16)
+                QVERIFY2(t > 1.5 && t < 4.5, qPrintable(QString("%1 at %2").arg(t).arg(hour)));
+            if (hour >= 14.15 && hour <= 14.4)
+                QVERIFY2(t > 8, qPrintable(QString("%1 at %2").arg(t).arg(hour)));
+            low = std::min(low, t);
+            high = std::max(high, t);
+            rhLow = std::min<double>(rhLow, rh);
+            rhHigh = std::max<double>(rhHigh, rh);
+        }
+        QVERIFY(high < 11);
+        QVERIFY(rhLow >= 55 && rhHigh <= 80);
+        // A slow swing: neighbouring samples differ by a little noise only,
+        // away from the door.
+        QVERIFY(std::abs(SimulatedLogger::temperatureAt(at(3) + 1, perHour) -
+                         SimulatedLogger::temperatureAt(at(3), perHour)) < 0.25);
+    }
 }
 
 // A link that a later logger has taken over stays for that one.

@@ -2,6 +2,7 @@
 // window's "Upload Data" handler and event loop: what the host sends, what
 // the store holds afterwards and what the chart draws while it loads.
 #include "chart/chart.h"
+#include "link/link_state.h"
 #include "upload_rig.h"
 #include <QTest>
 #include <map>
@@ -30,7 +31,9 @@ class TestUploadEndToEnd : public QObject {
   private slots:
     void headerFormats_data();
     void headerFormats();
+    void blocksFollowOneSecondAfterTheLastEnd_data();
     void blocksFollowOneSecondAfterTheLastEnd();
+    void fastRateBlocksWaitOutNoReads();
     void eventsAreStoredAndLabelled_data();
     void eventsAreStoredAndLabelled();
     void samplesWithoutReading_data();
@@ -38,17 +41,17 @@ class TestUploadEndToEnd : public QObject {
 };
 
 // Both header formats and both kinds of logger of each, over two blocks.
-// "All data" runs from the first sample up to, not including, the last.
+// "All data" runs from the first sample to the last, both included.
 void TestUploadEndToEnd::headerFormats_data() {
     QTest::addColumn<int>("format");
     QTest::addColumn<bool>("rh");
     QTest::addColumn<QString>("headerStatus");
     QTest::addColumn<QByteArray>("sent");
     const QByteArray older = "?1120126000000001500"
-                             "1120126061501000099";
+                             "1120126061501000100";
     const QByteArray newer = "?B057600T05"
                              "001120126000000001500"
-                             "001120126061501000099"
+                             "001120126061501000100"
                              "BD00000000";
     QTest::newRow("older, temperature model")
         << 1 << false << "HEADER LOADED (TEMPERATURE MODEL)...PLEASE WAIT..." << older;
@@ -73,32 +76,69 @@ void TestUploadEndToEnd::headerFormats() {
     QCOMPARE(rig.form().RHBV.checked(), rh);
     rig.waitForSent(sent);
     QCOMPARE(rig.sent(), sent);
-    const QString difference = storeDifference(rig.form().store, config, 0, 0, 1599);
+    const QString difference = storeDifference(rig.form().store, config, 0, 0, 1600);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
-    QCOMPARE(rig.form().Chart1->Series1().count(), 1599);
+    QCOMPARE(rig.form().Chart1->Series1().count(), 1600);
     QVERIFY(rig.form().DataLoaded.checked());
     QVERIFY(rig.form().UploadData->isEnabled());
     QVERIFY(!rig.form().AbortUpload->isEnabled());
     QCOMPARE(rig.logger->baudRate(), 19200);
 }
 
-// 3600 samples at 240 per hour: blocks of 1500, 1500 and 600, each asked for
-// from one second after the end of the one before, and the samples stamped
-// start + k intervals whatever the block starts were.
+// 3600 samples: blocks of 1500, 1500 and 600 (the count of the block plan,
+// also where the interval does not divide an hour), each asked for from one
+// second after the end of the one before, and the samples stamped start + k
+// intervals whatever the block starts were.
+void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd_data() {
+    QTest::addColumn<double>("perHour");
+    QTest::addColumn<QByteArray>("second"); // the start of the second block
+    QTest::addColumn<QByteArray>("third");
+    QTest::newRow("240 per hour, 15 s")
+        << 240.0 << QByteArray("120126061501") << QByteArray("120126123002");
+    QTest::newRow("7 per hour, 514 s")
+        << 7.0 << QByteArray("120926221001") << QByteArray("121826202002");
+    QTest::newRow("13 per hour, 277 s")
+        << 13.0 << QByteArray("120526192501") << QByteArray("121026145002");
+}
+
 void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd() {
-    const bvsim::LoggerConfig config = loggerConfig(2, true, 3601);
+    QFETCH(double, perHour);
+    QFETCH(QByteArray, second);
+    QFETCH(QByteArray, third);
+    const bvsim::LoggerConfig config = loggerConfig(2, true, 3600, perHour);
     UploadRig rig(config);
     QVERIFY(rig.upload());
     const QByteArray sent = "?B057600T05"
                             "001120126000000001500"
-                            "001120126061501001500"
-                            "001120126123002000600"
+                            "001" +
+                            second +
+                            "001500"
+                            "001" +
+                            third +
+                            "000600"
                             "BD00000000";
     rig.waitForSent(sent);
     QCOMPARE(rig.sent(), sent);
     QVERIFY(rig.statuses.contains("Reading 1500 of 3600"));
     QVERIFY(rig.statuses.contains("Reading 3000 of 3600"));
     const QString difference = storeDifference(rig.form().store, config, 0, 0, 3600);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// A logger that answers each block at once: every block is decoded as soon
+// as its last bytes are in, so the data phase takes far fewer of the
+// reader's one-second turns than there are blocks.
+void TestUploadEndToEnd::fastRateBlocksWaitOutNoReads() {
+    const int blocks = 10;
+    const bvsim::LoggerConfig config = loggerConfig(2, true, blocks * 1500 + 1);
+    UploadRig rig(config, "COM1:115200");
+    const std::atomic<int>& timeouts = rig.form().link->port(rig.form()).shared().DataReadTimeouts;
+    const int before = timeouts;
+    QVERIFY(rig.upload());
+    const int waited = timeouts - before;
+    QVERIFY2(waited <= blocks / 5, qPrintable(QString("%1 one-second reads").arg(waited)));
+    QVERIFY(rig.statuses.contains("Attempting 115200 baud rate..."));
+    const QString difference = storeDifference(rig.form().store, config, 0, 0, blocks * 1500);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
@@ -155,10 +195,10 @@ void TestUploadEndToEnd::eventsAreStoredAndLabelled() {
             drawn[series2.x(i)] = {series2.label(i), series2.colour(i).isValid()};
     });
     QVERIFY(rig.upload());
-    const QString difference = storeDifference(rig.form().store, config, 0, 0, 1699);
+    const QString difference = storeDifference(rig.form().store, config, 0, 0, 1700);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
 
-    QCOMPARE(drawn.size(), std::size_t(1699));
+    QCOMPARE(drawn.size(), std::size_t(1700));
     for (const Label& label : labels) {
         const platform::DateTime x = sampleTime(config.channels[0], label.position);
         const auto point = drawn.lower_bound(x - 1e-8);
@@ -169,7 +209,7 @@ void TestUploadEndToEnd::eventsAreStoredAndLabelled() {
     }
     // Once loaded, the chart is the redraw of the store: RH points, or the
     // undrawn points that carry the labels.
-    QCOMPARE(series2.count(), 1699);
+    QCOMPARE(series2.count(), 1700);
 }
 
 void TestUploadEndToEnd::samplesWithoutReading_data() {
@@ -186,7 +226,7 @@ void TestUploadEndToEnd::samplesWithoutReading() {
     QFETCH(int, format);
     QFETCH(bool, rh);
     const std::vector<int> missing = {5, 6, 1499};
-    bvsim::LoggerConfig config = loggerConfig(format, rh, 1601);
+    bvsim::LoggerConfig config = loggerConfig(format, rh, 1600);
     for (bvsim::ChannelData& ch : config.channels)
         ch.noReading = missing;
     UploadRig rig(config);

@@ -2,8 +2,10 @@
 // fast rate, a corrupt header, a channel without data, and the user's abort.
 // Each ends in its own status text and leaves the logger's line as the host
 // found it, ready for the next upload.
+#include "platform/errors.h"
 #include "upload_rig.h"
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 class TestUploadFaults : public QObject {
@@ -19,6 +21,9 @@ class TestUploadFaults : public QObject {
     void uploadAfterAFailure_data();
     void uploadAfterAFailure();
     void channelWithoutDataIsRefused();
+    void portThatCannotBeOpened_data();
+    void portThatCannotBeOpened();
+    void errorInReaderCallbackEndsUpload();
 };
 
 void TestUploadFaults::badChecksumIsRepeatedAndRecovers_data() {
@@ -33,7 +38,7 @@ void TestUploadFaults::badChecksumIsRepeatedAndRecovers_data() {
 void TestUploadFaults::badChecksumIsRepeatedAndRecovers() {
     QFETCH(int, badBlock);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = loggerConfig(2, false, 1601);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 1600);
     config.faults.badChecksumBlock = badBlock;
     UploadRig rig(config);
     QVERIFY(rig.upload());
@@ -47,7 +52,7 @@ void TestUploadFaults::badChecksumIsRepeatedAndRecovers() {
 // The block fails at once and on three retries of the reader: the upload is
 // cancelled with nothing stored.
 void TestUploadFaults::retriesRunOutAndCancel() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.faults.badChecksumBlock = 1;
     config.faults.badChecksumAlways = true;
     UploadRig rig(config);
@@ -69,7 +74,7 @@ void TestUploadFaults::retriesRunOutAndCancel() {
 
 // "Model" arrives as "]odel".
 void TestUploadFaults::corruptHeaderIsRefused() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.faults.corruptByte = 5;
     UploadRig rig(config);
     QVERIFY(!rig.upload());
@@ -81,7 +86,7 @@ void TestUploadFaults::corruptHeaderIsRefused() {
 // A logger that answers the baud-switch command with anything but "b" stays
 // at 19200, and so does the host: the block is asked for there at once.
 void TestUploadFaults::refusedFastRateGoesOnAt19200() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.faults.wrongFastReply = true;
     UploadRig rig(config);
     QVERIFY(rig.upload());
@@ -109,7 +114,7 @@ void TestUploadFaults::abortLeavesTheFastRate_data() {
 void TestUploadFaults::abortLeavesTheFastRate() {
     QFETCH(QString, comport);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     const bool fast = comport == "COM1";
     config.faults.silenceAfter = headerSize(config) + (fast ? 2 : 1) + 40;
     UploadRig rig(config, comport);
@@ -146,7 +151,7 @@ void TestUploadFaults::uploadAfterAFailure_data() {
 
 void TestUploadFaults::uploadAfterAFailure() {
     QFETCH(QString, failure);
-    bvsim::LoggerConfig faulty = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig faulty = loggerConfig(2, false, 100);
     if (failure == "retries") {
         faulty.faults.badChecksumBlock = 1;
         faulty.faults.badChecksumAlways = true;
@@ -163,7 +168,7 @@ void TestUploadFaults::uploadAfterAFailure() {
     }
     QVERIFY(!rig.form().DataLoaded.checked());
 
-    const bvsim::LoggerConfig good = loggerConfig(2, true, 101);
+    const bvsim::LoggerConfig good = loggerConfig(2, true, 100);
     rig.replaceLogger(good);
     QVERIFY(rig.upload());
     const QByteArray sent = "?B057600T05001120126000000000100BD00000000";
@@ -176,7 +181,7 @@ void TestUploadFaults::uploadAfterAFailure() {
 // Channel 1 of this logger holds nothing: its range is empty, and nothing is
 // asked for.
 void TestUploadFaults::channelWithoutDataIsRefused() {
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.channels[0].present = false;
     UploadRig rig(config);
     QVERIFY(!rig.upload());
@@ -184,6 +189,104 @@ void TestUploadFaults::channelWithoutDataIsRefused() {
     QVERIFY(rig.form().Errorindata.checked());
     QTest::qWait(200);
     QCOMPARE(rig.sent(), QByteArray("?"));
+}
+
+// No port, no reader, no watchdog: an upload that meets a port that is not
+// open ends at once instead of waiting for ever. "Upload Data" waits for a
+// port that opens; then the next upload runs.
+void TestUploadFaults::portThatCannotBeOpened_data() {
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("Upload Data") << "upload"
+                                 << "UPLOAD CANCELLED. Cannot open serial port.";
+    QTest::newRow("reopen at the fast rate") << "fast"
+                                             << "UPLOAD CANCELLED. Cannot open serial port.";
+    QTest::newRow("no port selected") << "NA"
+                                      << "UPLOAD CANCELLED. No serial port selected.";
+}
+
+void TestUploadFaults::portThatCannotBeOpened() {
+    QFETCH(QString, when);
+    QFETCH(QString, status);
+    const bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    UploadRig rig(config);
+    TForm1& form = rig.form();
+    const QString missing = rig.app.path("no-such-adapter");
+    if (when == "upload")
+        rig.app.linkPort(1, missing); // the adapter unplugged while the program waited
+    if (when == "fast")
+        form.FastBaud.setHandler([&] {
+            if (form.FastBaud.checked())
+                rig.app.linkPort(1, missing);
+        });
+    if (when == "NA")
+        form.COMPORT.setText("NA");
+
+    form.UploadDataClick();
+    if (when != "fast")
+        QCOMPARE(form.Edit1.text(), status); // at once, not after a watchdog
+    QVERIFY(rig.waitForEnd(10));
+    QCOMPARE(form.Edit1.text(), status);
+    QVERIFY(!form.UploadData->isEnabled());
+    QVERIFY(!form.AbortUpload->isEnabled());
+    QVERIFY(form.RadioButton1->isEnabled() && form.RadioButton2->isEnabled());
+    for (const FlagControl* flag :
+         {&form.Startloadingheader, &form.Headerloaded, &form.Startloadingdata,
+          &form.Readyfornextblock, &form.WaitingForAck, &form.WaitOnFastAck, &form.FastBaud})
+        QVERIFY2(!flag->checked(), qPrintable(flag->name()));
+    QVERIFY(form.Errorindata.checked());
+    const QStringList boxes = rig.app.dialogs.messages();
+    QCOMPARE(boxes.isEmpty(), when == "NA");
+    for (const QString& box : boxes)
+        QVERIFY(box.startsWith("Cannot open serial port: COM1 (" + rig.app.path("COM1") + " -> " +
+                               missing + ")."));
+    // Nothing waits on: no time-out follows.
+    rig.app.clock.advanceSeconds(30);
+    QTest::qWait(1500);
+    QCOMPARE(form.Edit1.text(), status);
+
+    // The adapter is back; the user picks the port again.
+    form.FastBaud.setHandler(nullptr);
+    rig.app.linkPort(1, rig.logger->devicePath());
+    form.SetPort("COM1");
+    QVERIFY(form.UploadData->isEnabled());
+    QVERIFY(rig.upload());
+    const QString difference = storeDifference(form.store, config, 0, 0, 100);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// A platform error inside the data decoder, which runs in a callback of the
+// reader: the error box, then the upload ends with the error's text, leaving
+// the fast rate, and the next upload runs.
+void TestUploadFaults::errorInReaderCallbackEndsUpload() {
+    const bvsim::LoggerConfig config = loggerConfig(2, false, 1601);
+    UploadRig rig(config);
+    TForm1& form = rig.form();
+    const QString error = "'0,5' is not a valid floating point value";
+    bool thrown = false;
+    form.Memo5.setHandler([&] {
+        if (!thrown && form.Memo5.text().size() > 200) {
+            thrown = true;
+            throw platform::ConversionError(error);
+        }
+        form.Memo5Change();
+    });
+    QVERIFY(!rig.upload());
+    QCOMPARE(form.Edit1.text(), "UPLOAD CANCELLED DUE TO AN ERROR: " + error);
+    QCOMPARE(rig.app.dialogs.errors(), QStringList{error});
+    QVERIFY(form.Errorindata.checked());
+    QVERIFY(!form.Startloadingdata.checked());
+    QVERIFY(!form.FastBaud.checked());
+    QVERIFY(form.UploadData->isEnabled());
+    const QByteArray sent = "?B057600T05001120126000000001500BD00000000";
+    rig.waitForSent(sent);
+    QCOMPARE(rig.sent(), sent);
+    QCOMPARE(rig.logger->baudRate(), 19200);
+
+    rig.replaceLogger(config);
+    QVERIFY(rig.upload());
+    const QString difference = storeDifference(form.store, config, 0, 0, 1600);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 QTEST_MAIN(TestUploadFaults)

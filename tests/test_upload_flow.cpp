@@ -4,20 +4,22 @@
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "app_fixture.h"
+#include <QDateEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimeEdit>
 
 namespace {
 
-// Channel 1 holds 1 Dec 2026 08:00:00 to 08:00:30 at 240 per hour: a range of
-// two samples.
+// Channel 1 holds 1 Dec 2026 08:00:00 and 08:00:15 (240 per hour): "All
+// data" is these two samples.
 QString header(const QString& sampled = "5") {
     const QString ch = "Model BV-200\r\nSerial 4711\r\n1\r\nCalibrated 2026\r\n0 points\r\n"
                        "Sampled every " +
                        sampled +
                        " seconds\r\nStored every 15 seconds\r\n"
-                       "12/01/26\r\n08:00:30\r\n12/01/26\r\n08:00:00\r\n1T\r\n16 bits signed\r\n"
+                       "12/01/26\r\n08:00:15\r\n12/01/26\r\n08:00:00\r\n1T\r\n16 bits signed\r\n"
                        "2710 100.0\r\n0 0.0\r\nC\r\nIIR filter 10% last output\r\n";
     return "001\r\n" + ch + "002\r\n" + ch;
 }
@@ -150,10 +152,14 @@ class TestUploadFlow : public QObject {
         QVERIFY(form().UploadData->isEnabled());
     }
 
+    // A custom range is half-open: from a time to itself holds no sample.
     void emptyRangeIsRefused() {
-        QString text = header();
-        text.replace("08:00:30", "08:00:00");
-        uploadHeader(text);
+        form().upload_range_group->setItemIndex(3);
+        form().Startdate->setDate(QDate(2026, 12, 1));
+        form().Starttime->setTime(QTime(8, 0, 0));
+        form().Enddate->setDate(QDate(2026, 12, 1));
+        form().Endtime->setTime(QTime(8, 0, 0));
+        uploadHeader(header());
         QCOMPARE(form().Edit1.text(), "UPLOAD CANCELLED. Invalid date/time range specified.");
         QVERIFY(form().Errorindata.checked());
     }

@@ -16,7 +16,7 @@ class TestUploadTimeouts : public QObject {
 // The logger falls silent at some point of the exchange; 20 s later the
 // upload ends, and a host at the fast rate sends "S".
 void TestUploadTimeouts::silenceTimesOut_data() {
-    const bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    const bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     const qsizetype header = headerSize(config);
     const QByteArray request = "001120126000000000100";
     QTest::addColumn<QString>("comport");
@@ -34,7 +34,7 @@ void TestUploadTimeouts::silenceTimesOut() {
     QFETCH(QString, comport);
     QFETCH(qlonglong, silenceAfter);
     QFETCH(QByteArray, sent);
-    bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     config.faults.silenceAfter = silenceAfter;
     UploadRig rig(config, comport);
     rig.form().UploadDataClick();
@@ -61,7 +61,7 @@ void TestUploadTimeouts::headerThatNeverCompletesTimesOut_data() {
 
 void TestUploadTimeouts::headerThatNeverCompletesTimesOut() {
     QFETCH(int, format);
-    bvsim::LoggerConfig config = loggerConfig(format, false, 101);
+    bvsim::LoggerConfig config = loggerConfig(format, false, 100);
     config.faults.headerNeverCompletes = true;
     UploadRig rig(config);
     rig.form().UploadDataClick();

@@ -10,7 +10,7 @@ mkdir -p "$DEMO"
 cd "$DEMO"
 
 "$BUILD/bvsim" --link "$DEMO/COM1" --format 2 --rh 1 --count 5760 --per-hour 240 \
-    --events 100:fff8,900:fffe,1400:fffc,2000:fffa,2600:fff9 --no-reading 1800 \
+    --events 3387:fffe,3462:fffc --no-reading 1800 \
     --pace >/dev/null &
 SIM=$!
 trap 'kill $SIM 2>/dev/null' EXIT INT TERM

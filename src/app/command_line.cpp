@@ -3,6 +3,7 @@
 #include "app/date_formats.h"
 #include "app/radio_group.h"
 #include "chart/chart.h"
+#include "chart/print_chart.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -11,11 +12,11 @@
 #include <QDateEdit>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QThread>
 #include <QTimeEdit>
 #include <cstdio>
 
@@ -48,45 +49,31 @@ int toolkitOption(const QStringList& arguments, int i) {
     return 0;
 }
 
-std::optional<QDateTime> parseRangeTime(const QString& text) {
-    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
-    if (!shape.match(text).hasMatch())
-        return std::nullopt;
-    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
-    if (!value.isValid())
-        return std::nullopt;
-    return value;
-}
-
 void echoToStderr(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
-// Runs the event loop until the upload has ended: loaded, or the buttons back
-// at rest after a failure, a cancel or the watchdog.
+// Runs the event loop until the upload has ended: loaded, or "Abort Upload"
+// disabled after a failure, a cancel or the watchdog ("Upload Data" stays
+// disabled when the port could not be opened).
 bool waitForUpload(TForm1& form) {
     while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        // Sleeps only until the next event: each of the reader's hand-overs
+        // is taken as soon as it is posted.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (form.DataLoaded.checked())
             return true;
-        if (form.UploadData->isEnabled() && !form.AbortUpload->isEnabled())
+        if (!form.AbortUpload->isEnabled())
             return false;
-        QThread::msleep(20);
     }
-}
-
-bool portFailed(const platform::ScriptedDialogs& dialogs) {
-    for (const QString& text : dialogs.messages())
-        if (text.startsWith("Cannot open serial port: "))
-            return true;
-    return false;
 }
 
 } // namespace
 
 QString usage() {
     return "usage: brenvale [FILE.bvx]\n"
+           "       brenvale --help | --version\n"
            "       brenvale --headless [--channel 1|2]\n"
            "                [--range all|last-month|last-week|custom\n"
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
@@ -95,8 +82,19 @@ QString usage() {
            "                [--chart FILE.png|FILE.pdf]\n"
            "\n"
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
-           "with the settings of the current directory. Exit status: 0 when every\n"
-           "step succeeded, 1 when one failed, 2 for bad arguments.\n";
+           "with the settings of the current directory; a step that fails ends the\n"
+           "run. Exit status: 0 when every step succeeded, 1 when one failed, 2 for\n"
+           "bad arguments.\n";
+}
+
+std::optional<QDateTime> parseRangeTime(const QString& text) {
+    static const QRegularExpression shape("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$");
+    if (!shape.match(text).hasMatch())
+        return std::nullopt;
+    const QDateTime value = QDateTime::fromString(text, "MM/dd/yyyy HH:mm:ss");
+    if (!value.isValid())
+        return std::nullopt;
+    return value;
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {
@@ -113,6 +111,10 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
             continue;
         }
         if (arg == "--headless") {
@@ -211,15 +213,19 @@ int runHeadless(const Options& options) {
             form.DateFormatItems[item - dateformats::kFormats.begin()]->trigger();
         }
 
+        // What start-up reported (the port COM1 before the stored one) is
+        // not a step's failure.
+        const qsizetype errorsBeforeSteps = dialogs.errors().size();
         if (!options.load.isEmpty()) {
             platform::runGuarded([&] { form.LoadDataFile(options.load); });
             ok = ok && form.Edit1.text() == "File loaded.";
         }
-        if (options.upload) {
+        // A step that failed ends the run: its failure is the last line written.
+        if (ok && options.upload) {
             platform::runGuarded([&] { form.UploadDataClick(); });
-            ok = ok && !portFailed(dialogs) && waitForUpload(form);
+            ok = waitForUpload(form);
         }
-        if (!options.save.isEmpty()) {
+        if (ok && !options.save.isEmpty()) {
             dialogs.saveAnswers.push_back(options.save);
             platform::runGuarded([&] {
                 form.SavedataClick();
@@ -233,21 +239,15 @@ int runHeadless(const Options& options) {
             });
             ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
         }
-        if (!options.chart.isEmpty()) {
-            bool written = false;
-            if (QFileInfo(options.chart).suffix().toLower() == "pdf") {
-                dialogs.printToPdf = options.chart;
-                platform::runGuarded([&] { form.Button1Click(); });
-                written = QFileInfo(options.chart).size() > 0;
-            } else {
-                form.Chart1->replot();
-                written = form.Chart1->grab().save(options.chart, "PNG");
-            }
+        if (ok && !options.chart.isEmpty()) {
+            const bool written =
+                ExportChart(*form.Chart1, options.chart, form.LockImage->isVisible(),
+                            [&form] { form.UpdateFooter(); });
             echoToStderr(written ? "Chart written to " + options.chart
                                  : "Cannot write the chart to " + options.chart);
             ok = ok && written;
         }
-        ok = ok && dialogs.errors().isEmpty();
+        ok = ok && dialogs.errors().size() == errorsBeforeSteps;
         // The windows' own clean-up at exit is not part of the run's report.
         platform::setMessageEcho(nullptr);
     }

@@ -2,6 +2,7 @@
 // The command line: without a window, it runs the program's own operations
 // (Load Chart, Upload Data, Save Chart, Print Chart or a PNG of the chart) in
 // that order, answering the dialogs through their door.
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -12,6 +13,7 @@ namespace cli {
 struct Options {
     bool headless = false;
     bool help = false;
+    bool version = false;
     QString startupFile;           // a data file named without an option (window mode)
     std::optional<int> channel;    // 1 or 2
     std::optional<int> rangeIndex; // 0 all, 1 last month, 2 last week, 3 custom
@@ -29,6 +31,10 @@ struct BadArguments {
 };
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments);
+
+// The time of --from or --to, "MM/DD/YYYY hh:mm:ss"; nothing when the text
+// is not one.
+std::optional<QDateTime> parseRangeTime(const QString& text);
 
 QString usage();
 

@@ -40,9 +40,14 @@ TextControl::TextControl(const QString& name, const QString& initial, QObject* p
       m_emptyMirror(initial.isEmpty()) {}
 
 void TextControl::setText(const QString& text) {
+    store(text, -1);
+}
+
+void TextControl::store(const QString& text, qsizetype appendedFrom) {
     if (text == m_text)
         return;
     m_text = text;
+    m_appendedFrom = appendedFrom;
     {
         QMutexLocker lock(&m_mirrorLock);
         m_mirror = m_text;
@@ -53,7 +58,7 @@ void TextControl::setText(const QString& text) {
 
 void TextControl::append(const QString& tail) {
     if (!tail.isEmpty())
-        setText(m_text + tail);
+        store(m_text + tail, m_text.size());
 }
 
 QString TextControl::textAnyThread() const {

@@ -63,11 +63,18 @@ class TextControl : public StateControl {
     void setText(const QString& text);
     void append(const QString& tail);
     void clear() { setText(QString()); }
+    // The length before the last change when that change was an append, so
+    // that a view can add the tail instead of showing the whole text again;
+    // -1 after any other change.
+    qsizetype appendedFrom() const { return m_appendedFrom; }
     QString textAnyThread() const;
     bool isEmptyAnyThread() const { return m_emptyMirror.load(); }
 
   private:
+    void store(const QString& text, qsizetype appendedFrom);
+
     QString m_text;
+    qsizetype m_appendedFrom = -1;
     mutable QMutex m_mirrorLock;
     QString m_mirror;
     std::atomic<bool> m_emptyMirror;

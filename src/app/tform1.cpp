@@ -3,17 +3,17 @@
 #include "app/radio_group.h"
 #include "app/settings_files.h"
 #include "app/user_dialogs.h"
-#include "chart/axis_preferences.h"
+#include "app/version.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
 #include "platform/dialogs.h"
 #include "platform/formatting.h"
 #include "platform/guard.h"
+#include "platform/notification_area.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateEdit>
@@ -24,10 +24,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimeEdit>
+#include <algorithm>
 
 namespace {
 
@@ -36,22 +38,22 @@ template <typename Object, typename Handler> auto guarded(Object* object, Handle
     return [object, handler] { platform::runGuarded([&] { (object->*handler)(); }); };
 }
 
-QLabel* addLabel(QWidget* parent, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
-    label->move(x, y);
-    return label;
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<LinkState>()) {
-    setWindowTitle("Brenvale(tm) - Version 5.2.1");
+    setWindowTitle(version::caption());
+    setWindowIcon(platform::programIcon());
+    // The run ends by Exit, Quit or the close box only: while the window is
+    // hidden in the notification area, closing a message box or a dialog (the
+    // last visible window) must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
     for (int i = 0; i < 10; ++i)
         StaticText[i] = std::make_unique<StateControl>(QString("StaticText%1").arg(i + 1));
     BUTTON_DELETETRAYICON.setEnabled(false);
     buildLayout();
     buildMenus();
     connectHandlers();
+    fitToScreen();
 }
 
 TForm1::~TForm1() {
@@ -72,168 +74,6 @@ void TForm1::setDialogs(TForm3* about, TForm4* userInfo, TForm5* verify, TForm6*
 
 QString TForm1::settingsPath(const QString& fileName) const {
     return ThisAppDir.text() + "/" + fileName;
-}
-
-void TForm1::buildLayout() {
-    auto* central = new QWidget(this);
-    central->setFixedSize(797, 590);
-    setCentralWidget(central);
-
-    Chart1 = new Chart(central);
-    Chart1->setGeometry(-8, 0, 801, 419);
-    m_diagnostics = new DiagnosticsView(*this, central);
-    m_diagnostics->setGeometry(0, 0, 797, 419);
-    m_diagnostics->hide();
-
-    auto* upload = new QGroupBox("Upload information", central);
-    upload->setGeometry(4, 422, 420, 138);
-    upload->setStyleSheet("QGroupBox { background: silver; }");
-    upload_range_group =
-        new RadioGroup({"All data", "Last month", "Last week", "Custom"}, 4, upload);
-    upload_range_group->setGeometry(6, 16, 408, 28);
-    upload_range_group->setItemIndex(0);
-    addLabel(upload, "Start Date/Time", 8, 48);
-    addLabel(upload, "End Date/Time", 168, 48);
-    Startdate = new QDateEdit(upload);
-    Startdate->setGeometry(8, 64, 86, 22);
-    Starttime = new QTimeEdit(upload);
-    Starttime->setGeometry(96, 64, 68, 22);
-    Enddate = new QDateEdit(upload);
-    Enddate->setGeometry(168, 64, 86, 22);
-    Endtime = new QTimeEdit(upload);
-    Endtime->setGeometry(256, 64, 68, 22);
-    Starttime->setDisplayFormat("HH:mm:ss");
-    Endtime->setDisplayFormat("HH:mm:ss");
-    const QDateTime start = platform::toQDateTime(platform::now());
-    for (QDateEdit* date : {Startdate, Enddate}) {
-        date->setDate(start.date());
-        date->setEnabled(false);
-    }
-    for (QTimeEdit* time : {Starttime, Endtime}) {
-        time->setTime(start.time());
-        time->setEnabled(false);
-    }
-    RadioButton1 = new QRadioButton("Channel 1", upload);
-    RadioButton1->setGeometry(330, 48, 84, 20);
-    RadioButton1->setChecked(true);
-    RadioButton2 = new QRadioButton("Channel 2", upload);
-    RadioButton2->setGeometry(330, 68, 84, 20);
-    UploadData = new QPushButton("Upload Data", upload);
-    UploadData->setGeometry(8, 96, 120, 30);
-    AbortUpload = new QPushButton("Abort Upload", upload);
-    AbortUpload->setGeometry(136, 96, 120, 30);
-    AbortUpload->setEnabled(false);
-
-    auto* prefs = new QGroupBox("Chart Preferences", central);
-    prefs->setGeometry(430, 422, 200, 138);
-    prefs->setStyleSheet("QGroupBox { background: silver; }");
-    TempInF = new QCheckBox("Show Temp in F", prefs);
-    TempInF->setGeometry(8, 18, 180, 20);
-    TempInF->setChecked(true);
-    AutoScale = new QCheckBox("Auto Scale", prefs);
-    AutoScale->setGeometry(8, 40, 180, 20);
-    AutoScale->setChecked(true);
-    MaxTemp = new QLineEdit("100", prefs);
-    MaxTemp->setGeometry(8, 66, 60, 22);
-    addLabel(prefs, "Max Temp", 74, 70);
-    MinTemp = new QLineEdit("0", prefs);
-    MinTemp->setGeometry(8, 94, 60, 22);
-    addLabel(prefs, "Min Temp", 74, 98);
-    MaxTemp->setEnabled(false);
-    MinTemp->setEnabled(false);
-
-    SecureData = new QLabel(" Secure Data ", central);
-    SecureData->setGeometry(640, 430, 80, 18);
-    SecureData->setStyleSheet("background: red; color: white;");
-    SecureData->hide();
-    LockImage = new QLabel(central);
-    LockImage->setGeometry(724, 432, 14, 15);
-    LockImage->setStyleSheet("background: goldenrod; border: 1px solid black;");
-    LockImage->hide();
-    BUTTON_HIDE = new QPushButton("Hide", central);
-    BUTTON_HIDE->setGeometry(640, 452, 60, 24);
-
-    const char* help[] = {"TO ZOOM: Click left mouse and hold", "top left and drag to lower right",
-                          "TO UN-ZOOM: Click left mouse, drag", "to top left and release",
-                          "TO PAN: Click right mouse button",   "and drag left/right"};
-    for (int i = 0; i < 6; ++i) {
-        QLabel* label = addLabel(central, help[i], 636, 480 + i * 14);
-        QFont small = label->font();
-        small.setPixelSize(10);
-        label->setFont(small);
-    }
-
-    addLabel(central, "Status", 8, 568);
-    StatusEdit = new QLineEdit(central);
-    StatusEdit->setGeometry(48, 564, 457, 22);
-    StatusEdit->setEnabled(false);
-    StatusEdit->setStyleSheet("background: palette(button);");
-
-    adjustSize();
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-}
-
-void TForm1::buildMenus() {
-    QMenu* file = menuBar()->addMenu("File");
-    LoadChart1 = file->addAction("Load Chart");
-    LoadChart1->setShortcut(QKeySequence("Ctrl+O"));
-    SaveChart1 = file->addAction("Save Chart");
-    SaveChart1->setShortcut(QKeySequence("Ctrl+S"));
-    NewClear1 = file->addAction("New/Clear");
-    NewClear1->setShortcut(QKeySequence("Ctrl+N"));
-    PrintChart1 = file->addAction("Print Chart");
-    PrintChart1->setShortcut(QKeySequence("Ctrl+P"));
-    Exit1 = file->addAction("Exit");
-
-    QMenu* setup = menuBar()->addMenu("Setup");
-    COMM = setup->addAction("Port");
-    AutoDownloads1 = setup->addMenu("Auto Download");
-    C1 = AutoDownloads1->addAction("Channel 1");
-    C2 = AutoDownloads1->addAction("Channel 2");
-    for (QAction* channel : {C1, C2}) {
-        channel->setCheckable(true);
-        channel->setChecked(true);
-    }
-    AutoDownloads1->addSeparator();
-    auto* intervals = new QActionGroup(this);
-    QAction** items[] = {&AutoOff,   &Auto1hour, &Auto4hours, &Auto8hrs,
-                         &Auto24hrs, &Auto7day,  &Auto30day};
-    const char* captions[] = {"Off",      "1 hour", "4 hours", "8 hours",
-                              "24 hours", "7 days", "30 days"};
-    for (int i = 0; i < 7; ++i) {
-        *items[i] = AutoDownloads1->addAction(captions[i]);
-        (*items[i])->setCheckable(true);
-        intervals->addAction(*items[i]);
-    }
-    AutoOff->setChecked(true);
-
-    DateFormat1 = setup->addMenu("Date Format");
-    auto* formats = new QActionGroup(this);
-    for (int i = 0; i < 8; ++i) {
-        // The fifth item starts the second column.
-        if (i == 4)
-            DateFormat1->addSeparator();
-        DateFormatItems[i] = DateFormat1->addAction(dateformats::kFormats[i]);
-        DateFormatItems[i]->setCheckable(true);
-        formats->addAction(DateFormatItems[i]);
-    }
-    DateFormatItems[0]->setChecked(true);
-    UserInformation1 = setup->addAction("Edit User Information");
-
-    QMenu* help = menuBar()->addMenu("Help");
-    About1 = help->addAction("About");
-    FAQ1 = help->addAction("FAQ");
-    FAQ1->setEnabled(false);
-    Upgrade1 = help->addAction("Upgrade BV unit");
-    Upgrade1->setEnabled(false);
-    DiagnosticsMode1 = help->addAction("Diagnostics Mode");
-
-    PopupMenu1 = new QMenu(this);
-    SHORTCUT_OPEN = PopupMenu1->addAction("Open");
-    PopupMenu1->addSeparator();
-    SHORTCUT_QUIT = PopupMenu1->addAction("Quit");
-    DiagnosticsMode1->setCheckable(true);
 }
 
 void TForm1::connectHandlers() {
@@ -260,6 +100,9 @@ void TForm1::connectHandlers() {
     connect(SaveChart1, &QAction::triggered, this, guarded(this, &TForm1::SavedataClick));
     connect(NewClear1, &QAction::triggered, this, guarded(this, &TForm1::NewClear1Click));
     connect(PrintChart1, &QAction::triggered, this, guarded(this, &TForm1::Button1Click));
+    connect(ExportChartImage1, &QAction::triggered, this,
+            guarded(this, &TForm1::ExportChartImage1Click));
+    Chart1->setHoverTip([this](double x) { return chartTipAt(x); });
     connect(Exit1, &QAction::triggered, this, guarded(this, &TForm1::Exit1Click));
     connect(COMM, &QAction::triggered, this, guarded(this, &TForm1::COMMClick));
     connect(UserInformation1, &QAction::triggered, this,
@@ -276,10 +119,6 @@ void TForm1::connectHandlers() {
         connect(DateFormatItems[i], &QAction::triggered, this,
                 [this, i] { platform::runGuarded([&] { DateFormatItemClick(i); }); });
 
-    // Exactly one channel is selected: a click or key on the checked one keeps it.
-    auto* channels = new QButtonGroup(this);
-    channels->addButton(RadioButton1);
-    channels->addButton(RadioButton2);
     upload_range_group->setHandler([this] { upload_range_groupClick(); });
     connect(UploadData, &QPushButton::clicked, this, guarded(this, &TForm1::UploadDataClick));
     connect(AbortUpload, &QPushButton::clicked, this, guarded(this, &TForm1::AbortUploadClick));
@@ -293,8 +132,6 @@ void TForm1::connectHandlers() {
     });
     connect(TempInF, &QCheckBox::toggled, this, guarded(this, &TForm1::TempInFClick));
     connect(AutoScale, &QCheckBox::toggled, this, guarded(this, &TForm1::AutoScaleClick));
-    for (QLineEdit* limit : {MaxTemp, MinTemp})
-        limit->setValidator(temperatureLimitValidator(limit));
     connect(MaxTemp, &QLineEdit::textChanged, this, guarded(this, &TForm1::MaxTempExit));
     connect(MinTemp, &QLineEdit::textChanged, this, guarded(this, &TForm1::MaxTempExit));
     connect(Chart1, &Chart::zoomed, this, guarded(this, &TForm1::Chart1Zoom));
@@ -332,11 +169,16 @@ void TForm1::FormCreate(const QString& argument) {
     setLeftAxisLimits(platform::strToFloat(MinTemp->text()), platform::strToFloat(MaxTemp->text()));
     ClearBuffer();
     UpdateFooter();
-    Samplesperhour.setText("240");
+    SetSamplesPerHour(240);
     if (!argument.isEmpty())
         LoadDataFile(argument);
     AutoClock.setText(platform::dateTimeToStr(platform::now()));
     Watchdog.setValue(platform::now());
+}
+
+void TForm1::SetSamplesPerHour(double perHour) {
+    SamplesPerHour = perHour;
+    Samplesperhour.setText(platform::floatToStrFixed(perHour));
 }
 
 void TForm1::ClearBuffer() {
@@ -380,7 +222,7 @@ void TForm1::ClearBuffer() {
 
     store.clearLists();
     RHBV.setChecked(false);
-    Samplesperhour.setText("240");
+    SetSamplesPerHour(240);
     Watchdog.setValue(platform::now());
     FreshData.setChecked(true);
     FileEncryptFlag.setChecked(false);
@@ -415,7 +257,9 @@ void TForm1::NewClear1Click() {
 }
 
 void TForm1::Exit1Click() {
-    QApplication::quit();
+    // exit() rather than quit(): quit() closes the windows first, and closing
+    // the main window is the hide path.
+    QApplication::exit(0);
 }
 
 void TForm1::AboutClick() {
@@ -446,6 +290,7 @@ bool TForm1::channel1Selected() const {
 }
 
 void TForm1::setUploadButtonsIdle() {
+    hideProgress();
     UploadData->setEnabled(true);
     AbortUpload->setEnabled(false);
     RadioButton1->setEnabled(true);
@@ -461,6 +306,21 @@ void TForm1::setUploadButtonsBusy() {
 
 void TForm1::repaintStatus() {
     StatusEdit->repaint();
+}
+
+void TForm1::showProgress(qint64 done, qint64 total, const QString& text) {
+    // A per-mille scale keeps files beyond the int range of the bar.
+    constexpr int kScale = 1000;
+    ProgressBar->setRange(0, kScale);
+    ProgressBar->setValue(
+        total > 0 ? static_cast<int>(std::clamp<qint64>(done, 0, total) * kScale / total) : 0);
+    ProgressBar->setFormat(text);
+    ProgressBar->show();
+    ProgressBar->repaint();
+}
+
+void TForm1::hideProgress() {
+    ProgressBar->hide();
 }
 
 void TForm1::SyncDateFormatMenu() {
@@ -481,5 +341,5 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // ends the program (its destruction removes the icon again).
     platform::runGuarded([this] { BUTTON_HIDEClick(); });
     event->accept();
-    QApplication::quit();
+    QApplication::exit(0);
 }

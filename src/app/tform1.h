@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPrinter;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
@@ -77,6 +78,11 @@ class TForm1 : public QMainWindow {
     TextControl Lastdate{"Lastdate", "Lastdate"};
     TextControl Lasttime{"Lasttime", "Lasttime"};
     TextControl Samplesperhour{"Samplesperhour", "Samplesperhour"};
+    // The storage rate in force as a number (of the uploaded channel, or of a
+    // loaded file): the upload and the footer compute with it; Samplesperhour
+    // only shows it.
+    double SamplesPerHour = 240;
+    void SetSamplesPerHour(double perHour);
     TextControl Datastored{"Datastored", QString()}; // no recording mode before a header
     TextControl AutoClock{"AutoClock", QString()};
     TextControl Edit2{"Edit2", QString()};
@@ -91,10 +97,16 @@ class TForm1 : public QMainWindow {
     // The serial port, its saved settings and the reader thread.
     std::unique_ptr<LinkState> link;
 
-    // Texts of the block being requested.
+    // The block being requested, as the status and diagnostics show it; the
+    // request itself is built from the block plan's numbers.
     QString BlockStartText;
     QString BlockEndText;
     int BlockRetries = 0;
+    // The short date format of the file last detected: its rows are read with
+    // it, whatever the user's formats.
+    QString FileShortDateFormat;
+    // The resolved range runs to the logger's last sample and includes it.
+    bool RangeEndsAtLast = false;
 
     // ---- Visible controls ----
     Chart* Chart1 = nullptr;
@@ -115,12 +127,15 @@ class TForm1 : public QMainWindow {
     QLabel* LockImage = nullptr;
     QPushButton* BUTTON_HIDE = nullptr;
     QLineEdit* StatusEdit = nullptr; // shows Edit1
+    // Beside the status line while an upload or a long load runs.
+    QProgressBar* ProgressBar = nullptr;
 
     // ---- Menus ----
     QAction* LoadChart1 = nullptr;
     QAction* SaveChart1 = nullptr;
     QAction* NewClear1 = nullptr;
     QAction* PrintChart1 = nullptr;
+    QAction* ExportChartImage1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* COMM = nullptr;
     QMenu* AutoDownloads1 = nullptr;
@@ -163,18 +178,31 @@ class TForm1 : public QMainWindow {
     void setUploadButtonsIdle();        // Upload enabled, Abort disabled, channels enabled
     void setUploadButtonsBusy();        // the reverse
     void repaintStatus();               // shows Edit1 at once
+    // The progress bar beside the status line: `done` of `total`, shown with
+    // `text` (Qt's "%p%" and the like); hidden again by hideProgress and by
+    // the end of every upload (setUploadButtonsIdle).
+    void showProgress(qint64 done, qint64 total, const QString& text);
+    void hideProgress();
 
     // ---- Device link ----
     void COMPORTChange();
     void OpenPort();
     void ClosePort();
     void SetPort(const QString& name);
+    // Sends a byte to the logger; an upload that meets a port that is not open
+    // ends there (EndUpload).
     void SendByte(char byte);
+    bool portOpen() const;
     QString PortName() const;
     QString FastBaudRate() const;
     void COMMClick();
     void UploadDataClick();
     void AbortUploadClick();
+    // Ends a running upload: buttons at rest ("Upload Data" only with an open
+    // port), upload flags cleared, the fast rate left, the status shown;
+    // `failed` also checks Errorindata, which ends an automatic download.
+    void EndUpload(const QString& status, bool failed);
+    bool uploadRunning() const; // "Abort Upload" enabled
     void upload_range_groupClick();
     void Memo1Change();
     void PrepareNextBlock();
@@ -216,6 +244,9 @@ class TForm1 : public QMainWindow {
     void Chart1Zoom();
     void Chart1Scroll();
     void Button1Click(); // File > Print Chart
+    void ExportChartImage1Click();
+    // The tip under the mouse at a time of the chart: the nearest sample.
+    QString chartTipAt(double x) const;
 
     // ---- Data files ----
     void SavedataClick();
@@ -228,9 +259,6 @@ class TForm1 : public QMainWindow {
     // whichever operation opened it.
     std::optional<QString> ExecuteSaveDialog1();
     void SaveDialog1CanClose(const QString& fileName);
-    // Writes the .bvx duplicate beside a plain data file just saved; false
-    // when it could not be written (the plain file stays).
-    bool WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines);
 
     // Settings folder path of a settings file.
     QString settingsPath(const QString& fileName) const;
@@ -246,9 +274,6 @@ class TForm1 : public QMainWindow {
     int seriesPointCount(int series) const;
     void drawLive(const decode::LiveDrawing& drawing);
     void setUploadAxesAutomatic();
-    // Settings in force when BlockStartText and BlockEndText were written, so
-    // that a retry reads them back the same way.
-    platform::FormatSettings BlockTextSettings;
 
     // Chart operations used by the shell.
     void clearSeries(int series);
@@ -262,6 +287,7 @@ class TForm1 : public QMainWindow {
   private:
     void buildLayout();
     void buildMenus();
+    void fitToScreen();
     void connectHandlers();
 
     TForm3* m_about = nullptr;

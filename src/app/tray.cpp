@@ -1,16 +1,12 @@
 // Hiding into the desktop's notification area and coming back.
-#include "platform/notification_area.h"
 #include "app/tform1.h"
-#include <QApplication>
-#include <QCursor>
+#include "platform/notification_area.h"
 #include <QMenu>
 
 void TForm1::TrayIconAdd(const QString& tip) {
     platform::NotificationArea& area = platform::notificationArea();
-    area.onClick([this](platform::NotificationArea::Click click) {
-        if (click == platform::NotificationArea::Click::Right) {
-            PopupMenu1->popup(QCursor::pos());
-        } else if (isVisible()) {
+    area.onClick([this](platform::NotificationArea::Click) {
+        if (isVisible()) {
             raise();
             activateWindow();
         } else {
@@ -18,6 +14,7 @@ void TForm1::TrayIconAdd(const QString& tip) {
             show();
         }
     });
+    area.setMenu(PopupMenu1);
     area.add(tip.left(platform::kMaxTipLength));
 }
 
@@ -37,12 +34,17 @@ void TForm1::BUTTON_ADDTRAYICONClick() {
 }
 
 void TForm1::BUTTON_HIDEClick() {
+    // Without a notification area a hidden window could not be reached again.
+    if (!platform::notificationArea().available()) {
+        showMinimized();
+        return;
+    }
     BUTTON_ADDTRAYICONClick();
     hide(); // a hidden main window has no task-bar button
 }
 
 void TForm1::SHORTCUT_OPENClick() {
-    show();
+    showNormal();
     raise();
     activateWindow();
     if (trayIconShown()) {

@@ -1,6 +1,7 @@
 #include "app/user_dialogs.h"
 #include "app/settings_files.h"
 #include "app/tform1.h"
+#include "app/version.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/formatting.h"
@@ -17,10 +18,10 @@
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Brenvale(tm)");
-    setFixedSize(221, 187);
     auto* layout = new QVBoxLayout(this);
-    for (const char* line : {"Brenvale(tm) charting application", "Version 5.2.1",
-                             "Temperature and RH data loggers"}) {
+    for (const QString& line :
+         {QString("Brenvale(tm) charting application"), "Version " + version::number(),
+          QString("Temperature and RH data loggers")}) {
         auto* label = new QLabel(line, this);
         label->setAlignment(Qt::AlignCenter);
         layout->addWidget(label);
@@ -28,6 +29,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     Button1 = new QPushButton("OK", this);
     layout->addWidget(Button1, 0, Qt::AlignCenter);
     connect(Button1, &QPushButton::clicked, this, &QDialog::close);
+    // The box's own size, grown when the font needs more.
+    resize(QSize(221, 187).expandedTo(sizeHint()));
 }
 
 UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QString& confirmText,
@@ -35,7 +38,6 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
     : QDialog(&main), m_main(main) {
     setWindowTitle(caption);
     setModal(false);
-    resize(clientSize);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     UserInfo = new QLineEdit(this);
@@ -55,6 +57,7 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
     buttons->addWidget(Button2);
     layout->addLayout(buttons);
     connect(Button2, &QPushButton::clicked, this, &QDialog::close);
+    resize(clientSize.expandedTo(sizeHint()));
 }
 
 void UserInfoDialog::showEvent(QShowEvent* event) {

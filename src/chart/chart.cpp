@@ -3,6 +3,7 @@
 #include "platform/formatting.h"
 #include <QPrinter>
 #include <QRubberBand>
+#include <QToolTip>
 #include <cmath>
 #include <limits>
 
@@ -181,6 +182,7 @@ Chart::Chart(QWidget* parent)
     m_right.setMinMax(-12, 88);
 
     connect(this, &QCustomPlot::beforeReplot, this, &Chart::followData);
+    setMouseTracking(true); // for the tip under the mouse
 }
 
 Chart::~Chart() = default;
@@ -295,6 +297,34 @@ void Chart::panPixels(int dx) {
     emit scrolled();
 }
 
+void Chart::zoomTimeAround(double pixelX, double factor) {
+    saveZoomState();
+    for (ChartAxis* axis : {&m_bottom, &m_top}) {
+        const double centre = axis->axis()->pixelToCoord(pixelX);
+        axis->m_automatic = false;
+        axis->show(centre + (axis->minimum() - centre) * factor,
+                   centre + (axis->maximum() - centre) * factor);
+    }
+    replot(rpQueuedReplot);
+    emit zoomed();
+}
+
+QString Chart::hoverTipAt(QPoint pos) const {
+    if (!m_hoverTip || !axisRect()->rect().contains(pos))
+        return QString();
+    return m_hoverTip(xAxis->pixelToCoord(pos.x()));
+}
+
+// Each notch of the wheel zooms the time axes by a fifth around the mouse.
+void Chart::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    const QPoint pos = event->position().toPoint();
+    if (notches == 0 || !axisRect()->rect().contains(pos))
+        return;
+    zoomTimeAround(pos.x(), std::pow(0.8, notches));
+    event->accept();
+}
+
 void Chart::mousePressEvent(QMouseEvent* event) {
     m_dragStart = m_dragLast = event->pos();
     if (event->button() == Qt::LeftButton) {
@@ -312,6 +342,10 @@ void Chart::mouseMoveEvent(QMouseEvent* event) {
     } else if (m_drag == Drag::Pan) {
         panPixels(event->pos().x() - m_dragLast.x());
         m_dragLast = event->pos();
+    } else if (const QString tip = hoverTipAt(event->pos()); !tip.isEmpty()) {
+        QToolTip::showText(event->globalPosition().toPoint(), tip, this);
+    } else {
+        QToolTip::hideText();
     }
 }
 

@@ -4,6 +4,7 @@
 // per-point colours and labels, mouse zoom and pan, and printing.
 #include "chart/chart_series.h"
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <qcustomplot.h>
 
@@ -73,6 +74,16 @@ class Chart : public QCustomPlot {
     void undoZoom();
     // Moves the time axes by a horizontal distance in pixels.
     void panPixels(int dx);
+    // Zooms the time axes by a factor (below 1 zooms in) around the time at a
+    // horizontal pixel position, which stays where it is; as any zoom, it
+    // ends with zoomed().
+    void zoomTimeAround(double pixelX, double factor);
+
+    // Tells the time under the mouse (days) and returns the tip shown there;
+    // an empty tip shows none.
+    void setHoverTip(std::function<QString(double)> tip) { m_hoverTip = std::move(tip); }
+    // The tip for a widget position inside the plot; empty elsewhere.
+    QString hoverTipAt(QPoint pos) const;
 
     // One landscape page with 5 % margins, stretched to fill them. The
     // printer's orientation is restored. Raises platform::PlatformError when
@@ -87,6 +98,7 @@ class Chart : public QCustomPlot {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
     struct AxisState {
@@ -112,4 +124,5 @@ class Chart : public QCustomPlot {
     Drag m_drag = Drag::None;
     QPoint m_dragStart, m_dragLast;
     std::optional<std::array<AxisState, 4>> m_beforeZoom;
+    std::function<QString(double)> m_hoverTip;
 };

@@ -28,7 +28,7 @@ QString userLine(const FooterInputs& in) {
 QStringList footerLines(const FooterInputs& in) {
     // The storage interval is worked out in single precision, as the logger's
     // rate is; no samples per hour means no interval.
-    const float perHour = float(platform::strToFloat(in.Samplesperhour));
+    const float perHour = float(in.SamplesPerHour);
     const float interval = perHour == 0 ? 0.0f : 3600.0f / perHour;
     QString first = QStringLiteral("Units=") + (in.TempInF ? "F" : "C") +
                     QStringLiteral("  Storage Rate=") + platform::floatToStr(interval) +

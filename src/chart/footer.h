@@ -10,16 +10,15 @@ class Chart;
 struct FooterInputs {
     bool TempInF = true;
     bool RHBV = false;
-    QString Samplesperhour = QStringLiteral("240"); // text of the storage rate edit
-    QString Datastored;                             // the logger's recording mode
+    double SamplesPerHour = 240; // the storage rate in force
+    QString Datastored;          // the logger's recording mode
     int HeaderFormat = -1;
     float RHFilterPercent = 0; // RH filter weighting of the selected channel
     QString UserName, UserLocation, UnitId;
 };
 
-// Raises platform::ConversionError when the storage rate is not a number.
 QStringList footerLines(const FooterInputs& inputs);
-// Replaces the chart's footer; on a conversion error the footer is left as it was.
+// Replaces the chart's footer.
 void UpdateFooter(Chart& chart, const FooterInputs& inputs);
 // The line added to the footer while printing.
 QString printedLine(bool secureData, platform::DateTime now);

@@ -1,5 +1,6 @@
 #pragma once
 // Printing the chart with the "Printed" line in its footer.
+#include <QString>
 #include <functional>
 
 class Chart;
@@ -13,3 +14,9 @@ class QPrinter;
 // when the dialog is cancelled.
 bool PrintChart(Chart& chart, QPrinter& printer, bool secureData,
                 const std::function<void()>& rebuildFooter);
+
+// Writes the chart to a file: a PDF (by its suffix) as Print Chart prints it,
+// "Printed" line included, or else a PNG of the chart as on screen. False when
+// the file could not be written; the footer is rebuilt either way.
+bool ExportChart(Chart& chart, const QString& fileName, bool secureData,
+                 const std::function<void()>& rebuildFooter);

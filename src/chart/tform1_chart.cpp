@@ -3,10 +3,12 @@
 #include "app/tform1.h"
 #include "chart/axis_preferences.h"
 #include "chart/chart.h"
+#include "chart/chart_hover.h"
 #include "chart/footer.h"
 #include "chart/plot_buffer.h"
 #include "chart/print_chart.h"
 #include "decode/live_plot.h"
+#include "platform/dialogs.h"
 #include "platform/formatting.h"
 #include <QCheckBox>
 #include <QLabel>
@@ -36,7 +38,7 @@ void TForm1::UpdateFooter() {
     FooterInputs inputs;
     inputs.TempInF = TempInF->isChecked();
     inputs.RHBV = RHBV.checked();
-    inputs.Samplesperhour = Samplesperhour.text();
+    inputs.SamplesPerHour = SamplesPerHour;
     inputs.Datastored = Datastored.text();
     inputs.HeaderFormat = store.HeaderFormat;
     inputs.RHFilterPercent = store.ChannelHeader[channel1Selected() ? 0 : 1].IirPercent[1];
@@ -77,6 +79,27 @@ void TForm1::Button1Click() {
     if (!m_printer)
         m_printer = std::make_unique<QPrinter>();
     PrintChart(*Chart1, *m_printer, LockImage->isVisible(), [this] { UpdateFooter(); });
+}
+
+void TForm1::ExportChartImage1Click() {
+    const std::optional<QString> name =
+        platform::dialogs().saveFileName("PNG image (.png)|*.png|PDF document (.pdf)|*.pdf", "png");
+    if (!name)
+        return;
+    if (ExportChart(*Chart1, *name, LockImage->isVisible(), [this] { UpdateFooter(); }))
+        Edit1.setText("Chart image saved.");
+    else
+        platform::dialogs().messageBox("Cannot write the chart to " + *name, "Problem");
+}
+
+QString TForm1::chartTipAt(double x) const {
+    const std::optional<std::size_t> i = hover::nearestSample(store.SampleTimes, x);
+    if (!i || *i >= store.TempData.size())
+        return QString();
+    const double t = store.SampleTimes[*i];
+    const auto labels = Chart1->Series2().labelsIn(t, t);
+    return hover::sampleTip(store, *i, {TempInF->isChecked(), RHBV.checked(), DATEFORMAT.text()},
+                            labels.empty() ? QString() : labels.front().second);
 }
 
 void TForm1::RHBVClick() {

@@ -1,8 +1,8 @@
 #include "decode/header_decode.h"
-#include "platform/errors.h"
-#include "platform/formatting.h"
 #include "app/sample_store.h"
 #include "decode/scan_pattern.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <cmath>
 
 namespace decode {
@@ -115,7 +115,7 @@ class Format1Reader {
 
     static bool toFloat(const QString& text, double& value) {
         try {
-            value = platform::strToFloat(text);
+            value = platform::strToFloatFixed(text);
             return std::isfinite(value);
         } catch (const platform::ConversionError&) {
             return false;
@@ -290,7 +290,6 @@ class Format2Reader {
 } // namespace
 
 HeaderOutcome decodeHeader(const QString& text, int format, SampleStore& store) {
-    platform::FixedFormatScope fixed;
     HeaderOutcome outcome;
     if (format == 1) {
         if (text.size() < 2 || text[1] != u'1') {
@@ -311,9 +310,8 @@ HeaderOutcome decodeHeader(const QString& text, int format, SampleStore& store) 
 }
 
 ChannelSummary channelSummary(const SampleStore& store, int format, int ch) {
-    platform::FixedFormatScope fixed;
     ChannelSummary summary;
-    summary.samplesPerHour = platform::floatToStr(store.StoredPerHour[ch]);
+    summary.samplesPerHour = store.StoredPerHour[ch];
     summary.firstDate = store.FirstDateText[ch];
     summary.firstTime = store.FirstTimeText[ch];
     summary.lastDate = store.LastDateText[ch];
@@ -325,7 +323,7 @@ ChannelSummary channelSummary(const SampleStore& store, int format, int ch) {
         const ChannelHeaderRecord& h = store.ChannelHeader[ch];
         summary.hexDigitsPerValue = h.Bits[0] * 2 / 8;
         const double percent = std::trunc(h.IirPercent[0] * 100.0 + 0.5) * 0.01;
-        summary.dataStored = "IIR filter " + platform::floatToStr(percent) + "% last output";
+        summary.dataStored = "IIR filter " + platform::floatToStrFixed(percent) + "% last output";
     }
     return summary;
 }

@@ -26,12 +26,13 @@ struct HeaderOutcome {
 // format-1 fields, or the ChannelHeader records, dates and rates). Every
 // failing test marks the outcome failed and the decode goes on with the next
 // line, except a wrong first line, after which nothing is decoded. Fields
-// decoded before a failure keep their values. Separators are fixed while it runs.
+// decoded before a failure keep their values. Numbers read with "." whatever
+// the user's formats.
 HeaderOutcome decodeHeader(const QString& text, int format, SampleStore& store);
 
 // What the main window shows for channel ch after a good header.
 struct ChannelSummary {
-    QString samplesPerHour;
+    double samplesPerHour = 0;
     QString firstDate, firstTime, lastDate, lastTime;
     QString dataStored;
     int hexDigitsPerValue = 0;

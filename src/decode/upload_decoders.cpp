@@ -1,14 +1,15 @@
 // The main window's decoders of an upload: the header (Memo2Change) and the
 // data packets (Memo5Change), on top of the plain functions of this folder.
-#include "platform/errors.h"
-#include "platform/formatting.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/header_decode.h"
 #include "decode/live_plot.h"
 #include "decode/packet_decode.h"
+#include "decode/sample_words.h"
 #include "link/range_pickers.h"
 #include "link/upload_driver.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <QCheckBox>
 #include <cmath>
 
@@ -23,7 +24,6 @@ void TForm1::Memo2Change() {
         Memo2.text().isEmpty())
         return;
     setUploadButtonsBusy();
-    platform::FixedFormatScope fixed;
 
     const int format = store.HeaderFormat;
     const decode::HeaderOutcome outcome = decode::decodeHeader(Memo2.text(), format, store);
@@ -38,12 +38,11 @@ void TForm1::Memo2Change() {
     upload::LoggerRange logger;
     bool failed = outcome.failed;
     if (!failed) {
-        platform::FixedFormatScope headerDates("mm/dd/yy");
         try {
-            const platform::DateTime first =
-                platform::strToDateTime(store.FirstDateText[ch] + " " + store.FirstTimeText[ch]);
-            const platform::DateTime last =
-                platform::strToDateTime(store.LastDateText[ch] + " " + store.LastTimeText[ch]);
+            const platform::DateTime first = platform::strToDateTimeFixed(
+                store.FirstDateText[ch] + " " + store.FirstTimeText[ch], "mdy");
+            const platform::DateTime last = platform::strToDateTimeFixed(
+                store.LastDateText[ch] + " " + store.LastTimeText[ch], "mdy");
             logger = {std::floor(first), first - std::floor(first), std::floor(last),
                       last - std::floor(last)};
         } catch (const platform::ConversionError&) {
@@ -59,7 +58,7 @@ void TForm1::Memo2Change() {
     }
 
     const decode::ChannelSummary summary = decode::channelSummary(store, format, ch);
-    Samplesperhour.setText(summary.samplesPerHour);
+    SetSamplesPerHour(summary.samplesPerHour);
     Firstdate.setText(summary.firstDate);
     Firsttime.setText(summary.firstTime);
     Lastdate.setText(summary.lastDate);
@@ -67,15 +66,14 @@ void TForm1::Memo2Change() {
     store.HexDigitsPerValue = summary.hexDigitsPerValue;
     Datastored.setText(summary.dataStored);
 
-    // Range resolution; the first block is requested from inside it, with the
-    // same fixed formats in force.
-    platform::FixedFormatScope rangeDates("mm/dd/yy");
+    // Range resolution; the first block is requested from inside it.
     const upload::PickerRange pickers{pickerDate(Startdate), pickerTime(Starttime),
                                       pickerDate(Enddate), pickerTime(Endtime)};
     const bool automatic = InitAutoload.checked();
-    const upload::ResolvedRange range =
-        upload::resolveRange(upload_range_group->itemIndex(), pickers, logger, automatic,
-                             automatic ? AutoStartTime() : 0);
+    const upload::ResolvedRange range = upload::resolveRange(
+        upload_range_group->itemIndex(), pickers, logger,
+        decode::SampleIntervalDays(SamplesPerHour), automatic, automatic ? AutoStartTime() : 0);
+    RangeEndsAtLast = range.endsAtLast;
     if (range.choice != upload_range_group->itemIndex())
         upload_range_group->setItemIndex(range.choice);
     setPickers(Startdate, Starttime, range.pickers.startDate, range.pickers.startTime);
@@ -150,7 +148,7 @@ void TForm1::Memo5Change() {
     decode::PacketParams p = params();
     p.conversion = decode::conversionFor(store, format, ch);
     p.rangeStart = pickerDateTime(Startdate, Starttime);
-    p.samplesPerHour = platform::strToFloat(Samplesperhour.text());
+    p.samplesPerHour = SamplesPerHour;
     p.storedSamples = static_cast<qint64>(store.TempData.size());
     decode::PacketWalk walk = decode::walkPacket(text, p);
     if (walk.status == decode::PacketWalk::Short) {

@@ -1,13 +1,13 @@
 // File > Save Chart and File > Load Chart: the main window's side of the data
 // files. The layout, the scrambler and the parsing live in the files beside
 // this one; these handlers run them and show the outcome.
-#include "platform/dialogs.h"
-#include "platform/formatting.h"
 #include "app/tform1.h"
 #include "app/user_dialogs.h"
 #include "files/data_file_format.h"
 #include "files/data_file_reader.h"
 #include "files/duplicate_file.h"
+#include "platform/dialogs.h"
+#include "platform/formatting.h"
 #include <QDateEdit>
 #include <QFile>
 #include <QLabel>
@@ -17,7 +17,14 @@
 
 namespace {
 
+// Files from this size on show their progress while they load.
+constexpr qint64 kProgressFileSize = 1 << 20;
+
 const char kSaveFailed[] = "Cannot save file. Check name or folder rights.";
+const char kDuplicateFailedBox[] =
+    "Cannot save encrypted file (*.bvx). Check name or folder rights.";
+const char kDuplicateFailed[] = "Cannot save encrypted file. Check name or folder rights.";
+const char kCorrupt[] = "Error in file. Data is corrupt.";
 
 void reportProblem(TForm1& form, const QString& box, const QString& status) {
     platform::dialogs().messageBox(box, "Problem");
@@ -44,15 +51,14 @@ void TForm1::SaveDialog1CanClose(const QString& fileName) {
 }
 
 void TForm1::SaveDataFile() {
-    const platform::FixedFormatScope fixed;
     SyncDateFormatMenu();
     const std::optional<QString> name = ExecuteSaveDialog1();
     if (!name)
         return;
-    // Written beside the old file and put in its place only when complete,
-    // so a failed save leaves an earlier file of that name as it was.
-    // Unbuffered, because a short write (a full disk) in a buffer's flush
-    // goes unnoticed by the commit.
+    // Both files are written beside their targets and put in their places
+    // only when both are complete, so a failed save leaves the earlier pair
+    // as it was. Unbuffered, because a short write (a full disk) in a
+    // buffer's flush goes unnoticed by the commit.
     QSaveFile file(*name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
@@ -64,51 +70,35 @@ void TForm1::SaveDataFile() {
         store.UnitId = m_verify->BVInfo->text();
     }
     UpdateFooter();
+    QSaveFile duplicate(files::duplicateName(*name));
+    if (!duplicate.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
+        return;
+    }
     const QByteArray userLines =
         files::userBlock(store.UserName, store.UserLocation, store.UnitId, store.SoftwareVersion);
-    const bool written = files::writePlainFile(file, store, DATEFORMAT.text(), RHBV.checked(),
-                                               platform::now(), userLines);
-    if (!written || !file.commit()) {
+    const platform::DateTime created = platform::now();
+    files::DuplicatingWriter writer(file, duplicate, DATEFORMAT.text(), created, userLines);
+    files::writePlainFile(writer, store, DATEFORMAT.text(), RHBV.checked(), created, userLines);
+    writer.finish();
+    // Only when both are complete are they put in place: two renames in one folder.
+    const bool plainFine = writer.plainWritten() && (!writer.duplicateWritten() || file.commit());
+    if (!plainFine) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
         return;
     }
+    if (!writer.duplicateWritten() || !duplicate.commit()) {
+        reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
+        return;
+    }
     Edit1.setText("File saved.");
-    SecureData->hide();
-    LockImage->hide();
-    WriteEncryptedDuplicate(*name, userLines);
+    SecureData->show();
+    LockImage->show();
+    Edit1.setText("Data file and encrypted duplicate (*.bvx) saved.");
     QString caption = store.BaseCaption + " | " + *name;
     if (!store.ChannelLabel.isEmpty())
         caption += " | " + store.ChannelLabel;
     setWindowTitle(caption);
-}
-
-bool TForm1::WriteEncryptedDuplicate(const QString& plainName, const QByteArray& userLines) {
-    const QString cannotCreate = "Cannot save encrypted file (*.bvx). Check name or folder rights.";
-    const QString cannotSave = "Cannot save encrypted file. Check name or folder rights.";
-    QSaveFile duplicate(files::duplicateName(plainName));
-    if (!duplicate.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        reportProblem(*this, cannotCreate, cannotSave);
-        return false;
-    }
-    // Until the commit an earlier duplicate of that name stays as it was.
-    QFile plain(plainName);
-    const files::DuplicateResult result =
-        plain.open(QIODevice::ReadOnly)
-            ? files::writeDuplicate(duplicate, plain, DATEFORMAT.text(), platform::now(), userLines)
-            : files::DuplicateResult::ReadFailed;
-    if (result == files::DuplicateResult::ReadFailed) {
-        reportProblem(*this, "File read error during encryption process.",
-                      "File read error during encryption process.");
-        return false;
-    }
-    if (result == files::DuplicateResult::WriteFailed || !duplicate.commit()) {
-        reportProblem(*this, cannotCreate, cannotSave);
-        return false;
-    }
-    SecureData->show();
-    LockImage->show();
-    Edit1.setText("Data file and encrypted duplicate (*.bvx) saved.");
-    return true;
 }
 
 void TForm1::LoaddataClick() {
@@ -124,12 +114,13 @@ bool TForm1::DetectFileDateFormat(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly)) {
         Edit1.setText("Cannot open file.");
     } else {
-        found = files::detectDateFormat(file);
+        const files::DateFormatSearch search = files::detectDateFormat(file);
+        found = search.format;
         if (found) {
             DATEFORMAT.setText(found->pattern);
-            platform::formatSettings().shortDateFormat = found->shortDateFormat;
+            FileShortDateFormat = found->shortDateFormat;
         } else {
-            Edit1.setText("Date format not valid in file.");
+            Edit1.setText(search.lineTooLong ? kCorrupt : "Date format not valid in file.");
         }
     }
     SyncDateFormatMenu();
@@ -137,8 +128,6 @@ bool TForm1::DetectFileDateFormat(const QString& fileName) {
 }
 
 void TForm1::LoadDataFile(const QString& fileName) {
-    // Also restores the short date format that the detection sets.
-    const platform::FixedFormatScope fixed;
     FileEncryptFlag.setChecked(false);
     if (!DetectFileDateFormat(fileName))
         return;
@@ -152,14 +141,24 @@ void TForm1::LoadDataFile(const QString& fileName) {
     ClearBuffer();
 
     using Result = files::DataFileLoader::Result;
-    files::DataFileLoader loader(store, DATEFORMAT.text(),
-                                 files::dateOrderOf(platform::formatSettings().shortDateFormat));
+    files::DataFileLoader loader(store, DATEFORMAT.text(), files::dateOrderOf(FileShortDateFormat));
     loader.expectBytes(file.size());
     files::LineReader reader(file);
     Result result = Result::Ok;
     QByteArrayView line;
-    while (result == Result::Ok && reader.next(line))
+    // A long load shows how far it has read, a step at a time.
+    const qint64 progressStep = file.size() / 100;
+    const bool showsProgress = file.size() >= kProgressFileSize;
+    qint64 rowBytes = 0, nextProgress = 0;
+    while (result == Result::Ok && reader.next(line)) {
         result = loader.feedLine(line);
+        rowBytes += line.size() + 2; // the rows read so far, with their CR LF
+        if (showsProgress && rowBytes >= nextProgress) {
+            showProgress(rowBytes, file.size(), "%p%");
+            nextProgress = rowBytes + progressStep;
+        }
+    }
+    hideProgress();
     if (result == Result::Ok && reader.failed())
         result = Result::Corrupt; // a file cut short by a read error is not a loaded file
     file.close();
@@ -175,7 +174,7 @@ void TForm1::LoadDataFile(const QString& fileName) {
         ClearBuffer();
         SecureData->hide();
         LockImage->hide();
-        Edit1.setText("Error in file. Data is corrupt.");
+        Edit1.setText(kCorrupt);
         return;
     }
     if (loader.scrambledSeen()) {
@@ -184,7 +183,7 @@ void TForm1::LoadDataFile(const QString& fileName) {
         LockImage->show();
     }
     if (const std::optional<double> perHour = loader.samplesPerHour())
-        Samplesperhour.setText(platform::floatToStr(*perHour));
+        SetSamplesPerHour(*perHour);
     if (const std::optional<bool> withRh = loader.withRh())
         RHBV.setChecked(*withRh);
     Edit1.setText("File loaded.");

@@ -100,14 +100,20 @@ bool LineReader::next(QByteArrayView& line) {
             qsizetype length = stop - m_start;
             if (length > 0 && base[stop - 1] == '\r')
                 --length;
+            if (length > kMaxLineLength)
+                break;
             line = QByteArrayView(base + m_start, length);
             m_start = stop + 1;
             m_lastHadLineEnd = true;
             return true;
         }
+        if (m_end - m_start > kMaxLineLength + 1) // room for a CR before the LF
+            break;
         if (m_eof) {
             if (m_start == m_end)
                 return false;
+            if (m_end - m_start > kMaxLineLength)
+                break;
             line = QByteArrayView(base + m_start, m_end - m_start);
             m_start = m_end;
             m_lastHadLineEnd = false;
@@ -116,6 +122,8 @@ bool LineReader::next(QByteArrayView& line) {
         scanned = m_end - m_start;
         fill();
     }
+    m_tooLong = true;
+    return false;
 }
 
 std::optional<DetectedFormat> formatFromHeaderLine(QByteArrayView line) {
@@ -167,25 +175,27 @@ std::optional<DetectedFormat> DateShapeGuesser::feed(QByteArrayView line, bool h
     return found;
 }
 
-std::optional<DetectedFormat> detectDateFormat(QIODevice& file) {
+DateFormatSearch detectDateFormat(QIODevice& file) {
     QByteArrayView line;
     {
         LineReader reader(file);
         while (reader.next(line))
             if (std::optional<DetectedFormat> found = formatFromHeaderLine(line))
-                return found;
+                return {found};
+        if (reader.lineTooLong())
+            return {std::nullopt, true};
     }
     if (!file.seek(0))
-        return std::nullopt;
+        return {};
     LineReader reader(file);
     DateShapeGuesser guesser;
     bool endedWithLineEnd = true; // an empty file reads as one empty line
     while (reader.next(line)) {
         if (std::optional<DetectedFormat> found = guesser.feed(line, reader.lastHadLineEnd()))
-            return found;
+            return {found};
         endedWithLineEnd = reader.lastHadLineEnd();
     }
-    return endedWithLineEnd ? guesser.feed(QByteArrayView(), false) : std::nullopt;
+    return {endedWithLineEnd ? guesser.feed(QByteArrayView(), false) : std::nullopt};
 }
 
 DateOrder dateOrderOf(const QString& shortDateFormat) {

@@ -3,9 +3,9 @@
 // conversion of row texts and the loader that turns the lines of a
 // duplicate into samples and events. No window here: the main window's
 // LoadDataFile runs these and shows the outcome.
-#include "platform/clock.h"
 #include "app/sample_store.h"
 #include "files/cipher.h"
+#include "platform/clock.h"
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
@@ -14,18 +14,24 @@
 
 namespace files {
 
-// Reads a text file line by line, CR LF or LF ending a line. Lines may be of
-// any length; a view stays valid until the next call.
+// Reads a text file line by line, CR LF or LF ending a line. A view stays
+// valid until the next call.
 class LineReader {
   public:
+    // No line of a data file comes near this; a file without line ends must
+    // not be taken into memory whole.
+    static constexpr qsizetype kMaxLineLength = 1 << 20;
+
     // `chunk` is the size of one read; a longer line grows the buffer.
     explicit LineReader(QIODevice& device, qsizetype chunk = 1 << 20);
-    // The next line without its line end; false at the end of the file.
+    // The next line without its line end; false at the end of the file and
+    // at a line longer than kMaxLineLength.
     bool next(QByteArrayView& line);
     // Whether the line last returned was ended by a line end.
     bool lastHadLineEnd() const { return m_lastHadLineEnd; }
-    // Whether a read failed; the lines before it were returned.
-    bool failed() const { return m_failed; }
+    // Whether a read failed or a line was too long; the lines before were returned.
+    bool failed() const { return m_failed || m_tooLong; }
+    bool lineTooLong() const { return m_tooLong; }
 
   private:
     bool fill();
@@ -37,6 +43,7 @@ class LineReader {
     bool m_eof = false;
     bool m_lastHadLineEnd = false;
     bool m_failed = false;
+    bool m_tooLong = false;
 };
 
 struct DetectedFormat {
@@ -61,9 +68,13 @@ class DateShapeGuesser {
     char m_previous[3] = {'x', 'x', 'x'}; // characters 0, 1 and 4
 };
 
+struct DateFormatSearch {
+    std::optional<DetectedFormat> format;
+    bool lineTooLong = false; // the search met a line no data file holds
+};
 // The pattern of a file: from its "~Date Format: " line, else guessed from
 // the shape of its lines. Reads the file twice (it must be seekable).
-std::optional<DetectedFormat> detectDateFormat(QIODevice& file);
+DateFormatSearch detectDateFormat(QIODevice& file);
 
 // Field order of the date numbers in a row, from the short date format.
 enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };

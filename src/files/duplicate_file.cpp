@@ -1,9 +1,13 @@
 #include "files/duplicate_file.h"
-#include "files/cipher.h"
 #include "files/data_file_format.h"
-#include "files/data_file_reader.h"
+#include <cstring>
 
 namespace files {
+namespace {
+
+constexpr qsizetype kChunk = 1 << 16;
+
+} // namespace
 
 QString duplicateName(const QString& plainName) {
     const qsizetype dot = plainName.lastIndexOf('.');
@@ -12,28 +16,53 @@ QString duplicateName(const QString& plainName) {
     return base + ".bvx";
 }
 
-DuplicateResult writeDuplicate(QIODevice& out, QIODevice& plain, const QString& pattern,
-                               platform::DateTime created, const QByteArray& userLines) {
-    constexpr qsizetype kChunk = 1 << 16;
-    QByteArray text = formatHeaderLines(pattern, created) + userLines;
-    text.reserve(kChunk + 1024);
-    bool written = true;
-    CipherState state;
-    LineReader reader(plain);
-    QByteArrayView line;
-    while (reader.next(line)) {
-        text += '?';
-        text += ScrambleLine(state, line);
-        text += kLineEnd;
-        if (text.size() >= kChunk) {
-            written = out.write(text) == text.size() && written;
-            text.resize(0);
-        }
+DuplicatingWriter::DuplicatingWriter(QIODevice& plain, QIODevice& duplicate, const QString& pattern,
+                                     platform::DateTime created, const QByteArray& userLines)
+    : m_plain(plain), m_duplicate(duplicate),
+      m_scrambled(formatHeaderLines(pattern, created) + userLines) {
+    m_scrambled.reserve(kChunk + 1024);
+    open(QIODevice::WriteOnly);
+}
+
+qint64 DuplicatingWriter::writeData(const char* data, qint64 size) {
+    // The first failed write ends the save; the other file is not written on.
+    if (!m_plainWritten || !m_duplicateWritten)
+        return -1;
+    m_plainWritten = m_plain.write(data, size) == size;
+    const char* const end = data + size;
+    while (data < end) {
+        const char* stop = static_cast<const char*>(std::memchr(data, '\n', end - data));
+        m_line.append(data, (stop ? stop : end) - data);
+        if (!stop)
+            break;
+        if (m_line.endsWith('\r'))
+            m_line.chop(1);
+        scrambleLine();
+        data = stop + 1;
     }
-    written = out.write(text) == text.size() && written;
-    if (reader.failed())
-        return DuplicateResult::ReadFailed;
-    return written ? DuplicateResult::Written : DuplicateResult::WriteFailed;
+    if (m_plainWritten && m_scrambled.size() >= kChunk)
+        writeDuplicate();
+    return m_plainWritten ? size : -1;
+}
+
+void DuplicatingWriter::scrambleLine() {
+    m_scrambled += '?';
+    m_scrambled += ScrambleLine(m_state, m_line);
+    m_scrambled += kLineEnd;
+    m_line.resize(0);
+}
+
+void DuplicatingWriter::writeDuplicate() {
+    m_duplicateWritten = m_duplicate.write(m_scrambled) == m_scrambled.size();
+    m_scrambled.resize(0);
+}
+
+void DuplicatingWriter::finish() {
+    if (!m_plainWritten || !m_duplicateWritten)
+        return;
+    if (!m_line.isEmpty())
+        scrambleLine();
+    writeDuplicate();
 }
 
 } // namespace files

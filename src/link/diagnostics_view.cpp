@@ -1,12 +1,17 @@
 #include "link/diagnostics_view.h"
-#include "platform/formatting.h"
-#include "platform/guard.h"
 #include "app/tform1.h"
 #include "chart/chart.h"
+#include "platform/formatting.h"
+#include "platform/guard.h"
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTimer>
+#include <memory>
 
 namespace {
 
@@ -18,77 +23,109 @@ const char* const kCaptions[10] = {"Header Data",    "Incoming Data (Hex format)
 
 } // namespace
 
-DiagnosticsView::DiagnosticsView(TForm1& form, QWidget* parent) : QWidget(parent) {
-    setAutoFillBackground(true);
+DiagnosticsView::DiagnosticsView(TForm1& form, QWidget* parent) : QScrollArea(parent) {
+    auto* content = new QWidget;
+    m_grid = new QGridLayout(content);
+    setWidget(content);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
 
-    // Memos: refreshed only while shown, so an upload does not pay for them.
-    auto memo = [this](TextControl& control, int x, int y, int w, int h) {
-        auto* edit = new QPlainTextEdit(this);
+    // Memos: refreshed only while shown, so an upload does not pay for them. A
+    // chunk appended to a memo is appended to its view, which then shows the
+    // newest line.
+    auto memo = [this](TextControl& control, int row, int column, int rowSpan, int columnSpan) {
+        auto* edit = new QPlainTextEdit;
+        edit->setObjectName(control.name());
         edit->setReadOnly(true);
-        connect(&control, &StateControl::valueChanged, edit, [edit, &control] {
+        edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 2);
+        auto shown = std::make_shared<qsizetype>(0);
+        auto refresh = [edit, &control, shown] {
+            const QString& text = control.text();
+            if (control.appendedFrom() >= 0 && control.appendedFrom() == *shown) {
+                QTextCursor end(edit->document());
+                end.movePosition(QTextCursor::End);
+                end.insertText(text.mid(*shown).remove('\r'));
+            } else {
+                edit->setPlainText(text);
+            }
+            *shown = text.size();
+            edit->moveCursor(QTextCursor::End);
+            edit->ensureCursorVisible();
+        };
+        connect(&control, &StateControl::valueChanged, edit, [edit, refresh] {
             if (edit->isVisible())
-                edit->setPlainText(control.text());
+                refresh();
         });
-        connect(&control, &StateControl::visibilityChanged, edit, [edit, &control](bool shown) {
-            if (shown)
-                edit->setPlainText(control.text());
+        connect(&control, &StateControl::visibilityChanged, edit, [edit, shown, refresh](bool on) {
+            if (on) {
+                *shown = -1; // whatever the last change was, show the whole text
+                refresh();
+                // Once laid out at its new size, the view shows the newest line.
+                QTimer::singleShot(0, edit, [edit] {
+                    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+                });
+            }
         });
-        place(control, edit, x, y, w, h);
+        place(control, edit, row, column, rowSpan, columnSpan);
     };
-    memo(form.Memo2, 8, 20, 250, 200);
-    memo(form.Memo5, 266, 20, 520, 120);
-    memo(form.Memo3, 266, 160, 260, 60);
-    memo(form.Memo1, 534, 160, 120, 24);
+    constexpr int kColumns = 5;
+    memo(form.Memo2, 1, 0, 2, 2);
+    memo(form.Memo5, 1, 2, 1, 3);
+    memo(form.Memo3, 2, 2, 1, 2);
+    memo(form.Memo1, 2, 4, 1, 1);
+    m_grid->setRowStretch(1, 2);
+    m_grid->setRowStretch(2, 1);
 
-    auto flag = [this](FlagControl& control, int x, int y) {
-        auto* box = new QCheckBox(control.name(), this);
+    auto flag = [this](FlagControl& control, int row, int column) {
+        auto* box = new QCheckBox(control.name());
         box->setChecked(control.checked());
         connect(&control, &StateControl::valueChanged, box,
                 [box, &control] { box->setChecked(control.checked()); });
         connect(box, &QCheckBox::clicked, box, [&control](bool checked) {
             platform::runGuarded([&] { control.setChecked(checked); });
         });
-        place(control, box, x, y, 150, 20);
+        place(control, box, row, column);
     };
     const std::array<FlagControl*, 11> flags = {
         &form.Startloadingdata, &form.Errorindata,       &form.Startloadingheader,
         &form.Headerloaded,     &form.Readyfornextblock, &form.WaitingForAck,
         &form.InitAutoload,     &form.DataLoaded,        &form.RHBV,
         &form.WaitOnFastAck,    &form.FastBaud};
-    for (std::size_t i = 0; i < flags.size(); ++i)
-        flag(*flags[i], 8 + static_cast<int>(i % 4) * 160, 230 + static_cast<int>(i / 4) * 22);
+    for (int i = 0; i < static_cast<int>(flags.size()); ++i)
+        flag(*flags[i], 3 + i / 4, i % 4);
 
-    auto text = [this](StateControl& control, const std::function<QString()>& value, int x, int y) {
-        auto* edit = new QLineEdit(this);
+    // Labelled fields, five to a row; Edit2 has no caption.
+    auto text = [this](StateControl& control, const std::function<QString()>& value, int row,
+                       int column) {
+        auto* edit = new QLineEdit;
         edit->setReadOnly(true);
         edit->setText(value());
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance("00/00/0000 00:00:00") + 12);
         connect(&control, &StateControl::valueChanged, edit,
                 [edit, value] { edit->setText(value()); });
-        place(control, edit, x, y, 120, 22);
+        place(control, edit, row, column);
     };
-    const std::array<TextControl*, 7> edits = {
-        &form.Firstdate,      &form.Firsttime,  &form.Lastdate, &form.Lasttime,
-        &form.Samplesperhour, &form.Datastored, &form.COMPORT};
-    for (std::size_t i = 0; i < edits.size(); ++i)
-        text(
-            *edits[i], [control = edits[i]] { return control->text(); },
-            8 + static_cast<int>(i % 5) * 130, 320 + static_cast<int>(i / 5) * 46);
-    text(
-        form.Watchdog, [&form] { return platform::dateTimeToStr(form.Watchdog.value()); }, 268,
-        366);
-    text(
-        form.Edit2, [&form] { return form.Edit2.text(); }, 398, 366);
-
-    const int labelPos[10][2] = {{8, 2},     {266, 2},   {8, 302}, {138, 302}, {268, 302},
-                                 {398, 302}, {528, 302}, {8, 348}, {138, 348}, {268, 348}};
-    for (int i = 0; i < 10; ++i) {
-        auto* label = new QLabel(kCaptions[i], this);
-        place(*form.StaticText[i], label, labelPos[i][0], labelPos[i][1], 200, 18);
+    const std::array<StateControl*, 9> fields = {
+        &form.Firstdate,  &form.Firsttime, &form.Lastdate, &form.Lasttime, &form.Samplesperhour,
+        &form.Datastored, &form.COMPORT,   &form.Watchdog, &form.Edit2};
+    for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+        const int row = 7 + (i / kColumns) * 2, column = i % kColumns;
+        if (i < 8)
+            place(*form.StaticText[i + 2], new QLabel(kCaptions[i + 2]), row, column);
+        std::function<QString()> value;
+        if (fields[i] == &form.Watchdog)
+            value = [&form] { return platform::dateTimeToStr(form.Watchdog.value()); };
+        else
+            value = [control = static_cast<TextControl*>(fields[i])] { return control->text(); };
+        text(*fields[i], value, row + 1, column);
     }
+    place(*form.StaticText[0], new QLabel(kCaptions[0]), 0, 0, 1, 2);
+    place(*form.StaticText[1], new QLabel(kCaptions[1]), 0, 2, 1, 3);
 }
 
-void DiagnosticsView::place(StateControl& control, QWidget* widget, int x, int y, int w, int h) {
-    widget->setGeometry(x, y, w, h);
+void DiagnosticsView::place(StateControl& control, QWidget* widget, int row, int column,
+                            int rowSpan, int columnSpan) {
+    m_grid->addWidget(widget, row, column, rowSpan, columnSpan);
     widget->setVisible(control.isVisible());
     connect(&control, &StateControl::visibilityChanged, widget, &QWidget::setVisible);
 }

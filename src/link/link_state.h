@@ -16,6 +16,7 @@ struct LinkState {
     // The port of `form`, bound on first use.
     PortLink& port(TForm1& form);
     bool bound() const { return m_port != nullptr; }
+    bool portOpen() const { return m_port && m_port->isOpen(); }
 
     // AutoClock as a date-time, kept by the main thread for the reader.
     std::atomic<platform::DateTime> NextAutoTime{std::numeric_limits<double>::infinity()};

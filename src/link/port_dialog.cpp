@@ -1,35 +1,47 @@
 #include "link/port_dialog.h"
+#include "app/tform1.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "app/tform1.h"
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
 
 TForm6::TForm6(TForm1& main) : QDialog(&main), m_main(main) {
     setWindowTitle("Select Port");
-    setFixedSize(200, 188);
     setModal(false);
 
-    PortListBox = new QListWidget(this);
-    PortListBox->setGeometry(8, 8, 90, 172);
+    PortListBox = new QListWidget;
     for (int n = 1; n <= 255; ++n)
         PortListBox->addItem(QString("COM%1").arg(n));
+    PortListBox->setMinimumWidth(PortListBox->fontMetrics().horizontalAdvance("COM255") +
+                                 PortListBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                 16);
 
-    auto* panel = new QFrame(this);
+    auto* panel = new QFrame;
     panel->setFrameShape(QFrame::Panel);
-    panel->setGeometry(106, 8, 86, 56);
-    Label2 = new QLabel("Current Port", panel);
-    Label2->setGeometry(6, 6, 76, 16);
-    Label1 = new QLabel("COM???", panel);
-    Label1->setGeometry(6, 28, 76, 20);
+    auto* current = new QVBoxLayout(panel);
+    Label2 = new QLabel("Current Port");
+    Label1 = new QLabel("COM???");
     Label1->setStyleSheet("color: red; font-weight: bold;");
+    current->addWidget(Label2);
+    current->addWidget(Label1);
 
-    Apply = new QPushButton("Apply", this);
-    Apply->setGeometry(114, 116, 72, 26);
-    Cancel = new QPushButton("Cancel", this);
-    Cancel->setGeometry(114, 150, 72, 26);
+    Apply = new QPushButton("Apply");
+    Cancel = new QPushButton("Cancel");
+    auto* right = new QVBoxLayout;
+    right->addWidget(panel);
+    right->addStretch();
+    right->addWidget(Apply);
+    right->addWidget(Cancel);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(PortListBox, 1);
+    layout->addLayout(right);
+    resize(QSize(200, 188).expandedTo(sizeHint()));
+
     connect(Apply, &QPushButton::clicked, this,
             [this] { platform::runGuarded([this] { ApplyClick(); }); });
     connect(Cancel, &QPushButton::clicked, this, &TForm6::CancelClick);

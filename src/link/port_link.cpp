@@ -14,11 +14,10 @@ PortLink::~PortLink() {
 
 bool PortLink::open(const QString& device, const QString& mode) {
     collectRetired();
-    std::shared_ptr<bvlink::SerialPort> port = bvlink::SerialPort::open(device);
+    std::shared_ptr<bvlink::SerialPort> port = bvlink::SerialPort::open(device, mode, &m_openError);
     if (!port)
         return false;
     m_port = std::move(port);
-    m_port->setMode(mode);
     m_reader = std::make_unique<TRead>(m_host, m_shared, m_port);
     return true;
 }
@@ -46,6 +45,10 @@ void PortLink::close() {
 void PortLink::sendByte(char byte) {
     if (m_port)
         m_port->writeByte(byte);
+}
+
+bool PortLink::supportsRate(int baud) {
+    return m_port && m_port->supportsRate(baud);
 }
 
 void PortLink::collectRetired() {

@@ -1,6 +1,7 @@
 #include "link/port_names.h"
 #include <QDir>
 #include <QFileInfo>
+#include <cstring>
 #include <limits>
 
 namespace bvlink {
@@ -55,13 +56,6 @@ QString fastBaudRateOf(const QString& setting) {
     return setting.mid(start, i - start);
 }
 
-QString devicePathText(const QString& portName) {
-    if (portName == "NA")
-        return portName;
-    const int number = portName.mid(3).toInt();
-    return number < 10 ? QString("COM%1").arg(number) : QString("\\\\.\\COM%1").arg(number);
-}
-
 QString resolveDevice(const QString& portName, const QString& settingsFolder) {
     if (portName == "NA")
         return QString();
@@ -72,6 +66,41 @@ QString resolveDevice(const QString& portName, const QString& settingsFolder) {
     if (QFileInfo::exists(local) || QFileInfo(local).isSymLink())
         return local;
     return QString("/dev/ttyS%1").arg(number - 1);
+}
+
+QString cannotOpenText(const QString& portName, const QString& device, const OpenError& error) {
+    QString tried = portName;
+    QString reason;
+    if (device.isEmpty()) {
+        reason = "The port setting names no port.";
+    } else {
+        const QFileInfo info(device);
+        tried += info.isSymLink() ? " (" + device + " -> " + info.symLinkTarget() + ")"
+                                  : " (" + device + ")";
+        switch (error.reason) {
+        case OpenError::Missing:
+            reason = "The device does not exist (is the adapter plugged in?).";
+            break;
+        case OpenError::PermissionDenied:
+            reason = "Permission denied: your user must be a member of the dialout\n"
+                     "group (sudo adduser $USER dialout, then log in again).";
+            break;
+        case OpenError::InUse:
+            reason = "It is in use by another program.";
+            break;
+        case OpenError::Console:
+            reason = "It is the system console, which is never used as a port.";
+            break;
+        case OpenError::NotATerminal:
+            reason = "It is not a serial port.";
+            break;
+        default:
+            reason = QString::fromLocal8Bit(std::strerror(error.systemError)) + ".";
+            break;
+        }
+    }
+    return "Cannot open serial port: " + tried + ".\n" + reason +
+           "\nA different port may be selected\nfrom the Setup menu.";
 }
 
 } // namespace bvlink

@@ -1,7 +1,9 @@
 #pragma once
 // The port setting text ("COM3", "COM3:115200", "NA") and what it names: the
 // port, the fast rate, the device path shown to the user and the device that
-// path stands for on this system.
+// path stands for on this system, and what to tell the user when it does
+// not open.
+#include "link/serial_port.h"
 #include <QString>
 
 namespace bvlink {
@@ -14,13 +16,14 @@ QString portNameOf(const QString& setting);
 // The digits after the first ":" (blanks skipped), or the empty text.
 QString fastBaudRateOf(const QString& setting);
 
-// The device path as the user sees it: "COM3", "\\.\COM12" from port 10 on,
-// or "NA".
-QString devicePathText(const QString& portName);
-
 // The device that a port name stands for: the link <settingsFolder>/COMn when
 // it exists (pointed at /dev/ttyUSB0, a pseudo-terminal, ...), otherwise
 // /dev/ttyS<n-1>. Empty for "NA" and port numbers below 1.
 QString resolveDevice(const QString& portName, const QString& settingsFolder);
+
+// The "Cannot open serial port" message: what was tried (the port, and the
+// link in the settings folder with its target, or the system's device) and
+// why it failed. `device` is what resolveDevice() gave.
+QString cannotOpenText(const QString& portName, const QString& device, const OpenError& error);
 
 } // namespace bvlink

@@ -1,5 +1,4 @@
 #include "link/range_pickers.h"
-#include "platform/formatting.h"
 #include <QDateEdit>
 #include <QTimeEdit>
 
@@ -23,10 +22,7 @@ void setPickers(QDateEdit* date, QTimeEdit* time, platform::DateTime day,
 }
 
 platform::DateTime pickerDateTime(const QDateEdit* date, const QTimeEdit* time) {
-    const QString text =
-        platform::formatDateTime(platform::formatSettings().shortDateFormat, pickerDate(date)) +
-        " " + platform::formatDateTime("hh:nn:ss", pickerTime(time));
-    return platform::strToDateTime(text);
+    return pickerDate(date) + pickerTime(time);
 }
 
 } // namespace upload

@@ -11,8 +11,8 @@ platform::DateTime pickerDate(const QDateEdit* picker); // whole days
 platform::DateTime pickerTime(const QTimeEdit* picker); // whole seconds of the day
 void setPickers(QDateEdit* date, QTimeEdit* time, platform::DateTime day,
                 platform::DateTime timeOfDay);
-// The pickers as the text "date time" in the short date format in force,
-// parsed back (so to the whole second, as the logger's requests use them).
+// The date and time pickers as one date-time, to the whole second as the
+// time picker holds it.
 platform::DateTime pickerDateTime(const QDateEdit* date, const QTimeEdit* time);
 
 } // namespace upload

@@ -39,6 +39,9 @@ struct ReaderHost {
     std::function<void()> setUploadButtonsBusy; // the reverse
     std::function<void()> SendBlockRequest;
     std::function<void()> ScheduleNextAuto;
+    // A callback ended by a platform error (already shown): ends the upload
+    // that the broken chain left waiting, with the error's text.
+    std::function<void(const QString&)> callbackFailed;
 };
 
 // The reader's working state, one copy for all its threads: a new thread
@@ -51,4 +54,7 @@ struct ReaderShared {
     int HeaderScanCount = 0;
     int RetryCount = 0;
     QString HexText;
+    // Data-phase reads that waited out their whole second: each is a turn of
+    // the loop in which the upload did not move on.
+    std::atomic<int> DataReadTimeouts{0};
 };

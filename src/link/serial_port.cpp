@@ -1,4 +1,5 @@
 #include "link/serial_port.h"
+#include "link/line_speed.h"
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -15,73 +16,6 @@
 namespace bvlink {
 namespace {
 
-speed_t speedOf(int baud) {
-    switch (baud) {
-    case 50:
-        return B50;
-    case 75:
-        return B75;
-    case 110:
-        return B110;
-    case 134:
-        return B134;
-    case 150:
-        return B150;
-    case 200:
-        return B200;
-    case 300:
-        return B300;
-    case 600:
-        return B600;
-    case 1200:
-        return B1200;
-    case 1800:
-        return B1800;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    case 230400:
-        return B230400;
-    case 460800:
-        return B460800;
-    case 500000:
-        return B500000;
-    case 576000:
-        return B576000;
-    case 921600:
-        return B921600;
-    case 1000000:
-        return B1000000;
-    case 1152000:
-        return B1152000;
-    case 1500000:
-        return B1500000;
-    case 2000000:
-        return B2000000;
-    case 2500000:
-        return B2500000;
-    case 3000000:
-        return B3000000;
-    case 3500000:
-        return B3500000;
-    case 4000000:
-        return B4000000;
-    default:
-        return B0;
-    }
-}
-
 bool deviceNumber(const QString& path, dev_t& number) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
@@ -92,9 +26,9 @@ bool deviceNumber(const QString& path, dev_t& number) {
 
 using Clock = std::chrono::steady_clock;
 
+// Rounded up: a wait never ends before its deadline.
 int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
@@ -117,48 +51,82 @@ bool SerialPort::isConsole(const QString& device, const QString& consoleList) {
     return false;
 }
 
-std::unique_ptr<SerialPort> SerialPort::open(const QString& device) {
-    if (device.isEmpty() || isConsole(device))
+std::unique_ptr<SerialPort> SerialPort::open(const QString& device, const QString& mode,
+                                             OpenError* error) {
+    OpenError failed;
+    const auto refuse = [&](OpenError::Reason reason, int fd = -1) {
+        failed = {reason, errno};
+        if (fd >= 0)
+            ::close(fd);
+        if (error)
+            *error = failed;
         return nullptr;
-    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
+    };
+    if (device.isEmpty())
+        return refuse(OpenError::Missing);
+    if (isConsole(device))
+        return refuse(OpenError::Console);
+    // Without O_NONBLOCK the open of a port whose carrier is low waits for it.
+    const int fd =
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        switch (errno) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case EIO:
+            return refuse(OpenError::Missing);
+        case EACCES:
+        case EPERM:
+            return refuse(OpenError::PermissionDenied);
+        case EBUSY:
+            return refuse(OpenError::InUse);
+        default:
+            return refuse(OpenError::Other);
+        }
+    }
     termios saved{};
+    if (::tcgetattr(fd, &saved) != 0)
+        return refuse(errno == ENOTTY ? OpenError::NotATerminal : OpenError::Other, fd);
     // Not shared: TIOCEXCL keeps other opens out, the lock also holds against
     // a privileged program that TIOCEXCL does not stop.
-    if (::tcgetattr(fd, &saved) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ::ioctl(fd, TIOCEXCL) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return refuse(errno == EWOULDBLOCK ? OpenError::InUse : OpenError::Other, fd);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return refuse(OpenError::Other, fd);
     const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<SerialPort>(new SerialPort(fd, wakeFd, saved));
+    if (wakeFd < 0)
+        return refuse(OpenError::Other, fd);
+    std::unique_ptr<SerialPort> port(new SerialPort(fd, wakeFd, saved, lineSpeed(fd)));
+    port->setMode(mode);
+    // The modem lines are ignored from now on; writes block until the driver takes the byte.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (error)
+        *error = failed;
+    return port;
 }
 
-SerialPort::SerialPort(int fd, int wakeFd, const termios& saved)
-    : m_fd(fd), m_wakeFd(wakeFd), m_saved(saved) {}
+SerialPort::SerialPort(int fd, int wakeFd, const termios& saved, int savedSpeed)
+    : m_fd(fd), m_wakeFd(wakeFd), m_saved(saved), m_savedSpeed(savedSpeed) {}
 
 SerialPort::~SerialPort() {
     close();
     ::close(m_wakeFd);
 }
 
-void SerialPort::setMode(const QString& mode) {
+bool SerialPort::setMode(const QString& mode) {
+    std::lock_guard lock(m_fdLock);
     const int fd = m_fd.load();
     termios tio{};
     if (fd < 0 || ::tcgetattr(fd, &tio) != 0)
-        return;
+        return false;
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~CRTSCTS;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     const QStringList parts = mode.split(',');
-    if (const speed_t speed = speedOf(parts.value(0).trimmed().toInt()); speed != B0)
-        ::cfsetspeed(&tio, speed);
     const QString parity = parts.value(1).trimmed().toUpper();
     tio.c_cflag &= ~(PARENB | PARODD);
     if (parity == "E")
@@ -175,17 +143,28 @@ void SerialPort::setMode(const QString& mode) {
     else
         tio.c_cflag &= ~CSTOPB;
     ::tcsetattr(fd, TCSANOW, &tio);
+    return setLineSpeed(fd, parts.value(0).trimmed().toInt());
+}
+
+bool SerialPort::supportsRate(int baud) {
+    std::lock_guard lock(m_fdLock);
+    const int fd = m_fd.load();
+    if (fd < 0)
+        return false;
+    const int current = lineSpeed(fd);
+    const bool supported = setLineSpeed(fd, baud);
+    setLineSpeed(fd, current);
+    return supported;
 }
 
 int SerialPort::read(char* buffer, int count, int timeoutMs) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int got = 0;
-    bool deviceGone = false;
     while (got < count) {
         const int fd = m_fd.load();
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {fd, POLLIN, 0}};
-        // A closed or vanished device is not polled; only the abort can end the wait early.
-        const nfds_t n = (fd < 0 || deviceGone) ? 1 : 2;
+        // A closed device is not polled; only the abort can end the wait early.
+        const nfds_t n = fd < 0 ? 1 : 2;
         const int ready = ::poll(fds, n, remainingMs(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
@@ -209,12 +188,13 @@ int SerialPort::read(char* buffer, int count, int timeoutMs) {
         }
         // Hang-up, error, or end of file: the adapter has gone. Nothing more
         // arrives; wait out the second so that the reader's loop keeps its pace.
-        deviceGone = true;
+        close();
     }
     return got;
 }
 
 void SerialPort::writeByte(char byte) {
+    std::lock_guard lock(m_fdLock);
     const int fd = m_fd.load();
     if (fd < 0)
         return;
@@ -229,10 +209,14 @@ void SerialPort::abortPendingRead() {
 }
 
 void SerialPort::close() {
+    std::lock_guard lock(m_fdLock);
     const int fd = m_fd.exchange(-1);
     if (fd < 0)
         return;
     ::tcsetattr(fd, TCSANOW, &m_saved);
+    // A rate outside the fixed table does not survive the C library's settings.
+    if (m_savedSpeed > 0 && lineSpeed(fd) != m_savedSpeed)
+        setLineSpeed(fd, m_savedSpeed);
     ::close(fd);
 }
 

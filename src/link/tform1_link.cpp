@@ -1,12 +1,12 @@
 // The main window's serial port handlers.
-#include "platform/dialogs.h"
-#include "platform/errors.h"
-#include "platform/formatting.h"
 #include "app/settings_files.h"
 #include "app/tform1.h"
 #include "link/link_state.h"
 #include "link/port_dialog.h"
 #include "link/port_names.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/formatting.h"
 #include <QAction>
 #include <QPushButton>
 #include <QRadioButton>
@@ -54,6 +54,10 @@ PortLink& LinkState::port(TForm1& form) {
             [&form] { form.setUploadButtonsBusy(); },
             [&form] { form.SendBlockRequest(); },
             [&form] { form.ScheduleNextAuto(); },
+            [&form](const QString& error) {
+                if (form.uploadRunning())
+                    form.EndUpload("UPLOAD CANCELLED DUE TO AN ERROR: " + error, true);
+            },
         });
         m_port = std::make_unique<PortLink>(*m_host);
         parseAutoClock(form, NextAutoTime);
@@ -80,14 +84,13 @@ void TForm1::OpenPort() {
     }
     const QString name = PortName();
     const QString device = bvlink::resolveDevice(name, ThisAppDir.text());
-    if (link->port(*this).open(device, baud + ",N,8,1")) {
+    PortLink& port = link->port(*this);
+    if (port.open(device, baud + ",N,8,1")) {
         if (UploadData)
             UploadData->setEnabled(true);
         return;
     }
-    platform::dialogs().messageBox("Cannot open serial port: " + bvlink::devicePathText(name) +
-                                       ".\nIt may be in use or does not exist.\n"
-                                       "A different port may be selected\nfrom the Setup menu.",
+    platform::dialogs().messageBox(bvlink::cannotOpenText(name, device, port.openError()),
                                    "Problem");
     if (UploadData)
         UploadData->setEnabled(false);
@@ -121,9 +124,21 @@ void TForm1::SetPort(const QString& name) {
     settings::writeText(settingsPath("COMPORT.DAT"), COMPORT.text());
 }
 
+bool TForm1::portOpen() const {
+    return link->portOpen();
+}
+
 void TForm1::SendByte(char byte) {
-    if (link->bound())
+    if (portOpen()) {
         link->port(*this).sendByte(byte);
+        return;
+    }
+    // Every upload passes here before the logger can answer. Without an open
+    // port nothing will, and no reader runs the watchdog: end it now.
+    if (uploadRunning())
+        EndUpload(COMPORT.text() == "NA" ? "UPLOAD CANCELLED. No serial port selected."
+                                         : "UPLOAD CANCELLED. Cannot open serial port.",
+                  true);
 }
 
 void TForm1::COMMClick() {

@@ -1,24 +1,66 @@
 #include "link/tread.h"
 #include "link/reader_framing.h"
 #include "link/serial_port.h"
-#include <QMetaObject>
+#include "platform/guard.h"
+#include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
-
-namespace {
+#include <chrono>
+#include <functional>
+#include <utility>
 
 // One hand-over of a callback to the main thread. The thread may give it up
 // only while the main thread has not begun to run it.
-struct Handover {
+struct TRead::Handover {
     enum State { Pending, Running, Done, Abandoned };
     std::atomic<int> state{Pending};
+    void (TRead::*callback)() = nullptr;
 };
 
+namespace {
+
 constexpr int kRawAreaSize = 50;
+// A read gives up after this long, so the loop (the program's clock) turns at least once a second.
+constexpr int kReadTimeoutMs = 1000;
+// Quiet on the line that ends a data read with bytes: many character times
+// even at 19200 baud (half a millisecond a byte).
+constexpr int kLineIdleMs = 5;
+
+// Reads up to `size` bytes: waits up to the second for the first, takes more
+// for as long as they keep coming, and returns once the line has been quiet
+// for kLineIdleMs.
+int readUntilQuiet(bvlink::SerialPort& port, char* buffer, int size) {
+    int got = port.read(buffer, 1, kReadTimeoutMs);
+    while (got > 0 && got < size) {
+        const int more = port.read(buffer + got, size - got, kLineIdleMs);
+        if (more == 0)
+            break;
+        got += more;
+    }
+    return got;
+}
+
+// Lives on the main thread and runs the pending hand-over when its bare
+// event arrives. The event carries nothing: what the main thread needs
+// passes under the reader's own lock, so that the hand-over is plain to see
+// (for ThreadSanitizer too, which cannot see into Qt's event queue).
+class CallbackRelay : public QObject {
+  public:
+    explicit CallbackRelay(std::function<void()> run) : m_run(std::move(run)) {}
+
+  protected:
+    void customEvent(QEvent*) override { m_run(); }
+
+  private:
+    std::function<void()> m_run;
+};
 
 } // namespace
 
 TRead::TRead(ReaderHost& host, ReaderShared& shared, std::shared_ptr<bvlink::SerialPort> port)
-    : m_host(host), m_shared(shared), m_port(std::move(port)) {
+    : m_host(host), m_shared(shared), m_port(std::move(port)),
+      m_relay(std::make_unique<CallbackRelay>([this] { RunHandover(); })) {
+    m_relay->moveToThread(m_host.mainThread->thread());
     m_thread = std::thread([this] { Execute(); });
 }
 
@@ -45,22 +87,12 @@ bool TRead::Synchronize(void (TRead::*callback)()) {
     if (m_terminated)
         return false;
     auto handover = std::make_shared<Handover>();
-    QMetaObject::invokeMethod(
-        m_host.mainThread,
-        [this, handover, callback] {
-            int expected = Handover::Pending;
-            if (!handover->state.compare_exchange_strong(expected, Handover::Running))
-                return; // the thread has left without it
-            m_inCallback = true;
-            (this->*callback)();
-            m_inCallback = false;
-            {
-                std::lock_guard lock(m_lock);
-                handover->state = Handover::Done;
-            }
-            m_wake.notify_all();
-        },
-        Qt::QueuedConnection);
+    handover->callback = callback;
+    {
+        std::lock_guard lock(m_lock);
+        m_handover = handover;
+    }
+    QCoreApplication::postEvent(m_relay.get(), new QEvent(QEvent::User));
 
     std::unique_lock lock(m_lock);
     m_wake.wait(lock, [&] { return handover->state == Handover::Done || m_terminated; });
@@ -72,6 +104,27 @@ bool TRead::Synchronize(void (TRead::*callback)()) {
     // The port was closed from inside this very callback: let it finish.
     m_wake.wait(lock, [&] { return handover->state == Handover::Done; });
     return false;
+}
+
+void TRead::RunHandover() {
+    std::shared_ptr<Handover> handover;
+    {
+        std::lock_guard lock(m_lock);
+        handover = std::exchange(m_handover, nullptr);
+    }
+    int expected = Handover::Pending;
+    if (!handover || !handover->state.compare_exchange_strong(expected, Handover::Running))
+        return; // the thread has left without it
+    m_inCallback = true;
+    // Like every event: an error ends this callback's chain only, and the
+    // hand-over still completes.
+    platform::runGuarded([&] { (this->*handover->callback)(); }, m_host.callbackFailed);
+    m_inCallback = false;
+    {
+        std::lock_guard lock(m_lock);
+        handover->state = Handover::Done;
+    }
+    m_wake.notify_all();
 }
 
 void TRead::Execute() {
@@ -102,13 +155,25 @@ void TRead::Execute() {
             break;
 
         int size = 1;
-        if (h.Startloadingheader.checkedAnyThread())
+        bool dataRead = false;
+        if (h.Startloadingheader.checkedAnyThread()) {
             size = kRawAreaSize;
-        else if (h.Startloadingdata.checkedAnyThread())
+        } else if (h.Startloadingdata.checkedAnyThread()) {
             size = h.WaitingForAck.checkedAnyThread() ? 1 : kRawAreaSize;
+            dataRead = true;
+        }
         if (m_terminated)
             break;
-        s.BytesRead = m_port->read(raw, size);
+        // A data read hands over what it has once the line falls quiet, so the
+        // end of a packet is decoded at once and not when the second is up.
+        // Header reads keep their second: an older header is complete only
+        // when a read ends on its last line feed.
+        const auto began = std::chrono::steady_clock::now();
+        s.BytesRead =
+            dataRead ? readUntilQuiet(*m_port, raw, size) : m_port->read(raw, size, kReadTimeoutMs);
+        if (dataRead &&
+            std::chrono::steady_clock::now() - began >= std::chrono::milliseconds(kReadTimeoutMs))
+            ++s.DataReadTimeouts;
         const QByteArray bytes(raw, s.BytesRead);
 
         const bool dataPhase =

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+class QObject;
 namespace bvlink {
 class SerialPort;
 }
@@ -37,9 +38,13 @@ class TRead {
     bool EscapePending = false;
 
   private:
+    struct Handover;
+
     void Execute();
     // Runs a callback on the main thread and waits; false when the thread must leave.
     bool Synchronize(void (TRead::*callback)());
+    // On the main thread: runs the callback handed over, unless given up.
+    void RunHandover();
 
     void ThreadStarted();
     void ScheduleNextAuto();
@@ -53,8 +58,10 @@ class TRead {
     ReaderHost& m_host;
     ReaderShared& m_shared;
     std::shared_ptr<bvlink::SerialPort> m_port;
+    std::unique_ptr<QObject> m_relay; // receives the hand-overs on the main thread
     std::mutex m_lock;
     std::condition_variable m_wake;
+    std::shared_ptr<Handover> m_handover; // the one waiting to be run, under m_lock
     std::atomic<bool> m_terminated{false};
     std::atomic<bool> m_finished{false};
     std::atomic<quint64> m_loops{0};

@@ -6,9 +6,11 @@
 #include "app/radio_group.h"
 #include "app/tform1.h"
 #include "decode/sample_words.h"
+#include "link/link_state.h"
 #include "link/range_pickers.h"
 #include "platform/formatting.h"
 #include <QDateEdit>
+#include <QPushButton>
 #include <QTimeEdit>
 
 using namespace upload;
@@ -24,6 +26,7 @@ void leaveFastRate(TForm1& form) {
     form.COMPORTChange();
 }
 
+// How the user reads a block's start and end; nothing reads it back.
 QString blockTimeText(platform::DateTime t) {
     return platform::formatDateTime(platform::formatSettings().shortDateFormat, t) + " " +
            platform::formatDateTime("hh:nn:ss", t);
@@ -72,12 +75,24 @@ void TForm1::upload_range_groupClick() {
 }
 
 void TForm1::AbortUploadClick() {
+    EndUpload("UPLOAD ABORTED BY USER", false);
+}
+
+void TForm1::EndUpload(const QString& status, bool failed) {
     setUploadButtonsIdle();
     for (FlagControl* flag : {&Headerloaded, &Errorindata, &Startloadingdata, &Startloadingheader,
                               &Readyfornextblock, &WaitingForAck, &WaitOnFastAck})
         flag->setChecked(false);
     leaveFastRate(*this);
-    Edit1.setText("UPLOAD ABORTED BY USER");
+    if (failed)
+        Errorindata.setChecked(true);
+    if (!portOpen())
+        UploadData->setEnabled(false);
+    Edit1.setText(status);
+}
+
+bool TForm1::uploadRunning() const {
+    return AbortUpload && AbortUpload->isEnabled();
 }
 
 void TForm1::Memo1Change() {
@@ -85,11 +100,12 @@ void TForm1::Memo1Change() {
         return;
     const platform::DateTime start = pickerDateTime(Startdate, Starttime);
     const platform::DateTime end = pickerDateTime(Enddate, Endtime);
-    store.RangeSampleCount =
-        upload::rangeSampleCount(start, end, platform::strToFloat(Samplesperhour.text()));
+    store.RangeSampleCount = upload::rangeSampleCount(start, end, SamplesPerHour, RangeEndsAtLast);
     const qint64 stored = static_cast<qint64>(store.TempData.size());
 
     if (store.RangeSampleCount > 0 && stored < store.RangeSampleCount) {
+        showProgress(stored, store.RangeSampleCount,
+                     QString::number(stored) + " of " + QString::number(store.RangeSampleCount));
         Edit1.setText("Reading " + QString::number(stored) + " of " +
                       QString::number(store.RangeSampleCount));
         PrepareNextBlock();
@@ -120,54 +136,50 @@ void TForm1::PrepareNextBlock() {
     const platform::DateTime rangeStart = continuing ? 0 : pickerDateTime(Startdate, Starttime);
     const upload::BlockState next = upload::nextBlock(
         previous, continuing, Errorindata.checked(), rangeStart, store.RangeSampleCount,
-        static_cast<qint64>(store.TempData.size()), platform::strToFloat(Samplesperhour.text()));
+        static_cast<qint64>(store.TempData.size()), SamplesPerHour);
     store.CurrentTime = next.current;
     store.BlockStartSaved = next.startSaved;
     BlockRetries = next.retries;
     Readyfornextblock.setChecked(next.moreAfter);
     store.BlockEnd = next.blockEnd;
+    store.BlockSampleCount = next.count;
     BlockStartText = blockTimeText(store.CurrentTime);
     BlockEndText = blockTimeText(store.BlockEnd);
-    BlockTextSettings = platform::formatSettings();
     SendBlockRequest();
 }
 
 void TForm1::SendBlockRequest() {
     const int channel = channel1Selected() ? 1 : 2;
-    const double perHour = store.StoredPerHour[channel - 1];
     store.ChannelLabel = QString("Channel %1").arg(channel);
     setWindowTitle(store.BaseCaption + " | " + store.ChannelLabel);
 
-    // The block texts are read back with the settings they were written with.
-    platform::DateTime blockStart, blockEnd;
-    {
-        const platform::FormatSettings current = platform::formatSettings();
-        platform::formatSettings() = BlockTextSettings;
-        blockStart = platform::strToDateTime(BlockStartText);
-        blockEnd = platform::strToDateTime(BlockEndText);
-        platform::formatSettings() = current;
-    }
-    store.BlockSampleCount = upload::blockSampleCount(blockStart, blockEnd, perHour);
-    store.RequestText =
-        upload::requestText(store.HeaderFormat, channel, blockStart, store.BlockSampleCount);
+    // The block as planned (a retry asks for the same one again).
+    store.RequestText = upload::requestText(store.HeaderFormat, channel, store.BlockStartSaved,
+                                            store.BlockSampleCount);
 
     Startloadingheader.setChecked(false);
     Headerloaded.setChecked(true);
     Memo5.clear();
 
     // The faster rate is tried once, before the first try of the first block,
-    // and never again while the link already runs at it.
+    // and never again while the link already runs at it. A rate that the
+    // command cannot carry or the port cannot run at is not asked for: the
+    // upload goes on at 19200.
     const QString fastRate = FastBaudRate();
     if (store.HeaderFormat == 2 && BlockRetries == 0 && !FastBaud.checked() &&
         store.CurrentTime == pickerDateTime(Startdate, Starttime) && fastRate != "19200") {
         Errorindata.setChecked(false);
-        const int rate = fastRate.isEmpty() ? 57600 : fastRate.toInt();
-        store.FastBaudCommand = upload::fastBaudCommand(rate);
-        WaitOnFastAck.setChecked(true);
-        Edit1.setText("Attempting " + QString::number(rate) + " baud rate...");
-        Watchdog.setValue(platform::now());
-        SendText(store.FastBaudCommand);
-        return;
+        const int rate = upload::fastRateOf(fastRate);
+        if (rate > 0 && link->port(*this).supportsRate(rate)) {
+            store.FastBaudCommand = upload::fastBaudCommand(rate);
+            WaitOnFastAck.setChecked(true);
+            Edit1.setText("Attempting " + QString::number(rate) + " baud rate...");
+            Watchdog.setValue(platform::now());
+            SendText(store.FastBaudCommand);
+            return;
+        }
+        Edit1.setText("Cannot use " + (rate > 0 ? QString::number(rate) : fastRate) +
+                      " baud rate; continuing at 19200...");
     }
     AwaitBlockAcknowledgement();
     platform::pause(10);

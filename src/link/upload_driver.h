@@ -22,9 +22,17 @@ QString requestText(int headerFormat, int channel, platform::DateTime blockStart
 // The baud-switch command, "B057600T05" for 57600.
 QString fastBaudCommand(int rate);
 
-// Samples in [start, end] at s samples per hour, rounded; 0 when s gives no
+// The rate a fast-rate phase asks for, from the port setting's rate text
+// (FastBaudRate()): 57600 when it is empty, its value when the six digits of
+// the baud-switch command can carry it, otherwise 0 (no usable rate).
+int fastRateOf(const QString& fastBaudRate);
+
+// Samples from start to end at s samples per hour, rounded: the end itself
+// counts too when the range ends at the logger's last sample (`endsAtLast`),
+// not in a half-open custom range. Held within an int; 0 when s gives no
 // interval.
-int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour);
+int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour,
+                     bool endsAtLast);
 
 // The next block of an upload.
 struct BlockState {
@@ -40,9 +48,6 @@ struct BlockState {
 BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
                      platform::DateTime rangeStart, int rangeSamples, qint64 storedSamples,
                      double samplesPerHour);
-
-// Samples that a request from start to end asks for at s per hour, rounded.
-int blockSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour);
 
 // The range choices of the "Upload information" group.
 enum RangeChoice { AllData = 0, LastMonth = 1, LastWeek = 2, Custom = 3 };
@@ -62,12 +67,17 @@ struct LoggerRange {
 struct ResolvedRange {
     PickerRange pickers;
     int choice = AllData;
+    // The range runs to the logger's last sample and includes it ("All data",
+    // "Last month", "Last week", automatic downloads); "Custom" is half-open.
+    bool endsAtLast = false;
     QString error; // empty when the range is valid
 };
 // Resolves the requested range against the logger's first and last sample:
 // the choice fills the pickers, an automatic download starts at autoStart,
-// the ends are clamped to the logger's data and checked.
+// the ends are clamped to the logger's data and checked. A range that ends
+// at the last sample starts on the logger's grid of `interval` (days).
 ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerRange& logger,
-                           bool automatic, platform::DateTime autoStart);
+                           platform::DateTime interval, bool automatic,
+                           platform::DateTime autoStart);
 
 } // namespace upload

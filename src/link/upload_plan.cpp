@@ -1,7 +1,9 @@
-#include "platform/formatting.h"
 #include "decode/sample_words.h"
 #include "link/upload_driver.h"
+#include "platform/formatting.h"
 #include <QDate>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace upload {
@@ -24,15 +26,25 @@ QString fastBaudCommand(int rate) {
     return "B" + QString::number(rate).rightJustified(6, '0') + "T05";
 }
 
-int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {
+int fastRateOf(const QString& fastBaudRate) {
+    if (fastBaudRate.isEmpty())
+        return 57600;
+    bool ok = false;
+    const int rate = fastBaudRate.toInt(&ok);
+    return ok && rate >= 1 && rate <= 999999 ? rate : 0;
+}
+
+int rangeSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour,
+                     bool endsAtLast) {
     const platform::DateTime interval = decode::SampleIntervalDays(samplesPerHour);
     if (interval == 0)
         return 0;
-    return static_cast<int>(std::trunc((end - start) / interval + 0.5));
-}
-
-int blockSampleCount(platform::DateTime start, platform::DateTime end, double samplesPerHour) {
-    return static_cast<int>(std::llround((end - start) * samplesPerHour * 24));
+    const double spans = std::trunc((end - start) / interval + 0.5);
+    // A range of centuries at one sample a second counts past an int.
+    if (std::isnan(spans))
+        return 0;
+    const double count = endsAtLast && end >= start ? spans + 1 : spans;
+    return static_cast<int>(std::clamp<double>(count, INT_MIN, INT_MAX));
 }
 
 BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
@@ -43,7 +55,7 @@ BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
         ++next.retries;
         next.current = previous.startSaved;
     } else if (continuing) {
-        next.current = previous.blockEnd + platform::kSecond;
+        next.current = platform::roundToSecond(previous.blockEnd + platform::kSecond);
         next.startSaved = next.current;
         next.retries = 0;
     } else {
@@ -54,7 +66,9 @@ BlockState nextBlock(const BlockState& previous, bool continuing, bool repeat,
     const qint64 remaining = rangeSamples - storedSamples;
     next.moreAfter = remaining > kMaxBlockSamples;
     next.count = next.moreAfter ? kMaxBlockSamples : static_cast<int>(remaining);
-    next.blockEnd = next.current + decode::SampleIntervalDays(samplesPerHour) * next.count;
+    // The logger's grid is whole seconds: so are the block's ends.
+    next.blockEnd = platform::roundToSecond(
+        next.current + decode::SampleIntervalDays(samplesPerHour) * next.count);
     return next;
 }
 
@@ -83,9 +97,11 @@ PickerRange pickersForChoice(int choice, platform::DateTime now, const PickerRan
 }
 
 ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerRange& logger,
-                           bool automatic, platform::DateTime autoStart) {
+                           platform::DateTime interval, bool automatic,
+                           platform::DateTime autoStart) {
     ResolvedRange r;
     r.choice = choice;
+    r.endsAtLast = automatic || choice != Custom;
     PickerRange& p = r.pickers;
     p = pickers;
     if (choice != Custom) {
@@ -111,6 +127,19 @@ ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerR
         p.startTime = logger.firstTime;
     } else if (p.startDate == logger.firstDate && p.startTime < logger.firstTime) {
         p.startTime = logger.firstTime;
+    }
+    // A range that ends at the last sample starts on a sample of the logger's
+    // grid, so that it asks for samples the logger holds and stamps them right.
+    if (r.endsAtLast && interval > 0) {
+        const double first = std::llround((logger.firstDate + logger.firstTime) * 86400.0);
+        const double start = std::llround((p.startDate + p.startTime) * 86400.0);
+        const double step = std::llround(interval * 86400.0);
+        if (start > first && step > 0) {
+            const platform::DateTime onGrid =
+                (first + std::ceil((start - first) / step) * step) / 86400.0;
+            p.startDate = dateOnly(onGrid);
+            p.startTime = onGrid - dateOnly(onGrid);
+        }
     }
     // An end later on the last day is not clamped: it is refused below.
     if (p.endDate > logger.lastDate) {

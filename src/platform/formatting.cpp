@@ -188,8 +188,18 @@ int expandYear(int year, int digits) {
     return full;
 }
 
-bool scanDate(const QString& text, int& pos, DateTime& date) {
-    const FormatSettings& s = g_settings;
+// The separators and date order a text is read with.
+struct Reading {
+    QString order; // "mdy", "dmy", ...
+    QChar dateSeparator, timeSeparator, decimalSeparator;
+};
+
+Reading userReading() {
+    return {dateOrder(g_settings.shortDateFormat), g_settings.dateSeparator,
+            g_settings.timeSeparator, g_settings.decimalSeparator};
+}
+
+bool scanDate(const QString& text, int& pos, DateTime& date, const Reading& s) {
     int p = pos;
     int numbers[3] = {-1, -1, -1};
     int digits[3] = {0, 0, 0};
@@ -207,7 +217,7 @@ bool scanDate(const QString& text, int& pos, DateTime& date) {
     }
     if (count < 2)
         return false;
-    const QString order = dateOrder(s.shortDateFormat);
+    const QString& order = s.order;
     int year = QDate::currentDate().year(), month = 0, day = 0;
     if (count == 3) {
         for (int k = 0; k < 3; ++k) {
@@ -231,8 +241,7 @@ bool scanDate(const QString& text, int& pos, DateTime& date) {
     return true;
 }
 
-bool scanTime(const QString& text, int& pos, DateTime& time) {
-    const FormatSettings& s = g_settings;
+bool scanTime(const QString& text, int& pos, DateTime& time, const Reading& s) {
     int p = pos;
     skipBlanks(text, p);
     int parts[4] = {0, 0, 0, 0};
@@ -284,15 +293,14 @@ FormatSettings& formatSettings() {
     return g_settings;
 }
 
-void resetFormatSettingsFromSystem() {
-    const QLocale system = QLocale::system();
+FormatSettings formatSettingsOf(const QLocale& locale) {
     FormatSettings s;
-    if (system.language() != QLocale::C) {
-        s.decimalSeparator = system.decimalPoint().at(0);
+    if (locale.language() != QLocale::C) {
+        s.decimalSeparator = locale.decimalPoint().at(0);
         s.thousandSeparator =
-            system.groupSeparator().isEmpty() ? QChar(' ') : system.groupSeparator().at(0);
-        s.shortDateFormat = fromQtPattern(system.dateFormat(QLocale::ShortFormat));
-        s.longTimeFormat = fromQtPattern(system.timeFormat(QLocale::LongFormat));
+            locale.groupSeparator().isEmpty() ? QChar(' ') : locale.groupSeparator().at(0);
+        s.shortDateFormat = fromQtPattern(locale.dateFormat(QLocale::ShortFormat));
+        s.longTimeFormat = fromQtPattern(locale.timeFormat(QLocale::LongFormat));
         for (QChar c : s.shortDateFormat)
             if (!c.isLetter()) {
                 s.dateSeparator = c;
@@ -304,20 +312,11 @@ void resetFormatSettingsFromSystem() {
                 break;
             }
     }
-    g_settings = s;
+    return s;
 }
 
-FixedFormatScope::FixedFormatScope(const QString& shortDateFormat) : m_saved(g_settings) {
-    g_settings.thousandSeparator = ',';
-    g_settings.decimalSeparator = '.';
-    g_settings.dateSeparator = '/';
-    g_settings.timeSeparator = ':';
-    if (!shortDateFormat.isEmpty())
-        g_settings.shortDateFormat = shortDateFormat;
-}
-
-FixedFormatScope::~FixedFormatScope() {
-    g_settings = m_saved;
+void resetFormatSettingsFromSystem() {
+    g_settings = formatSettingsOf(QLocale::system());
 }
 
 QString formatDateTime(const QString& pattern, DateTime t) {
@@ -340,16 +339,18 @@ QString dateTimeToStr(DateTime t) {
     return text;
 }
 
-DateTime strToDateTime(const QString& text) {
+namespace {
+
+DateTime parseDateTime(const QString& text, const Reading& reading) {
     int pos = 0;
     DateTime date = 0, time = 0;
-    const bool hasDate = scanDate(text, pos, date);
+    const bool hasDate = scanDate(text, pos, date, reading);
     if (hasDate) {
         int afterDate = pos;
         skipBlanks(text, afterDate);
-        if (afterDate < text.size() && !scanTime(text, pos, time))
+        if (afterDate < text.size() && !scanTime(text, pos, time, reading))
             conversionFailed(text, "date and time");
-    } else if (!scanTime(text, pos, time)) {
+    } else if (!scanTime(text, pos, time, reading)) {
         conversionFailed(text, "date and time");
     }
     skipBlanks(text, pos);
@@ -358,7 +359,7 @@ DateTime strToDateTime(const QString& text) {
     return date + (date < 0 ? -time : time);
 }
 
-QString floatToStr(double value) {
+QString generalFloat(double value, QChar decimalSeparator) {
     if (std::isnan(value))
         return "NAN";
     if (std::isinf(value))
@@ -371,12 +372,12 @@ QString floatToStr(double value) {
         const int exponent = text.mid(e + 1).toInt();
         text = mantissa + 'E' + QString::number(exponent);
     }
-    if (g_settings.decimalSeparator != '.')
-        text.replace('.', g_settings.decimalSeparator);
+    if (decimalSeparator != '.')
+        text.replace('.', decimalSeparator);
     return text;
 }
 
-double strToFloat(const QString& text) {
+double parseFloat(const QString& text, QChar decimalSeparator) {
     const QString t = text.trimmed();
     QByteArray plain;
     plain.reserve(t.size());
@@ -388,7 +389,7 @@ double strToFloat(const QString& text) {
         plain += t[i++].toLatin1();
         ++mantissaDigits;
     }
-    if (i < t.size() && t[i] == g_settings.decimalSeparator) {
+    if (i < t.size() && t[i] == decimalSeparator) {
         plain += '.';
         ++i;
         while (i < t.size() && t[i].isDigit()) {
@@ -414,6 +415,32 @@ double strToFloat(const QString& text) {
     if (i != t.size())
         conversionFailed(text, "floating point value");
     return std::strtod(plain.constData(), nullptr);
+}
+
+} // namespace
+
+DateTime strToDateTime(const QString& text) {
+    return parseDateTime(text, userReading());
+}
+
+DateTime strToDateTimeFixed(const QString& text, const QString& order) {
+    return parseDateTime(text, {order, '/', ':', '.'});
+}
+
+QString floatToStr(double value) {
+    return generalFloat(value, g_settings.decimalSeparator);
+}
+
+QString floatToStrFixed(double value) {
+    return generalFloat(value, '.');
+}
+
+double strToFloat(const QString& text) {
+    return parseFloat(text, g_settings.decimalSeparator);
+}
+
+double strToFloatFixed(const QString& text) {
+    return parseFloat(text, '.');
 }
 
 int strToInt(const QString& text) {

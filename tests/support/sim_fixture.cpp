@@ -28,7 +28,8 @@ ReaderFixture::ReaderFixture(const bvsim::LoggerConfig& config)
                if (onBlockRequest)
                    onBlockRequest();
            },
-           [this] { ++scheduleCalls; }},
+           [this] { ++scheduleCalls; },
+           [this](const QString& error) { callbackErrors << error; }},
       logger(std::make_unique<bvsim::PtyLogger>(config)) {
     platform::setClock(&clock);
     Watchdog.setValue(clock.now());

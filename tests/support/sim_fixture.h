@@ -3,10 +3,11 @@
 // port link over them, a simulated logger on a pseudo-terminal and a manual
 // clock. Handlers for the controls are whatever a test installs.
 #include "app/controls.h"
-#include "platform/clock.h"
 #include "link/port_link.h"
 #include "link/sim/pty_logger.h"
+#include "platform/clock.h"
 #include <QObject>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -43,8 +44,9 @@ class ReaderFixture {
     std::atomic<platform::DateTime> NextAutoTime{0};
 
     bool uploadEnabled = true;
-    int blockRequests = 0; // SendBlockRequest calls
-    int scheduleCalls = 0; // ScheduleNextAuto calls
+    int blockRequests = 0;      // SendBlockRequest calls
+    int scheduleCalls = 0;      // ScheduleNextAuto calls
+    QStringList callbackErrors; // errors that ended a callback
     std::function<void()> onBlockRequest;
 
     ReaderHost host;

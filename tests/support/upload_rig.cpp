@@ -1,6 +1,9 @@
 #include "upload_rig.h"
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -26,13 +29,37 @@ void UploadRig::replaceLogger(const bvsim::LoggerConfig& config) {
     logger->start(app.path("COM1"));
 }
 
+namespace {
+
+// Runs the event loop until `done` holds or `ms` have passed. The loop sleeps
+// until an event comes, so each of the reader's hand-overs is taken at once
+// (a loop that sleeps between turns would hold every chunk up).
+bool runUntil(const std::function<bool()>& done, int ms) {
+    if (done())
+        return true;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done() || elapsed.hasExpired(ms))
+            loop.quit();
+    });
+    look.start();
+    loop.exec();
+    return done();
+}
+
+} // namespace
+
 bool UploadRig::ended() const {
     TForm1& f = const_cast<AppFixture&>(app).form();
-    return f.DataLoaded.checked() || (f.UploadData->isEnabled() && !f.AbortUpload->isEnabled());
+    return f.DataLoaded.checked() || !f.AbortUpload->isEnabled();
 }
 
 bool UploadRig::waitForEnd(int seconds) {
-    return QTest::qWaitFor([this] { return ended(); }, seconds * 1000);
+    return runUntil([this] { return ended(); }, seconds * 1000);
 }
 
 bool UploadRig::letTimePassUntilEnd() {
@@ -45,11 +72,11 @@ bool UploadRig::letTimePassUntilEnd() {
 }
 
 bool UploadRig::waitForStatus(const QString& text, int seconds) {
-    return QTest::qWaitFor([&] { return statuses.contains(text); }, seconds * 1000);
+    return runUntil([&] { return statuses.contains(text); }, seconds * 1000);
 }
 
 bool UploadRig::waitForSent(const QByteArray& bytes, int seconds) {
-    return QTest::qWaitFor([&] { return sent() == bytes; }, seconds * 1000);
+    return runUntil([&] { return sent() == bytes; }, seconds * 1000);
 }
 
 bool UploadRig::upload() {
@@ -58,7 +85,7 @@ bool UploadRig::upload() {
     return waitForEnd() && form().Edit1.text() == "DATA LOADED";
 }
 
-bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour) {
+bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, double perHour) {
     bvsim::LoggerConfig config;
     config.format = format;
     config.rhModel = format == 1 && rh;
@@ -111,13 +138,15 @@ QString storeDifference(const SampleStore& store, const bvsim::LoggerConfig& log
                 .arg(platform::toQDateTime(timeOf(i)).toString(Qt::ISODateWithMs));
         const bool missing =
             std::find(d.noReading.begin(), d.noReading.end(), i) != d.noReading.end();
-        const double t = missing ? kNoReading : bvsim::SimulatedLogger::temperatureAt(i);
+        const double t =
+            missing ? kNoReading : bvsim::SimulatedLogger::temperatureAt(i, d.storedPerHour);
         if (std::abs(store.TempData[k] - t) > tolerance)
             return QString("sample %1: %2 degrees, expected %3")
                 .arg(k)
                 .arg(store.TempData[k])
                 .arg(t);
-        const double h = missing ? kNoReading : bvsim::SimulatedLogger::humidityAt(i);
+        const double h =
+            missing ? kNoReading : bvsim::SimulatedLogger::humidityAt(i, d.storedPerHour);
         if (rh && store.RHData[k] != h)
             return QString("sample %1: %2 %RH, expected %3").arg(k).arg(store.RHData[k]).arg(h);
     }

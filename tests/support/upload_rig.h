@@ -26,8 +26,8 @@ class UploadRig {
     // Clicks "Upload Data" and runs the event loop until the upload has
     // ended; true when it ended with "DATA LOADED".
     bool upload();
-    // Runs the event loop until the upload has ended (loaded, or the buttons
-    // back at rest after a failure); false when it is still running after
+    // Runs the event loop until the upload has ended (loaded, or "Abort
+    // Upload" disabled after a failure); false when it is still running after
     // `seconds` of real time.
     bool waitForEnd(int seconds = 30);
     // Runs the event loop until the status line has shown `text`.
@@ -54,7 +54,7 @@ class UploadRig {
 // A logger of `format` (1 or 2) whose two channels store `count` samples at
 // `perHour` from 1 Dec 2026 00:00; `rh`: the RH model (older) or RH on both
 // channels (newer).
-bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, int perHour = 240);
+bvsim::LoggerConfig loggerConfig(int format, bool rh, int count, double perHour = 240);
 
 // Bytes of the logger's header.
 qsizetype headerSize(const bvsim::LoggerConfig& config);

@@ -79,7 +79,12 @@ int main(int argc, char* argv[]) {
     for (int ch = 0; ch < 2; ++ch) {
         bvsim::ChannelData& d = config.channels[ch];
         d.first = platform::fromQDateTime(first);
-        d.storedPerHour = std::max(parser.value("per-hour").toInt(), 1);
+        d.storedPerHour = parser.value("per-hour").toDouble();
+        if (!(d.storedPerHour > 0)) {
+            std::fprintf(stderr, "bvsim: --per-hour is not a positive number: %s\n",
+                         qPrintable(parser.value("per-hour")));
+            return 2;
+        }
         d.count = std::max(parser.value("count").toInt(), 0);
         d.rh = parser.value("rh").split(',').contains(QString::number(ch + 1));
         d.present = !parser.value("no-data").split(',').contains(QString::number(ch + 1));

@@ -1,4 +1,5 @@
 #include "link/sim/pty_logger.h"
+#include "link/line_speed.h"
 #include <QFile>
 #include <cerrno>
 #include <chrono>
@@ -85,6 +86,31 @@ QByteArray PtyLogger::received() const {
     return m_received;
 }
 
+QList<int> PtyLogger::receivedSpeeds() const {
+    std::lock_guard lock(m_lock);
+    return m_receivedSpeeds;
+}
+
+termios PtyLogger::lineSettings() const {
+    termios tio{};
+    ::tcgetattr(m_slave, &tio);
+    return tio;
+}
+
+void PtyLogger::setLineSettings(const termios& settings) {
+    ::tcsetattr(m_slave, TCSANOW, &settings);
+}
+
+QByteArray PtyLogger::sent() const {
+    std::lock_guard lock(m_lock);
+    return m_sent;
+}
+
+double PtyLogger::lineSeconds() const {
+    std::lock_guard lock(m_lock);
+    return m_lineSeconds;
+}
+
 void PtyLogger::serve() {
     using Clock = std::chrono::steady_clock;
     QFile log(m_logPath);
@@ -111,10 +137,13 @@ void PtyLogger::serve() {
         if (fds[1].revents & POLLIN) {
             char in[256];
             const ssize_t n = ::read(m_master, in, sizeof in);
+            const int hostSpeed = n > 0 ? bvlink::lineSpeed(m_slave) : 0;
             for (ssize_t i = 0; i < n; ++i) {
                 {
                     std::lock_guard lock(m_lock);
                     m_received.append(in[i]);
+                    m_receivedSpeeds.append(hostSpeed);
+                    m_lineSeconds += 10.0 / m_logger.baudRate();
                 }
                 if (log.isOpen()) {
                     log.write(&in[i], 1);
@@ -131,6 +160,11 @@ void PtyLogger::serve() {
                 count = std::min<qsizetype>(count, 1 + (Clock::now() - nextByte) / byteTime);
             const ssize_t n = ::write(m_master, pending.constData(), static_cast<size_t>(count));
             if (n > 0) {
+                {
+                    std::lock_guard lock(m_lock);
+                    m_sent.append(pending.constData(), n);
+                    m_lineSeconds += 10.0 * static_cast<double>(n) / m_logger.baudRate();
+                }
                 pending.remove(0, n);
                 nextByte += byteTime * n;
             }

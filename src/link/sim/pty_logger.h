@@ -4,9 +4,11 @@
 // logger keeps the device open itself, so the program may close and reopen
 // it any number of times. Runs on its own thread until stopped.
 #include "link/sim/simulated_logger.h"
+#include <QList>
 #include <QString>
 #include <atomic>
 #include <mutex>
+#include <termios.h>
 #include <thread>
 
 namespace bvsim {
@@ -27,8 +29,19 @@ class PtyLogger {
     void stop();
     QString devicePath() const { return m_devicePath; }
 
-    // Everything received from the host so far.
+    // The byte log: everything received from the host so far, and
+    // everything sent to it (written to the terminal) so far.
     QByteArray received() const;
+    // The host's line speed when each of those bytes was taken in.
+    QList<int> receivedSpeeds() const;
+    // The terminal's settings as the host has them (a port that another
+    // program left behind, or what the host made of it).
+    termios lineSettings() const;
+    void setLineSettings(const termios& settings);
+    QByteArray sent() const;
+    // The time the bytes exchanged so far take on the line, both ways, ten
+    // bits a byte at the line speed in force when each byte went over.
+    double lineSeconds() const;
     int baudRate() const { return m_baud.load(); }
     // Sends bytes of the test's own choosing, as if the logger had sent them.
     void inject(const QByteArray& bytes);
@@ -49,6 +62,9 @@ class PtyLogger {
     std::atomic<int> m_baud{19200};
     mutable std::mutex m_lock;
     QByteArray m_received;
+    QList<int> m_receivedSpeeds;
+    QByteArray m_sent;
+    double m_lineSeconds = 0;
     std::thread m_thread;
 };
 

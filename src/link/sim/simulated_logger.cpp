@@ -1,4 +1,5 @@
 #include "link/sim/simulated_logger.h"
+#include "link/sim/cold_room.h"
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -50,19 +51,24 @@ bool parseStart(const QByteArray& text, platform::DateTime& start) {
     return true;
 }
 
+// The hours since the first sample of a channel storing `storedPerHour`.
+double hoursAt(int index, double storedPerHour) {
+    return storedPerHour > 0 ? index / storedPerHour : index;
+}
+
 } // namespace
 
 SimulatedLogger::SimulatedLogger(LoggerConfig config) : m_config(std::move(config)) {}
 
-double SimulatedLogger::temperatureAt(int index) {
-    return 20.0 + 5.0 * std::sin(index * 0.05);
+double SimulatedLogger::temperatureAt(int index, double storedPerHour) {
+    return coldRoomTemperature(hoursAt(index, storedPerHour), index);
 }
 
-int SimulatedLogger::humidityAt(int index) {
-    return 50 + static_cast<int>(std::lround(20.0 * std::sin(index * 0.03)));
+int SimulatedLogger::humidityAt(int index, double storedPerHour) {
+    return coldRoomHumidity(hoursAt(index, storedPerHour), index);
 }
 
-int SimulatedLogger::intervalSeconds(int storedPerHour) {
+int SimulatedLogger::intervalSeconds(double storedPerHour) {
     return storedPerHour > 0 ? static_cast<int>(std::trunc(3600.0 / storedPerHour + 0.5)) : 0;
 }
 
@@ -106,7 +112,7 @@ QByteArray SimulatedLogger::header() const {
                       << "Actual 50.2";
             lines << "Sampled every 5 seconds"
                   << QString("Stored every %1 seconds")
-                         .arg(QString::number(3600.0 / std::max(d.storedPerHour, 1), 'g', 12))
+                         .arg(QString::number(3600.0 / d.storedPerHour, 'g', 12))
                   << dateText(lastSample(d)) << timeText(lastSample(d)) << dateText(d.first)
                   << timeText(d.first);
             lines << "1T"
@@ -232,8 +238,9 @@ QByteArray SimulatedLogger::records(const ChannelData& d, bool rh, int first, in
         if (std::find(d.noReading.begin(), d.noReading.end(), i) != d.noReading.end())
             put(kNoReadingCode, 0xff);
         else
-            put(older ? olderWord(temperatureAt(i)) : newerWord(temperatureAt(i)),
-                static_cast<quint8>(humidityAt(i)));
+            put(older ? olderWord(temperatureAt(i, d.storedPerHour))
+                      : newerWord(temperatureAt(i, d.storedPerHour)),
+                static_cast<quint8>(humidityAt(i, d.storedPerHour)));
     }
     if (badSum)
         ++sum;

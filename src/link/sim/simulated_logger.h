@@ -19,7 +19,7 @@ struct ChannelData {
     bool present = true; // false: the header says "No data" (newer format)
     bool rh = false;     // stores RH beside temperature (newer format)
     platform::DateTime first = platform::encodeDateTime(2026, 12, 1, 0, 0, 0);
-    int storedPerHour = 240;
+    double storedPerHour = 240; // 0.5: one sample every two hours
     int count = 100;
     std::vector<int> noReading; // sample positions stored without a reading
     // (position, code): an event stored just before the sample at position.
@@ -52,10 +52,12 @@ class SimulatedLogger {
     int baudRate() const { return m_baud; }
 
     QByteArray header() const;
-    // The temperature (°C) and RH (%) stored for a sample position.
-    static double temperatureAt(int index);
-    static int humidityAt(int index);
-    static int intervalSeconds(int storedPerHour);
+    // The temperature (°C) and RH (%) stored for a sample position of a
+    // channel storing `storedPerHour` samples an hour from the start of a day.
+    static double temperatureAt(int index, double storedPerHour = 240);
+    static int humidityAt(int index, double storedPerHour = 240);
+    // The storage interval, rounded to whole seconds as the logger keeps it.
+    static int intervalSeconds(double storedPerHour);
 
   private:
     QByteArray blockReply(int channel, platform::DateTime start, int count);

@@ -1,0 +1,38 @@
+// Any texts given to --from and --to are refused with a reason, or taken as
+// times from which the range arithmetic makes a count of samples.
+#include "app/command_line.h"
+#include "link/upload_driver.h"
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1)
+        return 0;
+    static constexpr double kRates[] = {0.5, 1, 7, 13, 60, 240, 3600, 7200};
+    const double perHour = kRates[data[0] % 8];
+    const QByteArray bytes(reinterpret_cast<const char*>(data + 1),
+                           static_cast<qsizetype>(size - 1));
+    const qsizetype split = bytes.indexOf('\n');
+    // UTF-8 as the shell hands arguments over.
+    const QString from = QString::fromUtf8(split < 0 ? bytes : bytes.left(split));
+    const QString to = QString::fromUtf8(split < 0 ? QByteArray() : bytes.mid(split + 1));
+
+    const auto parsed =
+        cli::parse({"--headless", "--range", "custom", "--from", from, "--to", to, "--upload"});
+    if (const auto* bad = std::get_if<cli::BadArguments>(&parsed)) {
+        if (bad->reason.isEmpty())
+            std::abort();
+        return 0;
+    }
+    const std::optional<QDateTime> start = cli::parseRangeTime(from);
+    const std::optional<QDateTime> end = cli::parseRangeTime(to);
+    if (!start || !end)
+        std::abort(); // accepted, so both must read as times
+    const platform::DateTime a = platform::fromQDateTime(*start);
+    const platform::DateTime b = platform::fromQDateTime(*end);
+    const int count = upload::rangeSampleCount(a, b, perHour);
+    if ((b < a && count > 0) || (b > a + 1 && count < 0))
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,95 @@
+// A logger's byte stream cut into reads of any size, as the reader thread
+// frames it: header format from the second byte, header lines and their
+// completion in both formats, then data with the newer format's escapes
+// undone across read boundaries. Where the stream is cut must not change
+// what comes out.
+#include "app/controls.h"
+#include "link/reader_framing.h"
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kMaxRead = 50; // the reader's raw area
+
+struct Framed {
+    QString header;
+    QString data;
+    QByteArray unescaped;
+    bool escapePending = false;
+};
+
+// Frames the stream read by read: the first `headerBytes` bytes as header,
+// the rest as data.
+Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& cuts) {
+    FlagControl rhbv("RHBV", false);
+    Framed out;
+    int format = -1;
+    int lineCount = 0;
+    QByteArray raw; // the header's bytes so far
+    qsizetype at = 0;
+    for (int k = 0; at < stream.size(); ++k) {
+        // The data is asked for only once the header is complete: no read
+        // holds both.
+        const qsizetype end =
+            at < headerBytes ? std::min(headerBytes, stream.size()) : stream.size();
+        const qsizetype size = std::min<qsizetype>(cuts[k % cuts.size()], end - at);
+        QByteArray read = stream.mid(at, size);
+        const bool header = at < headerBytes;
+        at += size;
+        if (header) {
+            // Told by the second byte, which the reader waits for.
+            raw += read;
+            if (format == -1 && raw.size() >= 2)
+                format = bvlink::headerFormatOf(raw);
+            lineCount += bvlink::countLineFeeds(read);
+            out.header += bvlink::chunkText(read);
+            if (format == 1)
+                bvlink::olderHeaderCompletion(lineCount, read);
+            else if (format == 2)
+                bvlink::newerHeaderScore(out.header, rhbv);
+            continue;
+        }
+        if (format == 2)
+            read = bvlink::unescape(read, out.escapePending);
+        out.unescaped += read;
+        const QString text = bvlink::dataChunkText(read, format, static_cast<int>(out.data.size()));
+        if (format != 1 && text.size() != 2 * read.size())
+            std::abort(); // every data byte is two hex digits
+        out.data += text;
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3)
+        return 0;
+    // Two bytes choose where the header ends and how the reads are cut.
+    const qsizetype headerBytes = data[0];
+    const int cutSeed = data[1];
+    const QByteArray stream(reinterpret_cast<const char*>(data + 2),
+                            static_cast<qsizetype>(size - 2));
+    QList<int> cuts;
+    for (int k = 0; k < 8; ++k)
+        cuts << 1 + (cutSeed * (k + 3) + k * k) % kMaxRead;
+
+    const Framed pieces = frame(stream, headerBytes, cuts);
+    const Framed whole = frame(stream, headerBytes, {kMaxRead});
+    if (pieces.unescaped != whole.unescaped || pieces.escapePending != whole.escapePending)
+        std::abort();
+
+    // The header lines as the decoders walk them: always forward, never long.
+    QString line;
+    for (int position = 1; position <= pieces.header.size();) {
+        const int next = bvlink::readHeaderLine(pieces.header, position, line);
+        if (line.size() > 255 || next < position)
+            std::abort();
+        if (next == position)
+            break;
+        position = next;
+    }
+    return 0;
+}

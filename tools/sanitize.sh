@@ -1,0 +1,96 @@
+#!/bin/sh
+# Developer checks under clang's sanitizers, each in its own build folder
+# beside the normal one (CI keeps its normal build):
+#   tools/sanitize.sh asan           build-asan: the whole project and the
+#                                    fuzz targets under AddressSanitizer +
+#                                    UndefinedBehaviorSanitizer, then every test
+#   tools/sanitize.sh tsan           build-tsan: the thread tests (reader
+#                                    thread, port handlers, uploads) under
+#                                    ThreadSanitizer, then runs them
+#   tools/sanitize.sh fuzz [SECONDS [TARGET...]]
+#                                    every fuzz target (or those named) in
+#                                    build-asan for SECONDS each (default
+#                                    600), one at a time at low priority;
+#                                    prints executions and peak memory. The
+#                                    peak is mostly AddressSanitizer's
+#                                    quarantine of freed memory (256 MB of
+#                                    it by default), not the targets' own.
+#   tools/sanitize.sh                asan, then tsan
+# Any sanitizer report fails the run. Installs clang and its sanitizer
+# runtimes from Debian when missing.
+set -eu
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+TOOLS="$ROOT/tools"
+JOBS=${JOBS:-2}
+THREAD_TESTS="test_reader_thread test_port_handlers test_upload_flow test_upload_faults
+              test_upload_timeouts test_upload_end_to_end"
+
+# configure DIR SANITIZERS [cmake options...]
+configure() {
+    dir=$1 sanitizers=$2
+    shift 2
+    CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+        -DCMAKE_CXX_FLAGS="-fsanitize=$sanitizers -fno-omit-frame-pointer -fno-sanitize-recover=all" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=$sanitizers" "$@" >/dev/null
+}
+
+asan() {
+    configure "$ROOT/build-asan" address,undefined -DBRENVALE_FUZZ=ON
+    nice cmake --build "$ROOT/build-asan" -j "$JOBS"
+    cd "$ROOT/build-asan"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        QT_QPA_PLATFORM=offscreen nice ctest -j "$JOBS" --output-on-failure
+}
+
+tsan() {
+    configure "$ROOT/build-tsan" thread
+    # shellcheck disable=SC2086
+    nice cmake --build "$ROOT/build-tsan" -j "$JOBS" --target $THREAD_TESTS
+    cd "$ROOT/build-tsan"
+    regex=$(echo $THREAD_TESTS | tr ' ' '|')
+    TSAN_OPTIONS="suppressions=$TOOLS/tsan.supp:halt_on_error=1:second_deadlock_stack=1" \
+        QT_QPA_PLATFORM=offscreen nice ctest -j "$JOBS" -R "^($regex)\$" --output-on-failure
+}
+
+fuzz() {
+    seconds=${1:-600}
+    shift || true
+    [ -d "$ROOT/build-asan/fuzz" ] || configure "$ROOT/build-asan" address,undefined -DBRENVALE_FUZZ=ON
+    targets=${*:-$(cd "$ROOT/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')}
+    # shellcheck disable=SC2086
+    nice cmake --build "$ROOT/build-asan" -j "$JOBS" --target $targets
+    for t in $targets; do
+        corpus="$ROOT/build-asan/fuzz/corpus-$t"
+        mkdir -p "$corpus"
+        log="$ROOT/build-asan/fuzz/$t.log"
+        status=0
+        /usr/bin/time -v -o "$log.time" nice -n 19 "$ROOT/build-asan/fuzz/$t" "$corpus" \
+            -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
+            -artifact_prefix="$ROOT/build-asan/fuzz/$t-" >"$log" 2>&1 || status=$?
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")
+        echo "$t: ${runs:-?} executions, peak ${peak:-?} MB, exit $status (log $log)"
+        [ "$status" -eq 0 ] || exit 1
+    done
+}
+
+"$ROOT/brenvale.sh" deps clang libclang-rt-14-dev
+case "${1:-all}" in
+asan) asan ;;
+tsan) tsan ;;
+fuzz)
+    shift
+    fuzz "$@"
+    ;;
+all)
+    asan
+    tsan
+    ;;
+*)
+    echo "usage: $0 [asan|tsan|fuzz [SECONDS [TARGET...]]|all]" >&2
+    exit 2
+    ;;
+esac
