@@ -58,7 +58,7 @@ void TestSerialFaults::faultEndsUploadAndPortServesAgain_data() {
 void TestSerialFaults::faultEndsUploadAndPortServesAgain() {
     QFETCH(int, fault);
     QFETCH(QString, status);
-    const bvsim::LoggerConfig good = loggerConfig(2, false, 1601);
+    const bvsim::LoggerConfig good = loggerConfig(2, false, 1600);
     bvsim::LoggerConfig config = good;
     const qsizetype header = headerSize(config);
     const QByteArray request = "001120126000000001500";

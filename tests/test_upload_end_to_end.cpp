@@ -130,7 +130,7 @@ void TestUploadEndToEnd::blocksFollowOneSecondAfterTheLastEnd() {
 // reader's one-second turns than there are blocks.
 void TestUploadEndToEnd::fastRateBlocksWaitOutNoReads() {
     const int blocks = 10;
-    const bvsim::LoggerConfig config = loggerConfig(2, true, blocks * 1500 + 1);
+    const bvsim::LoggerConfig config = loggerConfig(2, true, blocks * 1500);
     UploadRig rig(config, "COM1:115200");
     const std::atomic<int>& timeouts = rig.form().link->port(rig.form()).shared().DataReadTimeouts;
     const int before = timeouts;

@@ -208,7 +208,7 @@ void TestUploadFaults::portThatCannotBeOpened_data() {
 void TestUploadFaults::portThatCannotBeOpened() {
     QFETCH(QString, when);
     QFETCH(QString, status);
-    const bvsim::LoggerConfig config = loggerConfig(2, false, 101);
+    const bvsim::LoggerConfig config = loggerConfig(2, false, 100);
     UploadRig rig(config);
     TForm1& form = rig.form();
     const QString missing = rig.app.path("no-such-adapter");
@@ -259,7 +259,7 @@ void TestUploadFaults::portThatCannotBeOpened() {
 // reader: the error box, then the upload ends with the error's text, leaving
 // the fast rate, and the next upload runs.
 void TestUploadFaults::errorInReaderCallbackEndsUpload() {
-    const bvsim::LoggerConfig config = loggerConfig(2, false, 1601);
+    const bvsim::LoggerConfig config = loggerConfig(2, false, 1600);
     UploadRig rig(config);
     TForm1& form = rig.form();
     const QString error = "'0,5' is not a valid floating point value";

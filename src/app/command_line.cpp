@@ -49,6 +49,19 @@ int toolkitOption(const QStringList& arguments, int i) {
     return 0;
 }
 
+// Without a display the window still lays itself out; the off-screen
+// platform then reports at every change of its minimum size that it has no
+// window manager to tell. That is no news for the user's log.
+QtMessageHandler platformMessages = nullptr;
+void quietPlatformNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text == "This plugin does not support propagateSizeHints()")
+        return;
+    if (platformMessages)
+        platformMessages(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
 void echoToStderr(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
@@ -186,6 +199,7 @@ int runHeadless(const Options& options) {
     platform::ScriptedDialogs dialogs;
     platform::setDialogs(&dialogs);
     platform::setMessageEcho(echoToStderr);
+    platformMessages = qInstallMessageHandler(quietPlatformNotice);
 
     bool ok = true;
     {
