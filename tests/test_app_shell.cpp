@@ -6,11 +6,15 @@
 #include "app_fixture.h"
 #include "chart/chart.h"
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 
 namespace {
@@ -47,8 +51,9 @@ class TestAppShell : public QObject {
             QVERIFY2(!flag->checked(), qPrintable(flag->name()));
         QVERIFY(form.FreshData.checked());
         for (const TextControl* edit :
-             {&form.Firstdate, &form.Firsttime, &form.Lastdate, &form.Lasttime, &form.Datastored})
+             {&form.Firstdate, &form.Firsttime, &form.Lastdate, &form.Lasttime})
             QCOMPARE(edit->text(), edit->name());
+        QVERIFY(form.Datastored.text().isEmpty()); // no recording mode before a header
         QCOMPARE(form.Watchdog.value(), app.clock.now());
         QVERIFY(form.RadioButton1->isChecked());
         QVERIFY(!form.RadioButton2->isChecked());
@@ -78,8 +83,7 @@ class TestAppShell : public QObject {
             QCOMPARE(series->colour(0), QColor(128, 128, 128));
         }
         QCOMPARE(form.Chart1->title(), QString("TWO DIMENSIONAL TEMPERATURE RECORDER"));
-        QCOMPARE(form.Chart1->footerLines(),
-                 (QStringList{"Units=F  Storage Rate=15sec   Recorded Temp=Datastored", ""}));
+        QCOMPARE(form.Chart1->footerLines(), (QStringList{"Units=F  Storage Rate=15sec", ""}));
         QVERIFY(!form.Chart1->RightAxis().visible());
         QCOMPARE(form.Chart1->LeftAxis().minimum(), 0.0);
         QCOMPARE(form.Chart1->LeftAxis().maximum(), 100.0);
@@ -92,8 +96,7 @@ class TestAppShell : public QObject {
                                       "~PC Software Version: x\r\n");
         TForm1& form = app.start();
         QCOMPARE(form.Chart1->footerLines(),
-                 (QStringList{"Units=F  Storage Rate=15sec   Recorded Temp=Datastored",
-                              "  Location=Lab 4", ""}));
+                 (QStringList{"Units=F  Storage Rate=15sec", "  Location=Lab 4", ""}));
         form.RHBV.setChecked(true);
         QVERIFY(form.Chart1->RightAxis().visible());
         QCOMPARE(form.store.RHDigitsPerValue, 2);
@@ -210,12 +213,34 @@ class TestAppShell : public QObject {
         QCOMPARE(again.Chart1->dateTimeFormat(), QString("dd/mm/yyyy, hh:mm:ss"));
     }
 
-    void foreignDateFormatChecksNoItem() {
+    // The line break that editors put at the end of the file is no part of
+    // the format; a format of none of the eight checks no item.
+    void dateFormatFile_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("checked");
+        QTest::newRow("as the program writes it")
+            << QByteArray("dd/mm/yyyy hh:mm:ss") << "dd/mm/yyyy hh:mm:ss"
+            << "dd/mm/yyyy hh:mm:ss";
+        QTest::newRow("ended by CR LF")
+            << QByteArray("yyyy/mm/dd hh:mm:ss\r\n") << "yyyy/mm/dd hh:mm:ss"
+            << "yyyy/mm/dd hh:mm:ss";
+        QTest::newRow("ended by LF")
+            << QByteArray("mm/dd/yyyy, hh:mm:ss AM/PM\n") << "mm/dd/yyyy, hh:mm:ss AM/PM"
+            << "mm/dd/yyyy, hh:mm:ss AM/PM";
+        QTest::newRow("foreign") << QByteArray("yy.mm.dd hh:mm\r\n") << "yy.mm.dd hh:mm"
+                                 << "mm/dd/yyyy hh:mm:ss"; // the one before
+    }
+    void dateFormatFile() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, format);
+        QFETCH(QString, checked);
         AppFixture app;
-        app.writeFile("DATEFMT.DAT", "yyyy/mm/dd hh:mm:ss\r\n");
+        app.writeFile("DATEFMT.DAT", file);
         TForm1& form = app.start();
-        QCOMPARE(form.DATEFORMAT.text(), QString("yyyy/mm/dd hh:mm:ss\r\n"));
-        QCOMPARE(checkedDateFormat(form), QString("mm/dd/yyyy hh:mm:ss")); // the one before
+        QCOMPARE(form.DATEFORMAT.text(), format);
+        QCOMPARE(checkedDateFormat(form), checked);
+        QCOMPARE(form.Chart1->dateTimeFormat(), format);
     }
 
     void storedPortIsTakenOver() {
@@ -225,13 +250,122 @@ class TestAppShell : public QObject {
         QCOMPARE(form.COMPORT.text(), QString("COM7:115200"));
     }
 
-    void channelsExcludeEachOther() {
+    // The setting passes through COM1 on its way to the stored one, but only
+    // the port start-up ends with is opened: a missing COM1 costs no message
+    // when another port is stored.
+    void startUpOpensOnlyTheFinalPort_data() {
+        QTest::addColumn<QByteArray>("stored"); // COMPORT.DAT, empty for none
+        QTest::addColumn<bool>("com1Works");
+        QTest::addColumn<bool>("com3Works");
+        QTest::addColumn<QStringList>("settings"); // every value COMPORT took
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<bool>("uploadEnabled");
+        QTest::newRow("no file, COM1 works")
+            << QByteArray() << true << false << QStringList{"COM1"} << 0 << true;
+        QTest::newRow("no file, COM1 missing")
+            << QByteArray() << false << false << QStringList{"COM1"} << 1 << false;
+        QTest::newRow("COM3 stored, COM1 missing")
+            << QByteArray("COM3") << false << true << QStringList{"COM1", "COM3"} << 0 << true;
+        QTest::newRow("COM3 stored, both missing")
+            << QByteArray("COM3") << false << false << QStringList{"COM1", "COM3"} << 1 << false;
+        QTest::newRow("COM1 stored, missing")
+            << QByteArray("COM1") << false << false << QStringList{"COM1"} << 1 << false;
+        QTest::newRow("NA stored, COM1 missing")
+            << QByteArray("NA") << false << false << QStringList{"COM1", "NA"} << 0 << true;
+    }
+    void startUpOpensOnlyTheFinalPort() {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, com1Works);
+        QFETCH(bool, com3Works);
+        QFETCH(QStringList, settings);
+        QFETCH(int, messages);
+        QFETCH(bool, uploadEnabled);
+        AppFixture app;
+        const QString idle = QFile::symLinkTarget(app.path("COM1"));
+        const QString missing = app.path("no-such-device");
+        app.linkPort(1, com1Works ? idle : missing);
+        app.linkPort(3, com3Works ? idle : missing);
+        if (!stored.isEmpty())
+            app.writeFile("COMPORT.DAT", stored);
+        QStringList seen;
+        TForm1& form = app.startWatched([&](TForm1& f) {
+            QObject::connect(&f.COMPORT, &StateControl::valueChanged,
+                             [&] { seen << f.COMPORT.text(); });
+        });
+        QCOMPARE(seen, settings);
+        QCOMPARE(app.dialogs.messages().size(), messages);
+        QCOMPARE(form.UploadData->isEnabled(), uploadEnabled);
+        QCOMPARE(form.COMM->text(), "Serial Port (" + settings.last() + ")");
+    }
+
+    // Exactly one channel is selected whatever the user clicks or presses.
+    void channelSelection_data() {
+        QTest::addColumn<QString>("steps"); // "1c": click "Channel 1", "2s": Space on "Channel 2"
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("click the checked one") << "1c"
+                                               << "1";
+        QTest::newRow("space on the checked one") << "1s"
+                                                  << "1";
+        QTest::newRow("click the other") << "2c"
+                                         << "2";
+        QTest::newRow("space on the other") << "2s"
+                                            << "2";
+        QTest::newRow("other, then it again") << "2c 2c"
+                                              << "2";
+        QTest::newRow("other, then space on it") << "2c 2s"
+                                                 << "2";
+        QTest::newRow("there and back") << "2c 1c"
+                                        << "1";
+        QTest::newRow("there and back by keys") << "2s 1s"
+                                                << "1";
+        QTest::newRow("back, then the checked one") << "2c 1s 1c 1s"
+                                                    << "1";
+    }
+    void channelSelection() {
+        QFETCH(QString, steps);
+        QFETCH(QString, selected);
         AppFixture app;
         TForm1& form = app.start();
-        form.RadioButton2->click();
-        QVERIFY(form.RadioButton2->isChecked() && !form.RadioButton1->isChecked());
-        form.RadioButton1->setChecked(true);
-        QVERIFY(form.RadioButton1->isChecked() && !form.RadioButton2->isChecked());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (const QString& step : steps.split(' ')) {
+            QRadioButton* button = step[0] == '1' ? form.RadioButton1 : form.RadioButton2;
+            if (step[1] == 'c') {
+                QTest::mouseClick(button, Qt::LeftButton);
+            } else {
+                button->setFocus();
+                QTest::keyClick(button, Qt::Key_Space);
+            }
+            QVERIFY2(form.RadioButton1->isChecked() != form.RadioButton2->isChecked(),
+                     qPrintable(step));
+        }
+        QCOMPARE(QString(form.channel1Selected() ? "1" : "2"), selected);
+    }
+
+    // The indicator and the caption tell of a verified duplicate only while
+    // its data are shown.
+    void secureDataGoesWithTheData_data() {
+        QTest::addColumn<QString>("then");
+        QTest::newRow("New/Clear") << "clear";
+        QTest::newRow("an upload") << "upload";
+    }
+    void secureDataGoesWithTheData() {
+        QFETCH(QString, then);
+        AppFixture app;
+        QFile fixture(qEnvironmentVariable("BRENVALE_SOURCE_DIR") +
+                      "/tests/data/files/dup_mdy_rh.bvx");
+        QVERIFY(fixture.open(QIODevice::ReadOnly));
+        app.writeFile("june.bvx", fixture.readAll());
+        TForm1& form = app.start(app.path("june.bvx"));
+        QVERIFY(form.SecureData->isVisibleTo(&form) && form.LockImage->isVisibleTo(&form));
+        QVERIFY(form.windowTitle().endsWith("june.bvx"));
+        if (then == "clear")
+            form.NewClear1->trigger();
+        else
+            form.UploadData->click(); // nobody answers on COM1; the store is emptied first
+        QVERIFY(!form.SecureData->isVisibleTo(&form));
+        QVERIFY(!form.LockImage->isVisibleTo(&form));
+        QCOMPARE(form.windowTitle(), form.store.BaseCaption);
     }
 
     void userDialogStoresStrippedValues() {
@@ -270,6 +404,47 @@ class TestAppShell : public QObject {
         QVERIFY(!dialog.isVisible());
         QVERIFY(!QFile::exists(app.path("USERINFO.DAT")));
         QVERIFY(form.UserInformationBox.text().isEmpty());
+    }
+
+    // The window system's own show (a workspace switch) keeps what was typed;
+    // the program's show refills the edits from the stored values.
+    void verificationKeepsTypingAcrossASpontaneousShow() {
+        AppFixture app;
+        app.writeFile("USERINFO.DAT", "~User Name: Ann\r\n~User Location: Lab\r\n~BV ID: 7\r\n"
+                                      "~PC Software Version: x\r\n");
+        TForm1& form = app.start();
+        TForm5 dialog(form);
+        dialog.show();
+        QCOMPARE(dialog.UserInfo->text(), QString("Ann"));
+        dialog.UserInfo->setText("Ann Lee");
+        QShowEvent spontaneous;
+        QSpontaneKeyEvent::setSpontaneous(&spontaneous);
+        static_cast<QObject&>(dialog).event(&spontaneous); // as the window system delivers it
+        QCOMPARE(dialog.UserInfo->text(), QString("Ann Lee"));
+        dialog.hide();
+        dialog.show();
+        QCOMPARE(dialog.UserInfo->text(), QString("Ann"));
+    }
+
+    // Any character survives USERINFO.DAT; a file of an older version,
+    // written in Latin-1, still reads.
+    void userInformationKeepsEveryCharacter() {
+        AppFixture app;
+        const QString name = QString::fromUtf8("Łukasz Żółw 東京 Zoë");
+        {
+            TForm1& form = app.start();
+            TForm4 dialog(form);
+            dialog.show();
+            dialog.UserInfo->setText(name);
+            dialog.Button1->click();
+            QVERIFY(app.readFile("USERINFO.DAT").contains(name.toUtf8()));
+        }
+        QCOMPARE(app.start().store.UserName, name);
+        app.writeFile("USERINFO.DAT", "~User Name: Zo\xeb\r\n~User Location: M\xfcnchen\r\n"
+                                      "~BV ID: \r\n~PC Software Version: x\r\n");
+        TForm1& older = app.start();
+        QCOMPARE(older.store.UserName, QString::fromUtf8("Zoë"));
+        QCOMPARE(older.store.UserLocation, QString::fromUtf8("München"));
     }
 
     void emptyUserInformationLeavesTheEdits() {

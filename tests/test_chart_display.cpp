@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
+#include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -216,7 +217,8 @@ class TestChartDisplay : public QObject {
         const FooterInputs inputs = user("Ann", "", "");
         UpdateFooter(*m_chart, inputs);
         QStringList printedFooter;
-        const bool printed = PrintChart(*m_chart, secure, [&] {
+        QPrinter printer;
+        const bool printed = PrintChart(*m_chart, printer, secure, [&] {
             printedFooter = m_chart->footerLines();
             UpdateFooter(*m_chart, inputs);
         });
@@ -236,7 +238,8 @@ class TestChartDisplay : public QObject {
         platform::setDialogs(&dialogs);
         UpdateFooter(*m_chart, FooterInputs{});
         bool rebuilt = false;
-        const bool printed = PrintChart(*m_chart, false, [&] { rebuilt = true; });
+        QPrinter printer;
+        const bool printed = PrintChart(*m_chart, printer, false, [&] { rebuilt = true; });
         platform::setDialogs(nullptr);
         QVERIFY(!printed);
         QVERIFY(!rebuilt);

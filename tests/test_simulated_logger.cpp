@@ -1,9 +1,17 @@
 // The simulated logger that the link tests talk to: which samples a block
-// request returns, the packet layouts, escaping, fast-rate commands, faults.
+// request returns, the packet layouts, escaping, fast-rate commands, faults;
+// and the COMn link of the served logger, which goes when it ends.
 #include "link/reader_framing.h"
+#include "link/sim/pty_logger.h"
 #include "link/sim/simulated_logger.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <csignal>
+#include <memory>
 
 using bvsim::LoggerConfig;
 using bvsim::SimulatedLogger;
@@ -53,6 +61,9 @@ class SimulatedLoggerTest : public QObject {
     void fastRateCommands();
     void faults();
     void aColdRoomOverADay();
+    void linkGoesWithTheLogger();
+    void linkGoesWhenTheProgramEnds_data();
+    void linkGoesWhenTheProgramEnds();
 };
 
 void SimulatedLoggerTest::blocksFollowOnWithoutSkipOrRepeat() {
@@ -213,6 +224,47 @@ void SimulatedLoggerTest::aColdRoomOverADay() {
         QVERIFY(std::abs(SimulatedLogger::temperatureAt(at(3) + 1, perHour) -
                          SimulatedLogger::temperatureAt(at(3), perHour)) < 0.25);
     }
+}
+
+// A link that a later logger has taken over stays for that one.
+void SimulatedLoggerTest::linkGoesWithTheLogger() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("COM7");
+    {
+        bvsim::PtyLogger logger(LoggerConfig{});
+        QVERIFY(logger.start(link));
+        QCOMPARE(QFile::symLinkTarget(link), logger.devicePath());
+    }
+    QVERIFY(!QFileInfo(link).isSymLink());
+
+    auto first = std::make_unique<bvsim::PtyLogger>(LoggerConfig{});
+    QVERIFY(first->start(link));
+    bvsim::PtyLogger second(LoggerConfig{});
+    QVERIFY(second.start(link));
+    first.reset();
+    QCOMPARE(QFile::symLinkTarget(link), second.devicePath());
+}
+
+// The bvsim program removes its link on every ordinary ending.
+void SimulatedLoggerTest::linkGoesWhenTheProgramEnds_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT (Ctrl+C)") << int(SIGINT);
+    QTest::newRow("SIGHUP (terminal closed)") << int(SIGHUP);
+}
+void SimulatedLoggerTest::linkGoesWhenTheProgramEnds() {
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("COM7");
+    QProcess bvsim;
+    bvsim.start(qEnvironmentVariable("BRENVALE_BINARY_DIR") + "/bvsim", {"--link", link});
+    QVERIFY(bvsim.waitForStarted() && bvsim.waitForReadyRead(10000));
+    const QString device = QString::fromLocal8Bit(bvsim.readLine()).trimmed();
+    QCOMPARE(QFile::symLinkTarget(link), device);
+    ::kill(static_cast<pid_t>(bvsim.processId()), signal);
+    QVERIFY(bvsim.waitForFinished(10000));
+    QCOMPARE(bvsim.exitStatus(), QProcess::NormalExit);
+    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(SimulatedLoggerTest)

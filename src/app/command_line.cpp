@@ -39,6 +39,30 @@ void requestStop(int) {
     g_stopRequested = 1;
 }
 
+// Options that Qt's application object takes for itself, with one dash or
+// two; those of the first list carry a value (the next argument, or after "=").
+const QStringList kToolkitValued = {
+    "style",   "stylesheet", "platform",        "platformpluginpath", "platformtheme",
+    "plugin",  "session",    "qwindowgeometry", "qwindowicon",        "qwindowtitle",
+    "display", "geometry",   "qmljsdebugger"};
+const QStringList kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+// How many arguments from `i` on form one of Qt's options: 0, 1 or 2.
+int toolkitOption(const QStringList& arguments, int i) {
+    const QString& arg = arguments[i];
+    if (!arg.startsWith('-'))
+        return 0;
+    const QString name = arg.mid(arg.startsWith("--") ? 2 : 1);
+    const qsizetype equals = name.indexOf('=');
+    if (equals >= 0)
+        return kToolkitValued.contains(name.left(equals)) ? 1 : 0;
+    if (kToolkitFlags.contains(name))
+        return 1;
+    if (kToolkitValued.contains(name))
+        return i + 1 < arguments.size() ? 2 : 1;
+    return 0;
+}
+
 // Without a display the window still lays itself out; the off-screen
 // platform then reports at every change of its minimum size that it has no
 // window manager to tell. That is no news for the user's log.
@@ -199,6 +223,10 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
     bool headlessOnly = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
+        if (const int toolkit = toolkitOption(arguments, i)) {
+            i += toolkit - 1; // the application object applies it
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             continue;
@@ -269,9 +297,9 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
         }
         if (arg.startsWith("--"))
             return BadArguments{"unknown option " + arg};
-        if (!options.startupFile.isEmpty())
-            return BadArguments{"more than one file named"};
-        options.startupFile = arg;
+        // The first file named is opened; further ones are ignored.
+        if (options.startupFile.isEmpty())
+            options.startupFile = arg;
     }
     if (headlessOnly && !options.headless)
         return BadArguments{"these options need --headless"};

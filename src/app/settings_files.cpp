@@ -2,6 +2,7 @@
 #include "platform/errors.h"
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace settings {
 
@@ -9,17 +10,23 @@ std::optional<QString> readText(const QString& path) {
     QFile file(path);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
+    // UTF-8, as written since user texts may hold any character; files of
+    // older versions are Latin-1, which is seldom valid UTF-8.
     const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString decoded = utf8.decode(bytes);
+    if (utf8.hasError())
+        decoded = QString::fromLatin1(bytes);
     QString text;
-    text.reserve(bytes.size() + 8);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
+    text.reserve(decoded.size() + 8);
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const QChar c = decoded[i];
         if (c == '\r' || c == '\n') {
             text += "\r\n";
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            if (c == '\r' && i + 1 < decoded.size() && decoded[i + 1] == '\n')
                 ++i;
         } else {
-            text += QChar(static_cast<uchar>(c));
+            text += c;
         }
     }
     return text;
@@ -30,7 +37,7 @@ void writeText(const QString& path, const QString& text) {
     if (!file.open(QIODevice::WriteOnly))
         throw platform::FileCreateError(
             QString("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    const QByteArray bytes = text.toLatin1();
+    const QByteArray bytes = text.toUtf8();
     if (file.write(bytes) != bytes.size() || !file.commit())
         throw platform::FileCreateError(
             QString("Cannot create file \"%1\". %2").arg(path, file.errorString()));

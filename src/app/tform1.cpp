@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -144,6 +145,9 @@ void TForm1::FormCreate(const QString& argument) {
     ThisAppDir.setText(QDir::currentPath());
     store.BaseCaption = windowTitle();
     store.ChannelLabel.clear();
+    // The setting passes through COM1 on its way to the stored one, but only
+    // the port that start-up ends with is opened.
+    COMPORT.setHandler({});
     COMPORT.setText("COM1");
     DATEFORMAT.setText("mm/dd/yyyy hh:mm:ss");
     FreshData.setChecked(true);
@@ -157,8 +161,11 @@ void TForm1::FormCreate(const QString& argument) {
     LockImage->hide();
     if (const auto port = settings::readText(settingsPath("COMPORT.DAT")))
         COMPORT.setText(*port);
+    COMPORT.setHandler([this] { COMPORTChange(); });
+    COMPORTChange();
+    // Editors end the file with a line break; it is no part of the format.
     if (const auto format = settings::readText(settingsPath("DATEFMT.DAT")))
-        DATEFORMAT.setText(*format);
+        DATEFORMAT.setText(format->trimmed());
     SyncDateFormatMenu();
     setLeftAxisLimits(platform::strToFloat(MinTemp->text()), platform::strToFloat(MaxTemp->text()));
     ClearBuffer();
@@ -182,6 +189,8 @@ void TForm1::ClearBuffer() {
     platform::pause(500);
     clearSeries(2);
     platform::pause(500);
+    // New data start unzoomed.
+    Chart1->undoZoom();
 
     store.HexDigitsPerValue = 0;
     store.RHDigitsPerValue = 0;
@@ -220,6 +229,11 @@ void TForm1::ClearBuffer() {
     FileEncryptFlag.setChecked(false);
     WaitOnFastAck.setChecked(false);
     FastBaud.setChecked(false);
+    // Neither the verified duplicate nor the file named in the caption is
+    // shown any longer.
+    SecureData->hide();
+    LockImage->hide();
+    setWindowTitle(store.BaseCaption);
 
     if (const auto info = settings::readText(settingsPath("USERINFO.DAT"))) {
         UserInformationBox.setText(*info);

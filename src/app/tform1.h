@@ -20,6 +20,7 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -83,7 +84,7 @@ class TForm1 : public QMainWindow {
     // only shows it.
     double SamplesPerHour = 240;
     void SetSamplesPerHour(double perHour);
-    TextControl Datastored{"Datastored", "Datastored"};
+    TextControl Datastored{"Datastored", QString()}; // no recording mode before a header
     TextControl AutoClock{"AutoClock", QString()};
     // When the next automatic download is due. AutoClock shows it in the
     // user's format, which need not read back; the reader's clock test uses
@@ -324,4 +325,5 @@ class TForm1 : public QMainWindow {
     TForm5* m_verify = nullptr;
     TForm6* m_port = nullptr;
     DiagnosticsView* m_diagnostics = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
 };

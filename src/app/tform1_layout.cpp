@@ -5,12 +5,14 @@
 #include "app/date_formats.h"
 #include "app/radio_group.h"
 #include "app/tform1.h"
+#include "chart/axis_preferences.h"
 #include "chart/chart.h"
 #include "link/diagnostics_view.h"
 #include "platform/formatting.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -143,10 +145,12 @@ void TForm1::buildLayout() {
     uploadGrid->addWidget(Enddate, 2, 2);
     uploadGrid->addWidget(Endtime, 2, 3);
     RadioButton1 = new QRadioButton("Channel 1");
-    RadioButton1->setAutoExclusive(false);
     RadioButton1->setChecked(true);
     RadioButton2 = new QRadioButton("Channel 2");
-    RadioButton2->setAutoExclusive(false);
+    // Exactly one channel is selected: a click or key on the checked one keeps it.
+    auto* channels = new QButtonGroup(this);
+    channels->addButton(RadioButton1);
+    channels->addButton(RadioButton2);
     uploadGrid->addWidget(RadioButton1, 1, 4);
     uploadGrid->addWidget(RadioButton2, 2, 4);
     UploadData = new QPushButton("Upload Data");
@@ -170,6 +174,7 @@ void TForm1::buildLayout() {
     for (QLineEdit* limit : {MaxTemp, MinTemp}) {
         limit->setFixedWidth(limit->fontMetrics().horizontalAdvance("-000.00") + 12);
         limit->setEnabled(false);
+        limit->setValidator(temperatureLimitValidator(limit));
     }
     prefsGrid->addWidget(TempInF, 0, 0, 1, 2);
     prefsGrid->addWidget(AutoScale, 1, 0, 1, 2);

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
@@ -61,7 +62,10 @@ UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QStri
 
 void UserInfoDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // Only the program's own show refills the edits; the window system's
+    // (a workspace switch, a restore) keeps what the user has typed.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void UserInfoDialog::FormShow() {

@@ -1,12 +1,27 @@
 #include "chart/axis_preferences.h"
-#include "platform/formatting.h"
 #include "chart/chart.h"
+#include "platform/formatting.h"
+#include <QRegularExpression>
+#include <QValidator>
+#include <algorithm>
 
 namespace {
 
+// A number being typed: nothing, "-", or a separator without a digit yet.
 bool isIncomplete(const QString& text) {
-    return text.isEmpty() || text == QStringLiteral("-");
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
 }
+
+class TemperatureLimitValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        const QString separator =
+            QRegularExpression::escape(QString(platform::formatSettings().decimalSeparator));
+        const QRegularExpression number("^-?\\d*(" + separator + "\\d*)?$");
+        return number.match(input).hasMatch() ? Acceptable : Invalid;
+    }
+};
 
 } // namespace
 
@@ -53,4 +68,8 @@ void resetRHAxis(Chart& chart) {
         axis.setMaximum(100);
         axis.setMinimum(0);
     }
+}
+
+QValidator* temperatureLimitValidator(QObject* parent) {
+    return new TemperatureLimitValidator(parent);
 }

@@ -213,15 +213,23 @@ QString Chart::dateTimeFormat() const {
 }
 
 // Automatic axes take the extent of their series; both time axes take the
-// times of both series so that labels on top stand over their samples.
+// times of both series so that labels on top stand over their samples. A
+// chart with nothing but placeholders has no times: its time axes stand at
+// the placeholders (whose label shows on top) and show no dates.
 void Chart::followData() {
     const auto times = unite(m_series1->keyExtent(), m_series2->keyExtent());
+    std::optional<QCPRange> placeholders;
+    for (const ChartSeries* series : {m_series1, m_series2})
+        if (series->placeholderOnly())
+            placeholders = unite(placeholders, QCPRange(series->x(0), series->x(0)));
     const auto follow = [](ChartAxis& axis, const std::optional<QCPRange>& extent) {
         if (axis.automatic() && extent)
             axis.show(extent->lower, extent->upper);
     };
-    follow(m_bottom, times);
-    follow(m_top, times);
+    follow(m_bottom, times ? times : placeholders);
+    follow(m_top, times ? times : placeholders);
+    xAxis->setTickLabels(times.has_value());
+    xAxis2->setTickLabels(times.has_value() || m_series2->hasLabels());
     follow(m_left, m_series1->valueExtent());
     follow(m_right, m_series2->valueExtent());
     // The top axis spaces its labels by pixels: lay out once with the new

@@ -97,6 +97,7 @@ void ChartSeries::changed() {
 }
 
 void ChartSeries::add(double x, double y, const QString& label, QColor colour) {
+    m_placeholderOnly = false;
     if (!label.isEmpty())
         m_labels.emplace_back(count(), label);
     m_x.push_back(x);
@@ -110,8 +111,16 @@ void ChartSeries::addX(double x, const QString& label, QColor colour) {
     add(x, count(), label, colour);
 }
 
+void ChartSeries::addPlaceholder(const QString& label, QColor colour) {
+    const bool empty = m_x.empty();
+    add(count(), 0, label, colour);
+    m_placeholderOnly = empty;
+}
+
 void ChartSeries::append(Batch&& batch) {
     const std::size_t base = m_x.size();
+    if (batch.size() > 0)
+        m_placeholderOnly = false;
     if (base == 0) {
         m_x.swap(batch.x);
         m_y.swap(batch.y);
@@ -136,6 +145,7 @@ void ChartSeries::clear() {
     m_blocks.clear();
     m_ascending = true;
     m_hasValue = false;
+    m_placeholderOnly = false;
     changed();
 }
 
@@ -176,7 +186,7 @@ std::vector<ChartSeries::Segment> ChartSeries::drawnSegments() const {
 }
 
 std::optional<QCPRange> ChartSeries::keyExtent() const {
-    if (m_x.empty())
+    if (m_x.empty() || m_placeholderOnly)
         return std::nullopt;
     return QCPRange(m_keyMin, m_keyMax);
 }

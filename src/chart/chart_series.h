@@ -44,6 +44,11 @@ class ChartSeries : public QCPAbstractPlottable {
     void add(double x, double y, const QString& label, QColor colour);
     // y is the number of points the series holds before this one.
     void addX(double x, const QString& label, QColor colour);
+    // A stand-in point (x = the point count, y = 0) that marks an empty series
+    // and never moves a time axis: while the series holds nothing else it has
+    // no key extent.
+    void addPlaceholder(const QString& label, QColor colour);
+    bool placeholderOnly() const { return m_placeholderOnly; }
     // Takes the batch's points; the batch is left empty.
     void append(Batch&& batch);
     void clear();
@@ -71,7 +76,8 @@ class ChartSeries : public QCPAbstractPlottable {
     enum class Reading { Summary, EveryPoint };
     std::vector<Stroke> strokes(Reading reading = Reading::Summary) const;
 
-    // Extent of all x and of the y of coloured points; nothing when there is none.
+    // Extent of all x and of the y of coloured points; nothing when there is
+    // none (no x extent while the series holds only a placeholder).
     std::optional<QCPRange> keyExtent() const;
     std::optional<QCPRange> valueExtent() const;
 
@@ -116,4 +122,5 @@ class ChartSeries : public QCPAbstractPlottable {
     bool m_ascending = true; // every x at or after the one before
     double m_keyMin = 0, m_keyMax = 0, m_valueMin = 0, m_valueMax = 0;
     bool m_hasValue = false;
+    bool m_placeholderOnly = false;
 };

@@ -32,7 +32,10 @@ QStringList footerLines(const FooterInputs& in) {
     const float interval = perHour == 0 ? 0.0f : 3600.0f / perHour;
     QString first = QStringLiteral("Units=") + (in.TempInF ? "F" : "C") +
                     QStringLiteral("  Storage Rate=") + platform::floatToStr(interval) +
-                    QStringLiteral("sec   Recorded Temp=") + in.Datastored;
+                    QStringLiteral("sec");
+    // Before the first header there is no recording mode to name.
+    if (!in.Datastored.isEmpty())
+        first += QStringLiteral("   Recorded Temp=") + in.Datastored;
     if (in.RHBV)
         first += QStringLiteral("  Recorded RH=") + rhMode(in);
     QStringList lines{first};

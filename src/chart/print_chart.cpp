@@ -8,17 +8,23 @@
 
 namespace {
 
+// The footer is rebuilt, dropping the line, also when the printer fails.
 void printWithPrintedLine(Chart& chart, QPrinter& printer, bool secureData,
                           const std::function<void()>& rebuildFooter) {
     chart.addFooterLine(printedLine(secureData, platform::now()));
-    chart.print(printer);
+    try {
+        chart.print(printer);
+    } catch (...) {
+        rebuildFooter();
+        throw;
+    }
     rebuildFooter();
 }
 
 } // namespace
 
-bool PrintChart(Chart& chart, bool secureData, const std::function<void()>& rebuildFooter) {
-    QPrinter printer;
+bool PrintChart(Chart& chart, QPrinter& printer, bool secureData,
+                const std::function<void()>& rebuildFooter) {
     if (!platform::dialogs().printDialog(printer))
         return false;
     printWithPrintedLine(chart, printer, secureData, rebuildFooter);
@@ -37,7 +43,6 @@ bool ExportChart(Chart& chart, const QString& fileName, bool secureData,
     try {
         printWithPrintedLine(chart, printer, secureData, rebuildFooter);
     } catch (const platform::PlatformError&) {
-        rebuildFooter();
         return false;
     }
     return QFileInfo(fileName).size() > 0;

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 
 namespace {
 
@@ -74,7 +75,10 @@ void TForm1::Chart1Scroll() {
 }
 
 void TForm1::Button1Click() {
-    PrintChart(*Chart1, LockImage->isVisible(), [this] { UpdateFooter(); });
+    // One printer for the run: the dialog offers the one chosen last.
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    PrintChart(*Chart1, *m_printer, LockImage->isVisible(), [this] { UpdateFooter(); });
 }
 
 void TForm1::ExportChartImage1Click() {
@@ -108,8 +112,7 @@ void TForm1::clearSeries(int which) {
 }
 
 void TForm1::addNoDataPlaceholder(int which) {
-    ChartSeries& target = series(*Chart1, which);
-    target.add(target.count(), 0, "No data", kNoDataColour);
+    series(*Chart1, which).addPlaceholder("No data", kNoDataColour);
 }
 
 int TForm1::seriesPointCount(int which) const {

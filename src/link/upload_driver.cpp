@@ -112,14 +112,12 @@ void TForm1::Memo1Change() {
         return;
     }
     if (store.RangeSampleCount > 0) {
-        if (seriesPointCount(1) == 0)
-            addNoDataPlaceholder(1);
-        if (!RHBV.checked()) {
-            clearSeries(2);
-            addNoDataPlaceholder(2);
-        } else if (seriesPointCount(2) == 0) {
-            addNoDataPlaceholder(2);
-        }
+        // The finished upload shows what a redraw of the store shows: its
+        // axes, event labels and footer, whatever the live drawing left out.
+        PlotBuffer();
+        for (int which : {1, 2})
+            if (seriesPointCount(which) == 0)
+                addNoDataPlaceholder(which);
         Edit1.setText("DATA LOADED");
         setUploadButtonsIdle();
         DataLoaded.setChecked(true);

@@ -105,6 +105,7 @@ std::optional<QString> ScriptedDialogs::openFileName(const QString&, const QStri
 }
 
 bool ScriptedDialogs::printDialog(QPrinter& printer) {
+    printersOffered << printer.outputFileName();
     if (printToPdf.isEmpty())
         return false;
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -58,6 +58,9 @@ class ScriptedDialogs : public UserDialogs {
     std::deque<std::optional<QString>> openAnswers;
     // PDF file to print to; empty means the print dialog is cancelled.
     QString printToPdf;
+    // The output file each print dialog opened with (the one printed to
+    // last, when the printer is kept).
+    QStringList printersOffered;
 
     std::vector<Shown> shown;
     QStringList errors() const;   // texts of standard error boxes

@@ -27,7 +27,14 @@ AppFixture::~AppFixture() {
 }
 
 TForm1& AppFixture::start(const QString& argument) {
+    return startWatched([](TForm1&) {}, argument);
+}
+
+TForm1& AppFixture::startWatched(const std::function<void(TForm1&)>& watch,
+                                 const QString& argument) {
+    m_form.reset();
     m_form = std::make_unique<TForm1>();
+    watch(*m_form);
     m_form->FormCreate(argument);
     return *m_form;
 }

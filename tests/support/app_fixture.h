@@ -3,12 +3,13 @@
 // directory, COM1 there is a link to a pseudo-terminal that nobody serves (so
 // start-up never reaches the machine's own serial ports), dialogs are scripted
 // and the clock is manual, so the protocol's pauses are instant.
+#include "app/tform1.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "app/tform1.h"
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class AppFixture {
@@ -20,6 +21,9 @@ class AppFixture {
 
     // Creates the main window and runs its start-up.
     TForm1& start(const QString& argument = QString());
+    // The same, with `watch` run on the window before its start-up.
+    TForm1& startWatched(const std::function<void(TForm1&)>& watch,
+                         const QString& argument = QString());
     TForm1& form() { return *m_form; }
 
     QString path(const QString& name) const { return m_dir.filePath(name); }

@@ -124,6 +124,15 @@ int main(int argc, char* argv[]) {
             return last + elapsed * speed * platform::kSecond;
         };
     }
+    // Every ordinary ending goes through the logger's destructor, which
+    // removes the link. The signals wait until the loop below can take them.
+    sigset_t endings, others;
+    sigemptyset(&endings);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::signal(signal, onSignal);
+        sigaddset(&endings, signal);
+    }
+    sigprocmask(SIG_BLOCK, &endings, &others);
     bvsim::PtyLogger logger(config, parser.isSet("pace"), parser.value("log"));
     if (!logger.start(parser.value("link"))) {
         std::fprintf(stderr, "bvsim: cannot create the pseudo-terminal or the link %s\n",
@@ -132,9 +141,7 @@ int main(int argc, char* argv[]) {
     }
     std::printf("%s\n", qPrintable(logger.devicePath()));
     std::fflush(stdout);
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     while (!g_stop)
-        ::pause();
+        sigsuspend(&others);
     return 0;
 }

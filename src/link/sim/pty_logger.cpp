@@ -17,6 +17,11 @@ PtyLogger::PtyLogger(LoggerConfig config, bool pacing, QString logPath)
 
 PtyLogger::~PtyLogger() {
     stop();
+    // A link left behind would point at a terminal number that the next
+    // terminal session may receive. One that another logger has taken over
+    // since is theirs.
+    if (!m_linkPath.isEmpty() && QFile::symLinkTarget(m_linkPath) == m_devicePath)
+        QFile::remove(m_linkPath);
 }
 
 bool PtyLogger::start(const QString& linkPath) {
@@ -38,6 +43,7 @@ bool PtyLogger::start(const QString& linkPath) {
         QFile::remove(linkPath);
         if (!QFile::link(m_devicePath, linkPath))
             return false;
+        m_linkPath = linkPath;
     }
     m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_thread = std::thread([this] { serve(); });

@@ -23,7 +23,8 @@ class PtyLogger {
     PtyLogger& operator=(const PtyLogger&) = delete;
 
     // Creates the terminal, points `linkPath` at it (when given) and starts
-    // serving. False when no terminal can be had.
+    // serving. False when no terminal can be had. The link goes with the
+    // logger unless another one has been pointed there since.
     bool start(const QString& linkPath = QString());
     void stop();
     QString devicePath() const { return m_devicePath; }
@@ -55,6 +56,7 @@ class PtyLogger {
     bool m_pacing;
     QString m_logPath;
     QString m_devicePath;
+    QString m_linkPath;
     int m_master = -1;
     int m_slave = -1;  // held open so the host's closes never hang the terminal up
     int m_stopFd = -1; // eventfd that ends serve()
