@@ -31,6 +31,9 @@ void AutoRig::attach() {
 void AutoRig::restart() {
     verify.reset();
     form().ClosePort();
+    // The closing window's own last statuses are not the new run's.
+    QObject::disconnect(&form().Edit1, nullptr, &m_watch, nullptr);
+    QObject::disconnect(&form(), nullptr, &m_watch, nullptr);
     rig.app.start();
     attach();
 }
