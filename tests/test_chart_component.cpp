@@ -207,6 +207,39 @@ class TestChartComponent : public QObject {
         QVERIFY(m_chart->BottomAxis().automatic());
     }
 
+    // A footer wider than the chart goes onto further lines at its spaces;
+    // nothing of it is lost and no line is wider than the chart.
+    void footerWrapsToTheWidth_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("lines"); // 0: more than one, as many as it takes
+        const QString line =
+            "Units=F  Storage Rate=15sec   Recorded Temp=IIR filter 0% last output";
+        const int full = QFontMetrics(QFont()).horizontalAdvance(line);
+        QTest::newRow("wide enough") << full + 10 << 1;
+        QTest::newRow("narrow") << full / 2 << 0;
+        QTest::newRow("one word a line") << 1 << line.split(' ', Qt::SkipEmptyParts).size();
+    }
+    void footerWrapsToTheWidth() {
+        QFETCH(int, width);
+        QFETCH(int, lines);
+        const QString line =
+            "Units=F  Storage Rate=15sec   Recorded Temp=IIR filter 0% last output";
+        const QFontMetrics metrics{QFont()};
+        const QStringList wrapped = wrapToWidth({line, "Printed"}, metrics, width);
+        QCOMPARE(wrapped.last(), "Printed");
+        if (lines > 0)
+            QCOMPARE(wrapped.size(), lines + 1);
+        else
+            QVERIFY(wrapped.size() > 2);
+        QStringList words;
+        for (const QString& part : wrapped.mid(0, wrapped.size() - 1)) {
+            if (part.contains(' '))
+                QVERIFY2(metrics.horizontalAdvance(part) <= width, qPrintable(part));
+            words += part.split(' ', Qt::SkipEmptyParts);
+        }
+        QCOMPARE(words, line.split(' ', Qt::SkipEmptyParts));
+    }
+
     void printsOneLandscapePage() {
         QTemporaryDir dir;
         QPrinter printer;

@@ -187,19 +187,51 @@ Chart::Chart(QWidget* parent)
 
 Chart::~Chart() = default;
 
+QStringList wrapToWidth(const QStringList& lines, const QFontMetrics& metrics, int width) {
+    QStringList wrapped;
+    for (const QString& line : lines) {
+        QString current;
+        for (const QString& word : line.split(' ')) {
+            const QString longer = current.isEmpty() ? word : current + ' ' + word;
+            if (!current.trimmed().isEmpty() &&
+                metrics.horizontalAdvance(longer.trimmed()) > width) {
+                wrapped.append(current.trimmed());
+                current = word;
+            } else {
+                current = longer;
+            }
+        }
+        wrapped.append(current.trimmed());
+    }
+    return wrapped;
+}
+
+// The footer's parts are long: in a narrow window or at a large scale they
+// go onto further lines instead of being cut at the chart's edges.
+void Chart::showFooter() {
+    const int width = std::max(1, this->width() - 8);
+    m_footerElement->setText(
+        wrapToWidth(m_footer, QFontMetrics(m_footerElement->font()), width).join('\n'));
+}
+
+void Chart::resizeEvent(QResizeEvent* event) {
+    showFooter();
+    QCustomPlot::resizeEvent(event);
+}
+
 QString Chart::title() const {
     return m_title->text();
 }
 
 void Chart::clearFooter() {
     m_footer.clear();
-    m_footerElement->setText(QString());
+    showFooter();
     replot(rpQueuedReplot);
 }
 
 void Chart::addFooterLine(const QString& line) {
     m_footer.append(line);
-    m_footerElement->setText(m_footer.join('\n'));
+    showFooter();
     replot(rpQueuedReplot);
 }
 

@@ -8,8 +8,13 @@
 #include <optional>
 #include <qcustomplot.h>
 
+class QFontMetrics;
 class QPrinter;
 class QRubberBand;
+
+// Lines as they fit in `width` pixels: a line wider than that breaks at its
+// spaces (a single word wider than the width stays whole).
+QStringList wrapToWidth(const QStringList& lines, const QFontMetrics& metrics, int width);
 
 // One axis of the chart. Limits hold while the axis is manual; an automatic
 // axis follows the data of its series at every replot.
@@ -99,6 +104,7 @@ class Chart : public QCustomPlot {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     struct AxisState {
@@ -110,6 +116,7 @@ class Chart : public QCustomPlot {
     std::array<ChartAxis*, 4> axes() { return {&m_bottom, &m_left, &m_top, &m_right}; }
     void followData();
     void saveZoomState();
+    void showFooter();
 
     ChartSeries* m_series1;
     ChartSeries* m_series2;
