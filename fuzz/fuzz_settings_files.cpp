@@ -4,6 +4,7 @@
 #include "files/data_file_format.h"
 #include "files/data_file_reader.h"
 #include "link/port_names.h"
+#include "link/upload_driver.h"
 #include "platform/formatting.h"
 #include <QFile>
 #include <QTemporaryDir>
@@ -30,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // COMPORT.DAT: the port and the fast rate it names.
     const QString port = bvlink::portNameOf(*text);
-    bvlink::fastBaudRateOf(*text);
-    bvlink::devicePathText(port);
+    upload::fastRateOf(bvlink::fastBaudRateOf(*text));
     bvlink::resolveDevice(port, folder.path());
 
     // DATEFMT.DAT: the pattern every date is written with.
