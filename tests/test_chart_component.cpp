@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "platform/formatting.h"
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -238,6 +239,44 @@ class TestChartComponent : public QObject {
             words += part.split(' ', Qt::SkipEmptyParts);
         }
         QCOMPARE(words, line.split(' ', Qt::SkipEmptyParts));
+    }
+
+    // The "Printed" line stands at the right by its leading blanks; wrapping
+    // keeps them, on the first line when the line must break.
+    void footerWrapKeepsTheIndent_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("expected");
+        const QString indent(87, ' ');
+        const QString printed = indent + "Printed 12/10/2026 12:00:00";
+        const int full = QFontMetrics(QFont()).horizontalAdvance(printed);
+        QTest::newRow("fits") << printed << full + 10 << QStringList{printed};
+        QTest::newRow("breaks after the indented word")
+            << printed << full - 10 << QStringList{indent + "Printed 12/10/2026", "12:00:00"};
+        QTest::newRow("indented word wider than the width")
+            << printed << 1 << QStringList{indent + "Printed", "12/10/2026", "12:00:00"};
+        QTest::newRow("user line without a name")
+            << "  Location=Lab 2" << 1000 << QStringList{"  Location=Lab 2"};
+        QTest::newRow("blanks only") << "   " << 1000 << QStringList{""};
+    }
+    void footerWrapKeepsTheIndent() {
+        QFETCH(QString, line);
+        QFETCH(int, width);
+        QFETCH(QStringList, expected);
+        QCOMPARE(wrapToWidth({line}, QFontMetrics(QFont()), width), expected);
+    }
+
+    // Temperatures read with two decimals at every tick.
+    void leftAxisShowsTwoDecimals() {
+        m_chart->LeftAxis().setMinMax(37, 38);
+        m_chart->replot();
+        const QStringList labels = m_chart->yAxis->tickVectorLabels().toList();
+        QVERIFY(!labels.isEmpty());
+        QCOMPARE(labels.first(), QString("37.00"));
+        for (const QString& label : labels)
+            QVERIFY2(QRegularExpression(R"(^\d+\.\d\d$)").match(label).hasMatch(),
+                     qPrintable(label));
+        QVERIFY(labels.contains("37.20") || labels.contains("37.50"));
     }
 
     void printsOneLandscapePage() {

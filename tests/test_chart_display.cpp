@@ -44,6 +44,12 @@ FooterInputs humidity(int headerFormat, float percent) {
     return in;
 }
 
+// The footer as the chart draws it, on screen and on paper.
+QStringList shownFooter(Chart& chart) {
+    const auto* footer = qobject_cast<QCPTextElement*>(chart.plotLayout()->element(2, 0));
+    return footer ? footer->text().split('\n') : QStringList();
+}
+
 } // namespace
 
 class TestChartDisplay : public QObject {
@@ -216,10 +222,11 @@ class TestChartDisplay : public QObject {
         platform::setDialogs(&dialogs);
         const FooterInputs inputs = user("Ann", "", "");
         UpdateFooter(*m_chart, inputs);
-        QStringList printedFooter;
+        QStringList printedFooter, shownWhilePrinting;
         QPrinter printer;
         const bool printed = PrintChart(*m_chart, printer, secure, [&] {
             printedFooter = m_chart->footerLines();
+            shownWhilePrinting = shownFooter(*m_chart);
             UpdateFooter(*m_chart, inputs);
         });
         platform::setDialogs(nullptr);
@@ -227,6 +234,7 @@ class TestChartDisplay : public QObject {
         QCOMPARE(printedFooter.size(), 4);
         QVERIFY(printedFooter.last().startsWith(secure ? "[Secure Data]" : "     "));
         QCOMPARE(printedFooter.last().mid(87, 8), QString("Printed "));
+        QCOMPARE(shownWhilePrinting.last(), printedFooter.last()); // the prefix is drawn too
         QCOMPARE(m_chart->footerLines(), footerLines(inputs));
         const auto pages = pdfPages(dialogs.printToPdf);
         QCOMPARE(pages.size(), 1);

@@ -1,5 +1,6 @@
 // The tip under the mouse: the nearest sample, event names, the tip's lines.
 #include "chart/chart_hover.h"
+#include "decode/event_kinds.h"
 #include "platform/formatting.h"
 #include <QTest>
 
@@ -40,6 +41,8 @@ class TestChartHover : public QObject {
             << "2 x new sensor fitted, temperature alarm start, RH alarm end";
         QTest::newRow("tests") << "ts, 3 te"
                                << "test start, 3 x test end";
+        QTest::newRow("tests drawn live") << "2 tb, te"
+                                          << "2 x test start, test end";
         QTest::newRow("no event") << "."
                                   << "";
         QTest::newRow("placeholder") << "No data"
@@ -51,6 +54,17 @@ class TestChartHover : public QObject {
         QFETCH(QString, label);
         QFETCH(QString, names);
         QCOMPARE(hover::eventNames(label), names);
+    }
+
+    // Every kind has both labels and a name, and the tip knows it by either label.
+    void everyEventKindIsNamed() {
+        for (const decode::EventKind& kind : decode::kEventKindTable) {
+            const QString name = QString::fromLatin1(kind.name);
+            QVERIFY(!name.isEmpty());
+            QVERIFY(*kind.label && *kind.liveLabel);
+            QCOMPARE(hover::eventNames(kind.label), name);
+            QCOMPARE(hover::eventNames(kind.liveLabel), name);
+        }
     }
 
     void sampleTip() {

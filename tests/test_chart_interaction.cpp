@@ -5,6 +5,7 @@
 #include "app_fixture.h"
 #include "chart/chart.h"
 #include "chart_fixture.h"
+#include "decode/packet_decode.h"
 #include "platform/clock.h"
 #include "upload_rig.h"
 #include <QAction>
@@ -64,6 +65,31 @@ class TestChartInteraction : public QObject {
         QCOMPARE(chart.hoverTipAt(at), QString("12/01/2026 00:01:00\nTemperature: 4 C\nRH: 84 %\n"
                                                "Events: temperature alarm start"));
         QVERIFY(chart.hoverTipAt(QPoint(1, 1)).isEmpty()); // outside the plot
+    }
+
+    // An upload labels a test start "tb"; the tip over it names the event.
+    void tipNamesTheEventsOfALiveLabel() {
+        AppFixture app;
+        TForm1& form = app.start();
+        form.RHBV.setChecked(true);
+        form.TempInF->setChecked(false);
+        decode::PacketLists packet;
+        for (int i = 0; i < 3; ++i) {
+            packet.times.push_back(kStart + i * 15 * platform::kSecond);
+            packet.temps.push_back(20.0f);
+            packet.rh.push_back(50.0f);
+        }
+        packet.events[5] = {packet.times[1]}; // a test start, stamped as the sample after it
+        form.CommitPacket(packet);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Chart& chart = *form.Chart1;
+        chart.replot();
+        QCOMPARE(chart.Series2().label(1), QString("tb"));
+        const QPoint at(qRound(chart.xAxis->coordToPixel(packet.times[1])),
+                        chart.axisRect()->center().y());
+        QVERIFY2(chart.hoverTipAt(at).endsWith("\nEvents: test start"),
+                 qPrintable(chart.hoverTipAt(at)));
     }
 
     // A notch of the wheel zooms the time axes around the mouse and resets the

@@ -96,8 +96,164 @@ QLabel* smallLabel(const QString& text) {
     return label;
 }
 
+// The chart, or in diagnostics mode the state controls, in the same place.
+QGridLayout* chartPlace(Chart* chart, QWidget* diagnostics) {
+    chart->setMinimumSize(kChartMinimum);
+    chart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    diagnostics->setMinimumSize(kChartMinimum);
+    diagnostics->hide();
+    auto* place = new QGridLayout;
+    place->addWidget(chart, 0, 0);
+    place->addWidget(diagnostics, 0, 0);
+    return place;
+}
+
+QGroupBox* uploadPanel(TForm1& form) {
+    QGroupBox* upload = silverPanel("Upload information");
+    auto* grid = new QGridLayout(upload);
+    form.upload_range_group = new RadioGroup({"All data", "Last month", "Last week", "Custom"}, 4);
+    form.upload_range_group->setItemIndex(0);
+    grid->addWidget(form.upload_range_group, 0, 0, 1, 5);
+    grid->addWidget(new QLabel("Start Date/Time"), 1, 0, 1, 2);
+    grid->addWidget(new QLabel("End Date/Time"), 1, 2, 1, 2);
+    form.Startdate = new QDateEdit;
+    form.Starttime = new QTimeEdit;
+    form.Enddate = new QDateEdit;
+    form.Endtime = new QTimeEdit;
+    form.Starttime->setDisplayFormat("HH:mm:ss");
+    form.Endtime->setDisplayFormat("HH:mm:ss");
+    const QDateTime start = platform::toQDateTime(platform::now());
+    for (QDateEdit* date : {form.Startdate, form.Enddate}) {
+        date->setDate(start.date());
+        date->setEnabled(false);
+    }
+    for (QTimeEdit* time : {form.Starttime, form.Endtime}) {
+        time->setTime(start.time());
+        time->setEnabled(false);
+    }
+    grid->addWidget(form.Startdate, 2, 0);
+    grid->addWidget(form.Starttime, 2, 1);
+    grid->addWidget(form.Enddate, 2, 2);
+    grid->addWidget(form.Endtime, 2, 3);
+    form.RadioButton1 = new QRadioButton("Channel 1");
+    form.RadioButton1->setChecked(true);
+    form.RadioButton2 = new QRadioButton("Channel 2");
+    // Exactly one channel is selected: a click or key on the checked one keeps it.
+    auto* channels = new QButtonGroup(&form);
+    channels->addButton(form.RadioButton1);
+    channels->addButton(form.RadioButton2);
+    grid->addWidget(form.RadioButton1, 1, 4);
+    grid->addWidget(form.RadioButton2, 2, 4);
+    form.UploadData = new QPushButton("Upload Data");
+    form.AbortUpload = new QPushButton("Abort Upload");
+    form.AbortUpload->setEnabled(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(form.UploadData);
+    buttons->addWidget(form.AbortUpload);
+    buttons->addStretch();
+    grid->addLayout(buttons, 3, 0, 1, 5);
+    return upload;
+}
+
+QGroupBox* preferencesPanel(TForm1& form) {
+    QGroupBox* prefs = silverPanel("Chart Preferences");
+    auto* grid = new QGridLayout(prefs);
+    form.TempInF = new QCheckBox("Show Temp in F");
+    form.TempInF->setChecked(true);
+    form.AutoScale = new QCheckBox("Auto Scale");
+    form.AutoScale->setChecked(true);
+    form.MaxTemp = new QLineEdit("100");
+    form.MinTemp = new QLineEdit("0");
+    for (QLineEdit* limit : {form.MaxTemp, form.MinTemp}) {
+        limit->setFixedWidth(limit->fontMetrics().horizontalAdvance("-000.00") + 12);
+        limit->setEnabled(false);
+        limit->setValidator(temperatureLimitValidator(limit));
+    }
+    grid->addWidget(form.TempInF, 0, 0, 1, 2);
+    grid->addWidget(form.AutoScale, 1, 0, 1, 2);
+    grid->addWidget(form.MaxTemp, 2, 0);
+    grid->addWidget(new QLabel("Max Temp"), 2, 1);
+    grid->addWidget(form.MinTemp, 3, 0);
+    grid->addWidget(new QLabel("Min Temp"), 3, 1);
+    grid->setRowStretch(4, 1);
+    return prefs;
+}
+
+// Secure Data and the lock, Hide, and the mouse help.
+QVBoxLayout* sideColumn(TForm1& form) {
+    auto* side = new QVBoxLayout;
+    side->setSpacing(2);
+    form.SecureData = new QLabel(" Secure Data ");
+    form.SecureData->setStyleSheet("background: red; color: white;");
+    form.SecureData->hide();
+    form.LockImage = new QLabel;
+    form.LockImage->setFixedSize(14, 15);
+    form.LockImage->setStyleSheet("background: goldenrod; border: 1px solid black;");
+    form.LockImage->hide();
+    auto* secure = new QHBoxLayout;
+    secure->addWidget(form.SecureData);
+    secure->addWidget(form.LockImage);
+    secure->addStretch();
+    side->addLayout(secure);
+    form.BUTTON_HIDE = new QPushButton("Hide");
+    side->addWidget(form.BUTTON_HIDE, 0, Qt::AlignLeft);
+    for (const char* help :
+         {"TO ZOOM: Click left mouse and hold", "top left and drag to lower right",
+          "TO UN-ZOOM: Click left mouse, drag", "to top left and release",
+          "TO PAN: Click right mouse button", "and drag left/right"})
+        side->addWidget(smallLabel(help));
+    side->addStretch();
+    return side;
+}
+
+// The panels side by side, left-aligned, in a band that scrolls when narrow.
+PanelBand* panelBand(QGroupBox* upload, QGroupBox* prefs, QVBoxLayout* side) {
+    auto* content = new QWidget;
+    auto* band = new QHBoxLayout(content);
+    band->setContentsMargins(0, 0, 0, 0);
+    band->addWidget(upload);
+    band->addWidget(prefs);
+    band->addLayout(side);
+    band->addStretch();
+    return new PanelBand(content);
+}
+
+// The status line and, while an upload or a load runs, its progress.
+QHBoxLayout* statusRow(TForm1& form) {
+    auto* status = new QHBoxLayout;
+    auto* statusLabel = new QLabel("Status");
+    statusLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    status->addWidget(statusLabel);
+    form.StatusEdit = new QLineEdit;
+    form.StatusEdit->setEnabled(false);
+    form.StatusEdit->setMinimumWidth(kChartMinimum.width());
+    // A disabled edit in the menu colour whose text reads as well as enabled text.
+    QPalette palette = form.StatusEdit->palette();
+    palette.setColor(QPalette::Disabled, QPalette::Base, palette.color(QPalette::Button));
+    palette.setColor(QPalette::Disabled, QPalette::Text,
+                     palette.color(QPalette::Active, QPalette::Text));
+    form.StatusEdit->setPalette(palette);
+    status->addWidget(form.StatusEdit, 1);
+    form.ProgressBar = new QProgressBar;
+    form.ProgressBar->setMaximumWidth(160);
+    form.ProgressBar->hide();
+    status->addWidget(form.ProgressBar);
+    form.NextAutoCaption = new QLabel("Next Auto Download:");
+    form.NextAutoCaption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    form.NextAutoCaption->hide();
+    status->addWidget(form.NextAutoCaption);
+    form.NextAutoEdit = new QLineEdit;
+    form.NextAutoEdit->setReadOnly(true);
+    form.NextAutoEdit->setFixedWidth(
+        form.NextAutoEdit->fontMetrics().horizontalAdvance("0000/00/00 00:00:00 AM") + 16);
+    form.NextAutoEdit->hide();
+    status->addWidget(form.NextAutoEdit);
+    return status;
+}
+
 } // namespace
 
+// Top to bottom: the chart, the band of panels, the status line.
 void TForm1::buildLayout() {
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -105,148 +261,14 @@ void TForm1::buildLayout() {
     column->setContentsMargins(4, 0, 4, 4);
     column->setSpacing(4);
 
-    // The chart, or in diagnostics mode the state controls, in the same place.
     Chart1 = new Chart;
-    Chart1->setMinimumSize(kChartMinimum);
-    Chart1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_diagnostics = new DiagnosticsView(*this, nullptr);
-    m_diagnostics->setMinimumSize(kChartMinimum);
-    m_diagnostics->hide();
-    auto* chartPlace = new QGridLayout;
-    chartPlace->addWidget(Chart1, 0, 0);
-    chartPlace->addWidget(m_diagnostics, 0, 0);
-    column->addLayout(chartPlace, 1);
-
-    // Upload information.
-    QGroupBox* upload = silverPanel("Upload information");
-    auto* uploadGrid = new QGridLayout(upload);
-    upload_range_group = new RadioGroup({"All data", "Last month", "Last week", "Custom"}, 4);
-    upload_range_group->setItemIndex(0);
-    uploadGrid->addWidget(upload_range_group, 0, 0, 1, 5);
-    uploadGrid->addWidget(new QLabel("Start Date/Time"), 1, 0, 1, 2);
-    uploadGrid->addWidget(new QLabel("End Date/Time"), 1, 2, 1, 2);
-    Startdate = new QDateEdit;
-    Starttime = new QTimeEdit;
-    Enddate = new QDateEdit;
-    Endtime = new QTimeEdit;
-    Starttime->setDisplayFormat("HH:mm:ss");
-    Endtime->setDisplayFormat("HH:mm:ss");
-    const QDateTime start = platform::toQDateTime(platform::now());
-    for (QDateEdit* date : {Startdate, Enddate}) {
-        date->setDate(start.date());
-        date->setEnabled(false);
-    }
-    for (QTimeEdit* time : {Starttime, Endtime}) {
-        time->setTime(start.time());
-        time->setEnabled(false);
-    }
-    uploadGrid->addWidget(Startdate, 2, 0);
-    uploadGrid->addWidget(Starttime, 2, 1);
-    uploadGrid->addWidget(Enddate, 2, 2);
-    uploadGrid->addWidget(Endtime, 2, 3);
-    RadioButton1 = new QRadioButton("Channel 1");
-    RadioButton1->setChecked(true);
-    RadioButton2 = new QRadioButton("Channel 2");
-    // Exactly one channel is selected: a click or key on the checked one keeps it.
-    auto* channels = new QButtonGroup(this);
-    channels->addButton(RadioButton1);
-    channels->addButton(RadioButton2);
-    uploadGrid->addWidget(RadioButton1, 1, 4);
-    uploadGrid->addWidget(RadioButton2, 2, 4);
-    UploadData = new QPushButton("Upload Data");
-    AbortUpload = new QPushButton("Abort Upload");
-    AbortUpload->setEnabled(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(UploadData);
-    buttons->addWidget(AbortUpload);
-    buttons->addStretch();
-    uploadGrid->addLayout(buttons, 3, 0, 1, 5);
-
-    // Chart Preferences.
-    QGroupBox* prefs = silverPanel("Chart Preferences");
-    auto* prefsGrid = new QGridLayout(prefs);
-    TempInF = new QCheckBox("Show Temp in F");
-    TempInF->setChecked(true);
-    AutoScale = new QCheckBox("Auto Scale");
-    AutoScale->setChecked(true);
-    MaxTemp = new QLineEdit("100");
-    MinTemp = new QLineEdit("0");
-    for (QLineEdit* limit : {MaxTemp, MinTemp}) {
-        limit->setFixedWidth(limit->fontMetrics().horizontalAdvance("-000.00") + 12);
-        limit->setEnabled(false);
-        limit->setValidator(temperatureLimitValidator(limit));
-    }
-    prefsGrid->addWidget(TempInF, 0, 0, 1, 2);
-    prefsGrid->addWidget(AutoScale, 1, 0, 1, 2);
-    prefsGrid->addWidget(MaxTemp, 2, 0);
-    prefsGrid->addWidget(new QLabel("Max Temp"), 2, 1);
-    prefsGrid->addWidget(MinTemp, 3, 0);
-    prefsGrid->addWidget(new QLabel("Min Temp"), 3, 1);
-    prefsGrid->setRowStretch(4, 1);
-
-    // Secure Data and the lock, Hide, and the mouse help.
-    auto* side = new QVBoxLayout;
-    side->setSpacing(2);
-    SecureData = new QLabel(" Secure Data ");
-    SecureData->setStyleSheet("background: red; color: white;");
-    SecureData->hide();
-    LockImage = new QLabel;
-    LockImage->setFixedSize(14, 15);
-    LockImage->setStyleSheet("background: goldenrod; border: 1px solid black;");
-    LockImage->hide();
-    auto* secure = new QHBoxLayout;
-    secure->addWidget(SecureData);
-    secure->addWidget(LockImage);
-    secure->addStretch();
-    side->addLayout(secure);
-    BUTTON_HIDE = new QPushButton("Hide");
-    side->addWidget(BUTTON_HIDE, 0, Qt::AlignLeft);
-    for (const char* help :
-         {"TO ZOOM: Click left mouse and hold", "top left and drag to lower right",
-          "TO UN-ZOOM: Click left mouse, drag", "to top left and release",
-          "TO PAN: Click right mouse button", "and drag left/right"})
-        side->addWidget(smallLabel(help));
-    side->addStretch();
-
-    auto* bandContent = new QWidget;
-    auto* band = new QHBoxLayout(bandContent);
-    band->setContentsMargins(0, 0, 0, 0);
-    band->addWidget(upload);
-    band->addWidget(prefs);
-    band->addLayout(side);
-    band->addStretch();
-    column->addWidget(new PanelBand(bandContent));
-
-    // The status line and, while an upload or a load runs, its progress.
-    auto* status = new QHBoxLayout;
-    auto* statusLabel = new QLabel("Status");
-    statusLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    status->addWidget(statusLabel);
-    StatusEdit = new QLineEdit;
-    StatusEdit->setEnabled(false);
-    StatusEdit->setMinimumWidth(kChartMinimum.width());
-    // A disabled edit in the menu colour whose text reads as well as enabled text.
-    QPalette palette = StatusEdit->palette();
-    palette.setColor(QPalette::Disabled, QPalette::Base, palette.color(QPalette::Button));
-    palette.setColor(QPalette::Disabled, QPalette::Text,
-                     palette.color(QPalette::Active, QPalette::Text));
-    StatusEdit->setPalette(palette);
-    status->addWidget(StatusEdit, 1);
-    ProgressBar = new QProgressBar;
-    ProgressBar->setMaximumWidth(160);
-    ProgressBar->hide();
-    status->addWidget(ProgressBar);
-    NextAutoCaption = new QLabel("Next Auto Download:");
-    NextAutoCaption->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    NextAutoCaption->hide();
-    status->addWidget(NextAutoCaption);
-    NextAutoEdit = new QLineEdit;
-    NextAutoEdit->setReadOnly(true);
-    NextAutoEdit->setFixedWidth(
-        NextAutoEdit->fontMetrics().horizontalAdvance("0000/00/00 00:00:00 AM") + 16);
-    NextAutoEdit->hide();
-    status->addWidget(NextAutoEdit);
-    column->addLayout(status);
+    column->addLayout(chartPlace(Chart1, m_diagnostics), 1);
+    QGroupBox* upload = uploadPanel(*this);
+    QGroupBox* prefs = preferencesPanel(*this);
+    QVBoxLayout* side = sideColumn(*this);
+    column->addWidget(panelBand(upload, prefs, side));
+    column->addLayout(statusRow(*this));
 }
 
 // Opens with the client size the window was designed for, grown to what the

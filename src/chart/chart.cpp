@@ -1,4 +1,5 @@
 #include "chart/chart.h"
+#include "decode/chart_palette.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
 #include <QPrinter>
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr int kMinDragPixels = 4;
-const QColor kSeries2Colour(0, 0, 255);
 
 std::optional<QCPRange> unite(std::optional<QCPRange> a, const std::optional<QCPRange>& b) {
     if (!a)
@@ -156,25 +156,28 @@ Chart::Chart(QWidget* parent)
     xAxis->grid()->setPen(QPen(Qt::gray, 0, Qt::DotLine));
     xAxis2->setVisible(true);
     yAxis->setLabel(QStringLiteral("TEMPERATURE"));
-    yAxis->setLabelColor(QColor(255, 0, 0));
+    yAxis->setLabelColor(decode::kTemperatureColour);
+    // Two decimals always ("37.50", not "37.5"), whatever the range.
+    yAxis->setNumberFormat(QStringLiteral("f"));
+    yAxis->setNumberPrecision(2);
     yAxis->grid()->setPen(QPen(Qt::gray, 0, Qt::DotLine));
     yAxis2->setLabel(QStringLiteral("%RH"));
     QFont rhFont = yAxis2->labelFont();
     rhFont.setBold(true);
     yAxis2->setLabelFont(rhFont);
-    yAxis2->setLabelColor(kSeries2Colour);
+    yAxis2->setLabelColor(decode::kRHColour);
     yAxis2->setTickLabels(true);
     yAxis2->setVisible(false);
 
     m_series1 = new ChartSeries(xAxis, yAxis);
-    m_series1->setPen(QPen(QColor(255, 0, 0), 3));
+    m_series1->setPen(QPen(decode::kTemperatureColour, 3));
     m_series2 = new ChartSeries(xAxis2, yAxis2);
-    m_series2->setPen(QPen(kSeries2Colour, 2));
+    m_series2->setPen(QPen(decode::kRHColour, 2));
 
     xAxis2->setTicker(QSharedPointer<TimeTicker>::create(m_dateTimeFormat, xAxis2, m_series2));
     xAxis2->setTickLabels(true);
     xAxis2->grid()->setVisible(true);
-    xAxis2->grid()->setPen(QPen(QColor(255, 0, 0), 0, Qt::DotLine));
+    xAxis2->grid()->setPen(QPen(Qt::red, 0, Qt::DotLine));
 
     m_bottom.setAutomatic(true);
     m_top.setAutomatic(true);
@@ -188,20 +191,33 @@ Chart::Chart(QWidget* parent)
 Chart::~Chart() = default;
 
 QStringList wrapToWidth(const QStringList& lines, const QFontMetrics& metrics, int width) {
+    // A line as shown: its leading blanks stay (the "Printed" line stands at
+    // the right by them), blanks at a break go.
+    const auto shown = [](const QString& text) {
+        qsizetype end = text.size();
+        while (end > 0 && text[end - 1] == ' ')
+            --end;
+        return text.left(end);
+    };
     QStringList wrapped;
     for (const QString& line : lines) {
+        // The indent is part of the first word, so no break falls inside it.
+        qsizetype indent = 0;
+        while (indent < line.size() && line[indent] == ' ')
+            ++indent;
+        QStringList words = line.mid(indent).split(' ');
+        words.first().prepend(line.left(indent));
         QString current;
-        for (const QString& word : line.split(' ')) {
+        for (const QString& word : words) {
             const QString longer = current.isEmpty() ? word : current + ' ' + word;
-            if (!current.trimmed().isEmpty() &&
-                metrics.horizontalAdvance(longer.trimmed()) > width) {
-                wrapped.append(current.trimmed());
+            if (!current.trimmed().isEmpty() && metrics.horizontalAdvance(shown(longer)) > width) {
+                wrapped.append(shown(current));
                 current = word;
             } else {
                 current = longer;
             }
         }
-        wrapped.append(current.trimmed());
+        wrapped.append(shown(current));
     }
     return wrapped;
 }

@@ -13,7 +13,8 @@ class QPrinter;
 class QRubberBand;
 
 // Lines as they fit in `width` pixels: a line wider than that breaks at its
-// spaces (a single word wider than the width stays whole).
+// spaces (a single word wider than the width stays whole). Leading blanks
+// stay with the first word; blanks at a break are dropped.
 QStringList wrapToWidth(const QStringList& lines, const QFontMetrics& metrics, int width);
 
 // One axis of the chart. Limits hold while the axis is manual; an automatic

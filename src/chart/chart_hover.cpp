@@ -1,4 +1,5 @@
 #include "chart/chart_hover.h"
+#include "decode/event_kinds.h"
 #include "platform/formatting.h"
 #include <QStringList>
 #include <algorithm>
@@ -6,15 +7,6 @@
 
 namespace hover {
 namespace {
-
-struct EventName {
-    const char* label;
-    const char* name;
-};
-constexpr EventName kEvents[] = {{"ns", "new sensor fitted"}, {"tas", "temperature alarm start"},
-                                 {"RHas", "RH alarm start"},  {"tae", "temperature alarm end"},
-                                 {"RHae", "RH alarm end"},    {"ts", "test start"},
-                                 {"te", "test end"}};
 
 QString twoDecimals(double value) {
     return platform::floatToStr(std::floor(value * 100 + 0.5) / 100);
@@ -40,9 +32,11 @@ QString eventNames(const QString& label) {
         // One event: its text; n events: n, a blank, the text.
         const QStringList words = part.split(' ');
         const QString& text = words.last();
-        const auto* event = std::find_if(std::begin(kEvents), std::end(kEvents),
-                                         [&](const EventName& e) { return text == e.label; });
-        if (event == std::end(kEvents))
+        // A label drawn during an upload or by a redraw from the store.
+        const auto event = std::find_if(
+            decode::kEventKindTable.begin(), decode::kEventKindTable.end(),
+            [&](const decode::EventKind& e) { return text == e.label || text == e.liveLabel; });
+        if (event == decode::kEventKindTable.end())
             return QString();
         names << (words.size() == 2 ? words.first() + " x " : QString()) + event->name;
     }

@@ -7,6 +7,7 @@
 #include "chart/footer.h"
 #include "chart/plot_buffer.h"
 #include "chart/print_chart.h"
+#include "decode/chart_palette.h"
 #include "decode/live_plot.h"
 #include "platform/dialogs.h"
 #include "platform/formatting.h"
@@ -16,8 +17,6 @@
 #include <QPrinter>
 
 namespace {
-
-const QColor kNoDataColour{128, 128, 128};
 
 ChartSeries& series(Chart& chart, int which) {
     return which == 1 ? chart.Series1() : chart.Series2();
@@ -112,7 +111,7 @@ void TForm1::clearSeries(int which) {
 }
 
 void TForm1::addNoDataPlaceholder(int which) {
-    series(*Chart1, which).addPlaceholder("No data", kNoDataColour);
+    series(*Chart1, which).addPlaceholder("No data", decode::kNoDataColour);
 }
 
 int TForm1::seriesPointCount(int which) const {

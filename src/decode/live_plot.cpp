@@ -1,94 +1,69 @@
 #include "decode/live_plot.h"
 #include "app/sample_store.h"
+#include "decode/point_builder.h"
+#include <algorithm>
+#include <utility>
 
 namespace decode {
 namespace {
 
-const char* const kLabels[kEventKinds] = {"ns", "tas", "RHas", "tae", "RHae", "tb", "te"};
-
-// Whether the first packet of an upload holds a repeated event inside its own
-// time span; a lone first point without a label is then left unmarked.
-bool firstPacketHasEvents(const PacketLists& packet) {
-    const platform::DateTime first = packet.times.front();
-    const platform::DateTime last = packet.times.back();
-    for (int k = 0; k < kEventKinds - 1; ++k) { // test ends are not looked at
-        const auto& list = packet.events[k];
-        if (list.size() >= 2 && first <= list.back() && list.back() <= last)
-            return true;
+// Points for the chart as ChartPoint values; the count starts at the points
+// the series already holds.
+class LivePoints {
+  public:
+    LivePoints(std::vector<ChartPoint>& points, int held) : m_points(points), m_held(held) {}
+    void labelNext(const QString& label) { m_label = label; }
+    void addPacked(double x, double y, QRgb colour) {
+        m_points.push_back({x, y, std::exchange(m_label, QString()),
+                            qAlpha(colour) != 0 ? QColor::fromRgba(colour) : QColor()});
     }
-    return false;
-}
+    std::size_t size() const { return m_held + m_points.size(); }
 
-QString labelFor(int count, int kind) {
-    const QString text = QString::fromLatin1(kLabels[kind]);
-    return count == 1 ? text : QString::number(count) + " " + text;
+  private:
+    std::vector<ChartPoint>& m_points;
+    std::size_t m_held;
+    QString m_label;
+};
+
+template <typename T> std::optional<T> lastOf(const std::vector<T>& values) {
+    return values.empty() ? std::nullopt : std::optional<T>(values.back());
 }
 
 } // namespace
 
 LiveDrawing commitPacket(SampleStore& store, const PacketLists& packet, bool tempInF,
                          int series1Count, int series2Count) {
-    LiveDrawing drawing;
+    const std::size_t n = std::min(packet.temps.size(), packet.times.size());
+    const std::size_t rhCount = std::min(packet.rh.size(), n);
+    const SampleRun run{.times = std::span(packet.times).first(n),
+                        .temps = std::span(packet.temps).first(n),
+                        .rh = std::span(packet.rh).first(rhCount),
+                        .firstIndex = store.TempData.size(),
+                        .tempBefore = lastOf(store.TempData),
+                        .rhBefore = lastOf(store.RHData)};
+    EventTimes events;
+    for (std::size_t k = 0; k < events.size(); ++k)
+        events[k] = packet.events[k];
+    // Only the upload's first packet looks for repeated events, within its own span.
+    const bool eventFlag = n > 0 && store.TempData.empty() &&
+                           eventsPresent(events, run.times.front(), run.times.back());
+
     store.SampleTimes.insert(store.SampleTimes.end(), packet.times.begin(), packet.times.end());
     auto storeLists = store.eventLists();
-    for (int k = 0; k < kEventKinds; ++k)
-        storeLists[k]->insert(storeLists[k]->end(), packet.events[k].begin(),
-                              packet.events[k].end());
+    for (std::size_t k = 0; k < events.size(); ++k)
+        storeLists[k]->insert(storeLists[k]->end(), events[k].begin(), events[k].end());
 
-    const bool eventsPresent =
-        !packet.temps.empty() && store.TempData.empty() && firstPacketHasEvents(packet);
-
-    std::array<std::size_t, kEventKinds> cursor{};
-    std::size_t rhCursor = 0;
-    store.TempData.reserve(store.TempData.size() + packet.temps.size());
-    for (std::size_t i = 0; i < packet.temps.size(); ++i) {
-        const float t = packet.temps[i];
-        const platform::DateTime x = packet.times[i];
-        const double y = tempInF ? t * 1.8 + 32 : t;
-        QString label;
-        for (int k = 0; k < kEventKinds; ++k) {
-            // The upload's first sample counts as a new sensor of its own.
-            int count = (k == 0 && store.TempData.empty()) ? 1 : 0;
-            const auto& list = packet.events[k];
-            while (cursor[k] < list.size() && list[cursor[k]] <= x) {
-                ++cursor[k];
-                ++count;
-            }
-            if (count == 0)
-                continue;
-            if (!label.isEmpty())
-                label += ", ";
-            label += labelFor(count, k);
-        }
-        if (store.TempData.empty()) {
-            drawing.clearFirst = true;
-            series1Count = series2Count = 0;
-        }
-        if (series1Count == 0 && series2Count == 0 && !eventsPresent && label.isEmpty())
-            label = ".";
-        bool temperatureDrawn = false;
-        if (t < kNoReading) {
-            const bool afterGap = !store.TempData.empty() && store.TempData.back() == kNoReading;
-            drawing.series1.push_back(
-                {x, y, QString(), afterGap ? kAfterGapColour : kTemperatureColour});
-            ++series1Count;
-            temperatureDrawn = true;
-        }
-        if (rhCursor < packet.rh.size()) {
-            const float r = packet.rh[rhCursor++];
-            if (r < kNoReading) {
-                const bool afterGap = !store.RHData.empty() && store.RHData.back() == kNoReading;
-                drawing.series2.push_back({x, r, label, afterGap ? kAfterGapColour : kRHColour});
-                ++series2Count;
-            }
-            store.RHData.push_back(r);
-        } else if (temperatureDrawn) {
-            // Without RH the labels ride on an undrawn point at height = point count.
-            drawing.series2.push_back({x, double(series2Count), label, QColor()});
-            ++series2Count;
-        }
-        store.TempData.push_back(t);
+    LiveDrawing drawing;
+    // The first sample of an upload clears the chart.
+    if (n > 0 && store.TempData.empty()) {
+        drawing.clearFirst = true;
+        series1Count = series2Count = 0;
     }
+    LivePoints temperature(drawing.series1, series1Count), humidity(drawing.series2, series2Count);
+    buildPoints(run, events, eventFlag, tempInF, kLiveRules, temperature, humidity);
+
+    store.TempData.insert(store.TempData.end(), run.temps.begin(), run.temps.end());
+    store.RHData.insert(store.RHData.end(), run.rh.begin(), run.rh.end());
     return drawing;
 }
 

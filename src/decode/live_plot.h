@@ -2,10 +2,11 @@
 // Committing a verified packet to the sample store, and the chart points that
 // show it at once while the upload runs: temperature on the first series, RH
 // (or, without RH, a colourless point that only carries the label) on the
-// second, with the short event labels ("ns", "tas", "RHas", "tae", "RHae",
-// "tb", "te") on the first sample at or after each event.
-#include "platform/clock.h"
+// second, with the short event labels on the first sample at or after each
+// event.
+#include "decode/chart_palette.h"
 #include "decode/packet_decode.h"
+#include "platform/clock.h"
 #include <QColor>
 #include <QString>
 #include <vector>
@@ -28,10 +29,6 @@ struct LiveDrawing {
     std::vector<ChartPoint> series1;
     std::vector<ChartPoint> series2;
 };
-
-inline const QColor kTemperatureColour{255, 0, 0};
-inline const QColor kRHColour{0, 0, 255};
-inline const QColor kAfterGapColour{192, 192, 192};
 
 // Appends the packet to the store and returns the points to draw. The series
 // counts are those of the chart before the packet; tempInF draws degrees F.

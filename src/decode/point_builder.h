@@ -1,0 +1,110 @@
+#pragma once
+// The chart points of a run of samples: temperature on the first series; on
+// the second, RH or, without an RH reading, an undrawn point at the series'
+// point count that carries the sample's label to the top axis. A sample's
+// label names the events at or before it that no earlier sample took. The
+// live drawing of an upload and the redraw from the store differ only in
+// their PointRules.
+#include "app/sample_store.h"
+#include "decode/chart_palette.h"
+#include "decode/event_kinds.h"
+#include "platform/clock.h"
+#include <QString>
+#include <array>
+#include <optional>
+#include <span>
+
+namespace decode {
+
+struct PointRules {
+    float noReadingFrom;          // a value at or above it draws no point
+    std::size_t firstSilverIndex; // store index from which a point after a 9999 is silver
+    bool liveLabels;              // the labels an upload draws (test start "tb")
+    bool firstSampleIsNewSensor;  // the store's first sample counts one new sensor more
+    bool labelPastRHGap;          // an RH gap under a drawn temperature still carries the label
+};
+
+inline constexpr PointRules kLiveRules{.noReadingFrom = kNoReading,
+                                       .firstSilverIndex = 1,
+                                       .liveLabels = true,
+                                       .firstSampleIsNewSensor = true,
+                                       .labelPastRHGap = false};
+inline constexpr PointRules kRedrawRules{.noReadingFrom = kNoReadingThreshold,
+                                         .firstSilverIndex = 2,
+                                         .liveLabels = false,
+                                         .firstSampleIsNewSensor = false,
+                                         .labelPastRHGap = true};
+
+// The event lists in the store's order, each ascending.
+using EventTimes = std::array<std::span<const platform::DateTime>, kEventKindTable.size()>;
+
+// Set when a list other than the test ends holds two or more times and its
+// last one lies within [first, last]; a clear flag lets the first point of a
+// chart carry "." so that the RH series always has a label.
+bool eventsPresent(const EventTimes& events, platform::DateTime first, platform::DateTime last);
+
+// Hands out the labels of the events alongside ascending sample times; each
+// list is walked once in total.
+class EventLabels {
+  public:
+    EventLabels(const EventTimes& events, bool liveLabels);
+    // The label of the events at or before `time` not given out yet, with
+    // `extraNewSensors` more new sensors than the list holds.
+    QString take(platform::DateTime time, int extraNewSensors = 0);
+
+  private:
+    void findNext();
+
+    EventTimes m_events;
+    bool m_live;
+    std::array<std::size_t, kEventKindTable.size()> m_cursors{};
+    platform::DateTime m_next = 0; // the earliest event not given out yet
+};
+
+struct SampleRun {
+    std::span<const platform::DateTime> times; // as many as temps
+    std::span<const float> temps;              // degrees Celsius
+    std::span<const float> rh;                 // of the first rh.size() samples; empty without RH
+    std::size_t firstIndex = 0;                // store index of the first sample
+    // The stored values just before the run, for the point after a gap.
+    std::optional<float> tempBefore{}, rhBefore{};
+};
+
+// Appends the run's points to the two series' point lists. A point list has
+// labelNext(label), addPacked(x, y, QRgb colour; alpha 0 colourless) and
+// size(), the points the series holds with those added.
+template <typename Points>
+void buildPoints(const SampleRun& run, const EventTimes& events, bool eventFlag, bool tempInF,
+                 const PointRules& rules, Points& temperature, Points& humidity) {
+    EventLabels labels(events, rules.liveLabels);
+    const QRgb red = kTemperatureColour.rgb(), blue = kRHColour.rgb(),
+               silver = kAfterGapColour.rgb();
+    // The previous stored value of the same list, not the previous point.
+    const auto afterGap = [&](std::span<const float> values, std::optional<float> before,
+                              std::size_t j) {
+        const std::optional<float> previous = j > 0 ? values[j - 1] : before;
+        return run.firstIndex + j >= rules.firstSilverIndex && previous == kNoReading;
+    };
+    for (std::size_t j = 0; j < run.temps.size(); ++j) {
+        const platform::DateTime x = run.times[j];
+        const float t = run.temps[j];
+        const bool first = run.firstIndex + j == 0;
+        QString label = labels.take(x, first && rules.firstSampleIsNewSensor ? 1 : 0);
+        if (temperature.size() == 0 && humidity.size() == 0 && !eventFlag && label.isEmpty())
+            label = QStringLiteral(".");
+        const bool temperatureDrawn = t < rules.noReadingFrom;
+        if (temperatureDrawn)
+            temperature.addPacked(x, tempInF ? t * 1.8 + 32 : t,
+                                  afterGap(run.temps, run.tempBefore, j) ? silver : red);
+        const bool hasRH = j < run.rh.size();
+        if (hasRH && run.rh[j] < rules.noReadingFrom) {
+            humidity.labelNext(label);
+            humidity.addPacked(x, run.rh[j], afterGap(run.rh, run.rhBefore, j) ? silver : blue);
+        } else if (temperatureDrawn && (!hasRH || rules.labelPastRHGap)) {
+            humidity.labelNext(label);
+            humidity.addPacked(x, double(humidity.size()), 0);
+        }
+    }
+}
+
+} // namespace decode
