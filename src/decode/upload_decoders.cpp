@@ -16,10 +16,6 @@
 
 using namespace upload;
 
-int TForm1::Memo2GetCstring(QString& buffer, int position, int maximum) {
-    return decode::readHeaderLine(Memo2.text(), position, maximum, buffer);
-}
-
 void TForm1::Memo2Change() {
     if (!Headerloaded.checked() || !Startloadingheader.checked() || Errorindata.checked() ||
         Memo2.text().isEmpty())
