@@ -251,6 +251,12 @@ class TForm1 : public QMainWindow {
     // ---- Upload decoding ----
     void Memo2Change();
     void Memo5Change();
+    // Memo5Change's steps, in order, on the memo's text as it stood on entry:
+    // the logger's answer to the fast-rate command (true when that was awaited),
+    // the acknowledgement of a block request, and a block's packet.
+    bool FastRateAnswer(int format, const QString& text);
+    void BlockAcknowledgement(int format, const QString& text);
+    void DataPacket(int format, const QString& text);
 
     // ---- Chart display ----
     void PlotBuffer();
