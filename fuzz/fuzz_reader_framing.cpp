@@ -5,6 +5,7 @@
 // what comes out.
 #include "decode/header_decode.h"
 #include "link/reader_framing.h"
+#include <QList>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
