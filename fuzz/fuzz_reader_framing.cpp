@@ -3,8 +3,9 @@
 // completion in both formats, then data with the newer format's escapes
 // undone across read boundaries. Where the stream is cut must not change
 // what comes out.
-#include "app/controls.h"
+#include "decode/header_decode.h"
 #include "link/reader_framing.h"
+#include <QList>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,7 +24,7 @@ struct Framed {
 // Frames the stream read by read: the first `headerBytes` bytes as header,
 // the rest as data.
 Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& cuts) {
-    FlagControl rhbv("RHBV", false);
+    bool rh = false;
     Framed out;
     int format = -1;
     int lineCount = 0;
@@ -48,7 +49,7 @@ Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& 
             if (format == 1)
                 bvlink::olderHeaderCompletion(lineCount, read);
             else if (format == 2)
-                bvlink::newerHeaderScore(out.header, rhbv);
+                rh = bvlink::newerHeaderScore(out.header, rh).rh;
             continue;
         }
         if (format == 2)
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The header lines as the decoders walk them: always forward, never long.
     QString line;
     for (int position = 1; position <= pieces.header.size();) {
-        const int next = bvlink::readHeaderLine(pieces.header, position, line);
+        const int next = decode::readHeaderLine(pieces.header, position, 256, line);
         if (line.size() > 255 || next < position)
             std::abort();
         if (next == position)

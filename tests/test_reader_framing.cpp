@@ -1,6 +1,5 @@
 // Framing of what the logger sends: unescaping, header format, header
 // completion in both formats, and the data memo text.
-#include "app/controls.h"
 #include "link/reader_framing.h"
 #include <QTest>
 
@@ -15,7 +14,6 @@ class ReaderFramingTest : public QObject {
     void headerFormatIsToldByTheSecondByte();
     void olderHeaderCompletion_data();
     void olderHeaderCompletion();
-    void headerLineReader();
     void newerHeaderScore_data();
     void newerHeaderScore();
     void dataChunkText_data();
@@ -74,57 +72,45 @@ void ReaderFramingTest::olderHeaderCompletion() {
     QCOMPARE(int(bvlink::olderHeaderCompletion(lines, chunk)), expected);
 }
 
-void ReaderFramingTest::headerLineReader() {
-    const QString text = "001\r\nab\ncd\r\r\nx";
-    QString line;
-    int pos = readHeaderLine(text, 1, line);
-    QCOMPARE(line, QString("001"));
-    QCOMPARE(pos, 6);
-    pos = readHeaderLine(text, pos, line);
-    QCOMPARE(line, QString("ab\ncd")); // an LF alone does not end a line
-    pos = readHeaderLine(text, pos, line);
-    QCOMPARE(line, QString(""));
-    pos = readHeaderLine(text, pos, line);
-    QCOMPARE(line, QString("x"));
-    QCOMPARE(readHeaderLine(text, pos, line), pos); // past the end: nothing, same place
-    QVERIFY(line.isEmpty());
-
-    // A line of more than 255 characters is read in pieces, and the reader moves on.
-    const QString longLine = QString(300, 'a') + "\r\n";
-    pos = readHeaderLine(longLine, 1, line);
-    QCOMPARE(line.size(), 255);
-    pos = readHeaderLine(longLine, pos, line);
-    QCOMPARE(line.size(), 45);
-    QCOMPARE(pos, longLine.size() + 1);
-}
-
 void ReaderFramingTest::newerHeaderScore_data() {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("rhBefore");
     QTest::addColumn<int>("score");
-    QTest::addColumn<bool>("rhbv");
+    QTest::addColumn<bool>("rh");
     const QString iir = "IIR filter 0% last output\r\n";
     QTest::newRow("two temperature channels")
-        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\n" + iir << 4 << false;
+        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\n" + iir << false << 4 << false;
     QTest::newRow("RH then temperature")
-        << "001\r\n2 channels\r\n" + iir + iir + "002\r\n1 channels\r\n" + iir << 4 << false;
-    QTest::newRow("no data and RH")
-        << "001\r\nNo data\r\n002\r\n2 channels\r\n" + iir + iir << 4 << true;
-    QTest::newRow("last line not yet ended")
-        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\nIIR filter 0% last output\r" << 2
+        << "001\r\n2 channels\r\n" + iir + iir + "002\r\n1 channels\r\n" + iir << false << 4
         << false;
+    QTest::newRow("no data and RH")
+        << "001\r\nNo data\r\n002\r\n2 channels\r\n" + iir + iir << false << 4 << true;
+    QTest::newRow("last line not yet ended")
+        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\nIIR filter 0% last output\r"
+        << false << 2 << false;
     QTest::newRow("3 then 5 never completes")
         << "001\r\n2 channels\r\n" + iir + iir + iir + "No data\r\n"
-        << 5 << true;
-    QTest::newRow("no channels line") << "001\r\n" + iir << 2 << false;
+        << false << 5 << true;
+    QTest::newRow("no channels line") << "001\r\n" + iir << false << 2 << false;
+    // Without a channels line the RH already known weighs the filter lines.
+    QTest::newRow("no channels line, RH known") << "001\r\n" + iir + iir << true << 2 << true;
+    QTest::newRow("one channel clears RH") << "001\r\n1 channels\r\n" + iir << true << 2 << false;
+    QTest::newRow("blanks and sign before the number")
+        << "001\r\n +2 channels\r\n" + iir << false << 1 << true;
+    QTest::newRow("no number first") << "001\r\nchannels: 2\r\n" + iir << false << 2 << false;
+    // Not 2 channels wrapped round: a number no int holds tells nothing.
+    QTest::newRow("number past int range")
+        << "001\r\n4294967298 channels\r\n" + iir << false << 2 << false;
 }
 
 void ReaderFramingTest::newerHeaderScore() {
     QFETCH(QString, text);
+    QFETCH(bool, rhBefore);
     QFETCH(int, score);
-    QFETCH(bool, rhbv);
-    FlagControl RHBV("RHBV", false);
-    QCOMPARE(bvlink::newerHeaderScore(text, RHBV), score);
-    QCOMPARE(RHBV.checked(), rhbv);
+    QFETCH(bool, rh);
+    const NewerHeaderScan scan = bvlink::newerHeaderScore(text, rhBefore);
+    QCOMPARE(scan.score, score);
+    QCOMPARE(scan.rh, rh);
 }
 
 void ReaderFramingTest::dataChunkText_data() {

@@ -1,6 +1,6 @@
 #pragma once
-// The three settings files (COMPORT.DAT, DATEFMT.DAT, USERINFO.DAT): single-
-// byte text, read and written whole through the hidden memo that mirrors each.
+// The three settings files (COMPORT.DAT, DATEFMT.DAT, USERINFO.DAT): UTF-8
+// text, read and written whole through the hidden memo that mirrors each.
 #include <QString>
 #include <array>
 #include <optional>

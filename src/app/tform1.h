@@ -87,8 +87,8 @@ class TForm1 : public QMainWindow {
     TextControl Datastored{"Datastored", QString()}; // no recording mode before a header
     TextControl AutoClock{"AutoClock", QString()};
     // When the next automatic download is due. AutoClock shows it in the
-    // user's format, which need not read back; the reader's clock test uses
-    // this number.
+    // user's format, which need not read back; the reader's clock test reads
+    // the copy in LinkState::NextAutoTime.
     platform::DateTime NextAutoDownload = 0;
     void SetAutoClock(platform::DateTime due);
     TextControl Edit2{"Edit2", QString()};
@@ -103,10 +103,6 @@ class TForm1 : public QMainWindow {
     // The serial port, its saved settings and the reader thread.
     std::unique_ptr<LinkState> link;
 
-    // The block being requested, as the status and diagnostics show it; the
-    // request itself is built from the block plan's numbers.
-    QString BlockStartText;
-    QString BlockEndText;
     int BlockRetries = 0;
     // The short date format of the file last detected: its rows are read with
     // it, whatever the user's formats.
@@ -255,6 +251,12 @@ class TForm1 : public QMainWindow {
     // ---- Upload decoding ----
     void Memo2Change();
     void Memo5Change();
+    // Memo5Change's steps, in order, on the memo's text as it stood on entry:
+    // the logger's answer to the fast-rate command (true when that was awaited),
+    // the acknowledgement of a block request, and a block's packet.
+    bool FastRateAnswer(int format, const QString& text);
+    void BlockAcknowledgement(int format, const QString& text);
+    void DataPacket(int format, const QString& text);
 
     // ---- Chart display ----
     void PlotBuffer();
@@ -291,9 +293,6 @@ class TForm1 : public QMainWindow {
     QString settingsPath(const QString& fileName) const;
 
     // ---- Upload driver and decoders (src/link/upload_driver.cpp, src/decode/) ----
-    // The header line reader over the Memo2 text (1-based position; returns
-    // the position after the line and its CR LF).
-    int Memo2GetCstring(QString& buffer, int position, int maximum);
     void CommitPacket(const decode::PacketLists& packet);
     // Chart operations of the live drawing during an upload.
     int seriesPointCount(int series) const;

@@ -16,9 +16,16 @@
 
 using namespace upload;
 
-int TForm1::Memo2GetCstring(QString& buffer, int position, int maximum) {
-    return decode::readHeaderLine(Memo2.text(), position, maximum, buffer);
+namespace {
+
+// The logger's acknowledgement of a block request, as the data memo holds it.
+bool isBlockAcknowledgement(int format, const QString& text) {
+    const qsizetype L = text.size();
+    return (format == 2 && L >= 2 && text[0] == u'2' && text[1] == u'B') ||
+           (format == 1 && L >= 4 && text[2] == u'2' && text[3] == u'B');
 }
+
+} // namespace
 
 void TForm1::Memo2Change() {
     if (!Headerloaded.checked() || !Startloadingheader.checked() || Errorindata.checked() ||
@@ -100,46 +107,57 @@ void TForm1::Memo2Change() {
 }
 
 void TForm1::Memo5Change() {
+    // Each step reads the memo as it stood on entry: the steps before it may
+    // change it.
     const int format = store.HeaderFormat;
     const QString text = Memo5.text();
-    const qsizetype L = text.size();
-
-    // The logger's answer to the baud-switch command.
-    if (format == 2 && WaitOnFastAck.checked()) {
-        if (L < 2)
-            return;
-        WaitOnFastAck.setChecked(false);
-        // "b" accepted: both sides go on at the fast rate. Any other answer
-        // means the logger stays at 19200, so the request goes out at 19200
-        // rather than leaving the upload waiting for nothing.
-        const bool accepted = text[0] == u'6' && text[1] == u'2';
-        if (accepted) {
-            FastBaud.setChecked(true);
-            COMPORTChange();
-        }
-        platform::pause(100);
-        Memo5.clear();
-        AwaitBlockAcknowledgement();
-        platform::pause(100);
-        SendText(store.RequestText);
+    if (FastRateAnswer(format, text))
         return;
-    }
+    BlockAcknowledgement(format, text);
+    DataPacket(format, text);
+}
 
-    // The acknowledgement of a block request.
-    if (Startloadingdata.checked() && WaitingForAck.checked() &&
-        ((format == 2 && L >= 2 && text[0] == u'2' && text[1] == u'B') ||
-         (format == 1 && L >= 4 && text[2] == u'2' && text[3] == u'B'))) {
-        setUploadButtonsBusy();
-        WaitingForAck.setChecked(false);
-        // Older loggers take the rest of the request after the acknowledgement.
-        if (format == 1) {
-            for (qsizetype i = 1; i < store.RequestText.size() && i < 19; ++i) {
-                platform::pause(10);
-                SendByte(store.RequestText[i].toLatin1());
-            }
+// The logger's answer to the baud-switch command.
+bool TForm1::FastRateAnswer(int format, const QString& text) {
+    if (format != 2 || !WaitOnFastAck.checked())
+        return false;
+    if (text.size() < 2)
+        return true;
+    WaitOnFastAck.setChecked(false);
+    // "b" accepted: both sides go on at the fast rate. Any other answer
+    // means the logger stays at 19200, so the request goes out at 19200
+    // rather than leaving the upload waiting for nothing.
+    const bool accepted = text[0] == u'6' && text[1] == u'2';
+    if (accepted) {
+        FastBaud.setChecked(true);
+        COMPORTChange();
+    }
+    platform::pause(100);
+    Memo5.clear();
+    AwaitBlockAcknowledgement();
+    platform::pause(100);
+    SendText(store.RequestText);
+    return true;
+}
+
+// The acknowledgement of a block request.
+void TForm1::BlockAcknowledgement(int format, const QString& text) {
+    if (!Startloadingdata.checked() || !WaitingForAck.checked() ||
+        !isBlockAcknowledgement(format, text))
+        return;
+    setUploadButtonsBusy();
+    WaitingForAck.setChecked(false);
+    // Older loggers take the rest of the request after the acknowledgement.
+    if (format == 1) {
+        for (qsizetype i = 1; i < store.RequestText.size() && i < 19; ++i) {
+            platform::pause(10);
+            SendByte(store.RequestText[i].toLatin1());
         }
     }
+}
 
+// A block's packet, once it looks complete.
+void TForm1::DataPacket(int format, const QString& text) {
     if (!Startloadingdata.checked() || text.isEmpty() || WaitingForAck.checked())
         return;
     const int ch = channel1Selected() ? 0 : 1;

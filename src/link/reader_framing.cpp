@@ -1,8 +1,21 @@
 #include "link/reader_framing.h"
-#include "app/controls.h"
-#include <cstdio>
+#include "decode/header_decode.h"
+#include "decode/scan_pattern.h"
+#include <optional>
 
 namespace bvlink {
+namespace {
+
+// The number a line begins with, blanks before it skipped.
+std::optional<int> leadingNumber(const QString& line) {
+    const QByteArray latin1 = line.toLatin1();
+    int value = 0;
+    if (decode::scanLine(std::string_view(latin1.constData(), latin1.size()), "%d", {&value}) != 1)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
 
 QByteArray unescape(const QByteArray& raw, bool& escapePending) {
     QByteArray out;
@@ -43,40 +56,25 @@ OlderHeader olderHeaderCompletion(int lineCount, const QByteArray& chunk) {
     return OlderHeader::Incomplete;
 }
 
-int readHeaderLine(const QString& text, int position, QString& line) {
-    line.clear();
-    if (position < 1 || position > text.size())
-        return position;
-    int i = position - 1;
-    while (i < text.size() && text[i] != '\r' && line.size() < 255)
-        line.append(text[i++]);
-    if (i < text.size() && text[i] == '\r') {
-        ++i;
-        if (i < text.size() && text[i] == '\n')
-            ++i;
-    }
-    return i + 1;
-}
-
-int newerHeaderScore(const QString& text, FlagControl& RHBV) {
-    int score = 0;
+NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
+    constexpr int kLineMax = 256; // the decoder's: lines of at most 255 characters
+    NewerHeaderScan scan{.rh = rh};
     int position = 1;
-    while (score < 4 && position <= text.size()) {
+    while (scan.score < 4 && position <= text.size()) {
         QString line;
-        const int next = readHeaderLine(text, position, line);
+        const int next = decode::readHeaderLine(text, position, kLineMax, line);
         const bool complete = next >= 2 && next - 2 < text.size() && text[next - 2] == '\n';
         position = next;
-        int channels = 0;
         if (complete && line.startsWith("No data")) {
-            score += 2;
+            scan.score += 2;
         } else if (line.startsWith("IIR filter") && line.contains("last output") && complete) {
-            score += RHBV.checked() ? 1 : 2;
-        } else if (std::sscanf(line.toLatin1().constData(), "%d channels", &channels) >= 1 &&
-                   line.contains("channels")) {
-            RHBV.setChecked(channels == 2);
+            scan.score += scan.rh ? 1 : 2;
+        } else if (const auto channels = leadingNumber(line);
+                   channels && line.contains("channels")) {
+            scan.rh = *channels == 2;
         }
     }
-    return score;
+    return scan;
 }
 
 QString dataChunkText(const QByteArray& chunk, int headerFormat, int memoLength) {

@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-class FlagControl;
-
 namespace bvlink {
 
 // The escape byte of newer-format data: it makes the next byte literal.
@@ -29,15 +27,15 @@ QString chunkText(const QByteArray& chunk);
 enum class OlderHeader { Incomplete, TemperatureModel, RhModel };
 OlderHeader olderHeaderCompletion(int lineCount, const QByteArray& chunk);
 
-// The header line at the 1-based `position`: up to the next CR (at most 255
-// characters); the returned position is past that CR and one LF after it. A
-// position past the end gives an empty line and the same position.
-int readHeaderLine(const QString& text, int position, QString& line);
-
 // Completeness score of a newer-format header (complete at exactly 4): a
 // complete "No data" line counts 2, a complete "IIR filter ... last output"
-// line 1 with RH and 2 without; a "%d channels" line sets RHBV on the way.
-int newerHeaderScore(const QString& text, FlagControl& RHBV);
+// line 1 with RH and 2 without. A "%d channels" line tells RH (two channels)
+// for the lines after it; `rh` is what holds before the first one.
+struct NewerHeaderScan {
+    int score = 0;
+    bool rh = false; // as the last "%d channels" line read left it
+};
+NewerHeaderScan newerHeaderScore(const QString& text, bool rh);
 
 // A data chunk as text for the data memo: each byte as two upper-case hex
 // digits, except that older-format replies carry their records as text once

@@ -3,6 +3,7 @@
 // controls (read through their thread-safe mirrors from the reader, changed
 // only in callbacks on the main thread) and the operations its callbacks run.
 // The main window provides one; tests build one from free-standing controls.
+// Filled by name (designated initialisers), so a swapped or missing control does not compile.
 #include "app/controls.h"
 #include <QByteArray>
 #include <QString>

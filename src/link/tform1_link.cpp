@@ -16,34 +16,35 @@ LinkState::~LinkState() = default;
 PortLink& LinkState::port(TForm1& form) {
     if (!m_port) {
         m_host.reset(new ReaderHost{
-            &form,
-            form.Startloadingheader,
-            form.Headerloaded,
-            form.Startloadingdata,
-            form.Errorindata,
-            form.Readyfornextblock,
-            form.WaitingForAck,
-            form.WaitOnFastAck,
-            form.FastBaud,
-            form.InitAutoload,
-            form.RHBV,
-            form.Memo2,
-            form.Memo5,
-            form.Memo3,
-            form.Edit1,
-            form.Watchdog,
-            form.store.HeaderFormat,
-            form.AutoOffCheckedMirror,
-            NextAutoTime,
-            [&form] { return form.UploadData && form.UploadData->isEnabled(); },
-            [&form] { form.setUploadButtonsIdle(); },
-            [&form] { form.setUploadButtonsBusy(); },
-            [&form] { form.SendBlockRequest(); },
-            [&form] { form.ScheduleNextAuto(); },
-            [&form](const QString& error) {
-                if (form.uploadRunning())
-                    form.EndUpload("UPLOAD CANCELLED DUE TO AN ERROR: " + error, true);
-            },
+            .mainThread = &form,
+            .Startloadingheader = form.Startloadingheader,
+            .Headerloaded = form.Headerloaded,
+            .Startloadingdata = form.Startloadingdata,
+            .Errorindata = form.Errorindata,
+            .Readyfornextblock = form.Readyfornextblock,
+            .WaitingForAck = form.WaitingForAck,
+            .WaitOnFastAck = form.WaitOnFastAck,
+            .FastBaud = form.FastBaud,
+            .InitAutoload = form.InitAutoload,
+            .RHBV = form.RHBV,
+            .Memo2 = form.Memo2,
+            .Memo5 = form.Memo5,
+            .Memo3 = form.Memo3,
+            .Edit1 = form.Edit1,
+            .Watchdog = form.Watchdog,
+            .HeaderFormat = form.store.HeaderFormat,
+            .AutoOffChecked = form.AutoOffCheckedMirror,
+            .NextAutoTime = NextAutoTime,
+            .uploadEnabled = [&form] { return form.UploadData && form.UploadData->isEnabled(); },
+            .setUploadButtonsIdle = [&form] { form.setUploadButtonsIdle(); },
+            .setUploadButtonsBusy = [&form] { form.setUploadButtonsBusy(); },
+            .SendBlockRequest = [&form] { form.SendBlockRequest(); },
+            .ScheduleNextAuto = [&form] { form.ScheduleNextAuto(); },
+            .callbackFailed =
+                [&form](const QString& error) {
+                    if (form.uploadRunning())
+                        form.EndUpload("UPLOAD CANCELLED DUE TO AN ERROR: " + error, true);
+                },
         });
         m_port = std::make_unique<PortLink>(*m_host);
     }

@@ -286,7 +286,10 @@ void TRead::HeaderChunk() {
     }
     h.Watchdog.setValue(platform::now());
     if (h.HeaderFormat.load() == 2) {
-        s.HeaderScanCount = bvlink::newerHeaderScore(h.Memo2.text(), h.RHBV);
+        const bvlink::NewerHeaderScan scan =
+            bvlink::newerHeaderScore(h.Memo2.text(), h.RHBV.checked());
+        h.RHBV.setChecked(scan.rh);
+        s.HeaderScanCount = scan.score;
         if (s.HeaderScanCount == 4) {
             h.Headerloaded.setChecked(true);
             s.HeaderLineCount = 0;

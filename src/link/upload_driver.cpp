@@ -8,7 +8,7 @@
 #include "decode/sample_words.h"
 #include "link/link_state.h"
 #include "link/range_pickers.h"
-#include "platform/formatting.h"
+#include "platform/clock.h"
 #include <QDateEdit>
 #include <QPushButton>
 #include <QTimeEdit>
@@ -24,12 +24,6 @@ void leaveFastRate(TForm1& form) {
     form.SendText("BD00000000");
     form.FastBaud.setChecked(false);
     form.COMPORTChange();
-}
-
-// How the user reads a block's start and end; nothing reads it back.
-QString blockTimeText(platform::DateTime t) {
-    return platform::formatDateTime(platform::formatSettings().shortDateFormat, t) + " " +
-           platform::formatDateTime("hh:nn:ss", t);
 }
 
 } // namespace
@@ -143,8 +137,6 @@ void TForm1::PrepareNextBlock() {
     Readyfornextblock.setChecked(next.moreAfter);
     store.BlockEnd = next.blockEnd;
     store.BlockSampleCount = next.count;
-    BlockStartText = blockTimeText(store.CurrentTime);
-    BlockEndText = blockTimeText(store.BlockEnd);
     SendBlockRequest();
 }
 
