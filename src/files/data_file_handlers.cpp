@@ -117,9 +117,9 @@ bool TForm1::DetectFileDateFormat(const QString& fileName) {
 }
 
 bool TForm1::UseDetectedFormat(const std::optional<files::DateFormatSearch>& search) {
-    if (!search)
+    if (!search) {
         Edit1.setText("Cannot open file.");
-    else if (search->format) {
+    } else if (search->format) {
         DATEFORMAT.setText(search->format->pattern);
         FileShortDateFormat = search->format->shortDateFormat;
     } else {
