@@ -195,6 +195,7 @@ class TestAutoDownload : public QObject {
         QVERIFY(t.form().TextForNextAuto.isVisible());
         std::vector<AutoRig::Ended> run = t.waitForRun();
         QCOMPARE(describe(run), "1 ok " + kSaved + " | 2 ok " + kSaved);
+        QVERIFY2(!t.statuses.contains("Cannot open file."), qPrintable(t.statuses.join(" | ")));
         QVERIFY(!t.form().InitAutoload.checked());
         const platform::DateTime next = t.form().NextAutoDownload;
         QVERIFY(std::abs(next - (platform::now() + 1.0 / 24)) < 30 * platform::kSecond);
@@ -499,27 +500,69 @@ class TestAutoDownload : public QObject {
 
     // Where an automatic range starts: after the newest row of the monthly
     // files, month after month, read in the files' own date format; at the
-    // first sample when nothing is saved yet.
+    // first sample when nothing is saved yet. Finding it changes nothing; the
+    // decoder then takes the files' format over.
     void autoStartTime() {
         SaveFixture t;
         t.form.Edit2.setText(t.fx.path("plant.csv"));
         const platform::DateTime first = platform::encodeDateTime(2026, 11, 30, 23, 0, 0);
         t.form.Firstdate.setText("11/30/26");
         t.form.Firsttime.setText("23:00:00");
-        QString newest;
-        auto startTime = [&] { return t.form.AutoStartTime(&newest); };
-        QCOMPARE(startTime(), first);
-        QCOMPARE(newest, t.fx.path("T1202611plant.csv"));
+        TForm1::AutoStart start = t.form.AutoStartTime();
+        QCOMPARE(start.time, first);
+        QVERIFY(start.saved && start.saved->firstMissing);
+        QCOMPARE(start.saved->lastFile, t.fx.path("T1202611plant.csv"));
 
         t.form.DATEFORMAT.setText("dd/mm/yyyy, hh:mm:ss");
         t.save(first, 300); // into 1 December, 00:14:45
         t.form.DATEFORMAT.setText("yyyy/mm/dd hh:mm:ss");
         const QString shortDate = platform::formatSettings().shortDateFormat;
-        const platform::DateTime start = startTime();
-        QCOMPARE(platform::toQDateTime(start), QDateTime(QDate(2026, 12, 1), QTime(0, 15, 0)));
-        QCOMPARE(newest, t.fx.path("T1202612plant.csv"));
+        start = t.form.AutoStartTime();
+        QCOMPARE(platform::toQDateTime(start.time), QDateTime(QDate(2026, 12, 1), QTime(0, 15, 0)));
+        QCOMPARE(start.saved->lastFile, t.fx.path("T1202612plant.csv"));
+        QCOMPARE(t.form.DATEFORMAT.text(), QString("yyyy/mm/dd hh:mm:ss"));
+        t.form.UseMonthlyFilesFormat(*start.saved);
         QCOMPARE(t.form.DATEFORMAT.text(), QString("dd/mm/yyyy, hh:mm:ss"));
+        QVERIFY(t.form.DateFormatItems[6]->isChecked());
         QCOMPARE(platform::formatSettings().shortDateFormat, shortDate);
+
+        t.form.Edit2.setText("0");
+        start = t.form.AutoStartTime();
+        QCOMPARE(start.time, first);
+        QVERIFY(!start.saved);
+    }
+
+    // The first month's file as the decoder finds it: none yet is the normal
+    // start of a month and shows nothing; one that is there but does not
+    // open, or holds no date format (an empty file), is reported.
+    void monthlyFilesFormatStatus_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("none yet") << QString() << "before";
+        QTest::newRow("a folder of that name") << "folder"
+                                               << "Cannot open file.";
+        QTest::newRow("empty") << "empty"
+                               << "Date format not valid in file.";
+    }
+    void monthlyFilesFormatStatus() {
+        QFETCH(QString, first);
+        QFETCH(QString, status);
+        SaveFixture t;
+        t.form.Edit2.setText(t.fx.path("plant.csv"));
+        t.form.Firstdate.setText("12/09/26");
+        t.form.Firsttime.setText("10:00:00");
+        const QString name = t.fx.path("T1202612plant.csv");
+        if (first == "folder") {
+            QVERIFY(QDir().mkdir(name));
+        } else if (first == "empty") {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        t.form.Edit1.setText("before");
+        const TForm1::AutoStart start = t.form.AutoStartTime();
+        t.form.UseMonthlyFilesFormat(*start.saved);
+        QCOMPARE(t.form.Edit1.text(), status);
+        QCOMPARE(t.form.DATEFORMAT.text(), QString("mm/dd/yyyy hh:mm:ss"));
     }
 
     // Without a destination the time comes, the next one is set and nothing starts.

@@ -237,8 +237,17 @@ class TForm1 : public QMainWindow {
     void ChannelItemClick(); // C1Click and C2Click
     void ScheduleNextAuto(); // the reader thread's clock callback
     void InitAutoloadClick();
-    // Start of an automatic download's range, and the newest monthly file.
-    platform::DateTime AutoStartTime(QString* newestFile = nullptr);
+    // Where an automatic download's range starts: after the newest row of
+    // the monthly files, which `saved` tells about (nothing without a
+    // destination). Reads the files and changes nothing.
+    struct AutoStart {
+        platform::DateTime time = 0;
+        std::optional<files::SavedMonths> saved;
+    };
+    AutoStart AutoStartTime() const;
+    // The monthly files' date format taken over, with the menu and the
+    // status line: the rows are appended in the format of the files there.
+    void UseMonthlyFilesFormat(const files::SavedMonths& saved);
     // The automatic download whose upload is under way, from its start to
     // the end of its attempt (saved, nothing new, or failed).
     bool AutomaticDownloadRunning = false;
@@ -278,6 +287,10 @@ class TForm1 : public QMainWindow {
     void LoaddataClick();
     void LoadDataFile(const QString& fileName);
     bool DetectFileDateFormat(const QString& fileName);
+    // A date format search's finding applied: DATEFORMAT and the short date
+    // format, or the failure on the status line (nothing: the file did not
+    // open); the menu follows. Whether a format was found.
+    bool UseDetectedFormat(const std::optional<files::DateFormatSearch>& search);
     void DataLoadedClick();
     // The save after an automatic download (src/files/auto_save.cpp).
     void AutoSaveUpload();

@@ -79,9 +79,11 @@ void TForm1::Memo2Change() {
                                       pickerDate(Enddate), pickerTime(Endtime)};
     // Only the automatic download's own upload takes the automatic range.
     const bool automatic = AutomaticDownloadRunning;
-    const platform::DateTime autoStart = automatic ? AutoStartTime() : 0;
+    const AutoStart autoStart = automatic ? AutoStartTime() : AutoStart{};
+    if (autoStart.saved)
+        UseMonthlyFilesFormat(*autoStart.saved);
     if (automatic &&
-        autodl::nothingNew(autoStart, logger.lastDate + logger.lastTime, SamplesPerHour)) {
+        autodl::nothingNew(autoStart.time, logger.lastDate + logger.lastTime, SamplesPerHour)) {
         // Not an error: the files stay as they are until the logger has more.
         Edit1.setText("NO NEW DATA SINCE THE LAST DOWNLOAD.");
         setUploadButtonsIdle();
@@ -90,7 +92,7 @@ void TForm1::Memo2Change() {
     }
     const upload::ResolvedRange range =
         upload::resolveRange(upload_range_group->itemIndex(), pickers, logger,
-                             decode::SampleIntervalDays(SamplesPerHour), automatic, autoStart);
+                             decode::SampleIntervalDays(SamplesPerHour), automatic, autoStart.time);
     RangeEndsAtLast = range.endsAtLast;
     if (range.choice != upload_range_group->itemIndex())
         upload_range_group->setItemIndex(range.choice);

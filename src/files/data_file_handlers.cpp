@@ -110,21 +110,23 @@ void TForm1::LoaddataClick() {
 
 bool TForm1::DetectFileDateFormat(const QString& fileName) {
     QFile file(fileName);
-    std::optional<files::DetectedFormat> found;
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::optional<files::DateFormatSearch> search;
+    if (file.open(QIODevice::ReadOnly))
+        search = files::detectDateFormat(file);
+    return UseDetectedFormat(search);
+}
+
+bool TForm1::UseDetectedFormat(const std::optional<files::DateFormatSearch>& search) {
+    if (!search) {
         Edit1.setText("Cannot open file.");
+    } else if (search->format) {
+        DATEFORMAT.setText(search->format->pattern);
+        FileShortDateFormat = search->format->shortDateFormat;
     } else {
-        const files::DateFormatSearch search = files::detectDateFormat(file);
-        found = search.format;
-        if (found) {
-            DATEFORMAT.setText(found->pattern);
-            FileShortDateFormat = found->shortDateFormat;
-        } else {
-            Edit1.setText(search.lineTooLong ? kCorrupt : "Date format not valid in file.");
-        }
+        Edit1.setText(search->lineTooLong ? kCorrupt : "Date format not valid in file.");
     }
     SyncDateFormatMenu();
-    return found.has_value();
+    return search && search->format;
 }
 
 void TForm1::LoadDataFile(const QString& fileName) {

@@ -3,6 +3,7 @@
 #include "files/data_file_reader.h"
 #include "files/duplicate_file.h"
 #include "platform/formatting.h"
+#include <QDate>
 #include <QFileInfo>
 
 namespace files {
@@ -43,6 +44,35 @@ std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& 
             newest = t;
     }
     return newest;
+}
+
+SavedMonths savedMonths(const QString& base, int channel, platform::DateTime first,
+                        const DetectedFormat& chosen) {
+    SavedMonths saved;
+    saved.lastFile = monthlyFileName(base, channel, first);
+    // The rows of every month are read in the format of the first month's file.
+    DetectedFormat format = chosen;
+    const QDate firstMonth = platform::toQDateTime(first).date();
+    for (QDate month = firstMonth;; month = month.addMonths(1)) {
+        QFile file(
+            monthlyFileName(base, channel, platform::encodeDate(month.year(), month.month(), 1)));
+        const bool opened = file.open(QIODevice::ReadOnly);
+        if (month == firstMonth) {
+            saved.firstMissing = !opened && !file.exists();
+            if (opened) {
+                saved.format = detectDateFormat(file);
+                if (saved.format->format)
+                    format = *saved.format->format;
+                file.seek(0);
+            }
+        }
+        if (!opened)
+            return saved;
+        saved.lastFile = file.fileName();
+        if (const auto rowTime =
+                newestRowTime(file, format.pattern, dateOrderOf(format.shortDateFormat)))
+            saved.newest = rowTime;
+    }
 }
 
 MonthlyHeaders monthlyHeaders(const QString& pattern, platform::DateTime created,

@@ -44,6 +44,24 @@ struct AppendChain {
 std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& pattern,
                                                 DateOrder order);
 
+// What the monthly files of one channel already hold, read month after month
+// from the month of `first` up to the first month without a file. Reads
+// files and changes nothing: the caller takes the format over.
+struct SavedMonths {
+    // No file yet for the month of `first`: nothing saved, the normal case
+    // before the first download of a month.
+    bool firstMissing = false;
+    // The date format search of that month's file; nothing when it is there
+    // but did not open.
+    std::optional<DateFormatSearch> format;
+    // The newest row's time, read in the format found, else in `chosen`.
+    std::optional<platform::DateTime> newest;
+    // The last month's file that opened (the first month's when none did).
+    QString lastFile;
+};
+SavedMonths savedMonths(const QString& base, int channel, platform::DateTime first,
+                        const DetectedFormat& chosen);
+
 // The texts a download writes besides its rows.
 struct MonthlyHeaders {
     QString pattern;      // the date format of the rows

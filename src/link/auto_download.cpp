@@ -14,7 +14,6 @@
 #include "platform/formatting.h"
 #include <QAction>
 #include <QEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,34 +131,30 @@ void TForm1::InitAutoloadClick() {
     TrayIconSetTip(Edit1.text());
 }
 
-platform::DateTime TForm1::AutoStartTime(QString* newestFile) {
+TForm1::AutoStart TForm1::AutoStartTime() const {
     // The header's first sample, in the logger's own date format.
     const platform::DateTime first =
         platform::strToDateTimeFixed(Firstdate.text() + " " + Firsttime.text(), "mdy");
-    if (newestFile)
-        newestFile->clear();
     if (Edit2.text().isEmpty() || Edit2.text() == "0")
-        return first;
-
-    // The rows are read, and appended, in the format of the files already there.
-    DetectFileDateFormat(MonthlyFileName(first));
-    std::optional<platform::DateTime> newest;
-    QString lastOpened = MonthlyFileName(first);
-    for (QDate month = platform::toQDateTime(first).date();; month = month.addMonths(1)) {
-        QFile file(MonthlyFileName(platform::encodeDate(month.year(), month.month(), 1)));
-        if (!file.open(QIODevice::ReadOnly))
-            break;
-        lastOpened = file.fileName();
-        if (const auto rowTime = files::newestRowTime(file, DATEFORMAT.text(),
-                                                      files::dateOrderOf(FileShortDateFormat)))
-            newest = rowTime;
-    }
-    if (newestFile)
-        *newestFile = lastOpened;
+        return {.time = first, .saved = std::nullopt};
+    const files::SavedMonths saved =
+        files::savedMonths(Edit2.text(), channel1Selected() ? 1 : 2, first,
+                           {.pattern = DATEFORMAT.text(), .shortDateFormat = FileShortDateFormat});
     // Nothing saved yet: the range starts at the first sample itself.
-    if (!newest)
-        return first;
-    return autodl::nextSampleAfter(first, *newest, decode::SampleIntervalDays(SamplesPerHour));
+    const platform::DateTime start =
+        saved.newest ? autodl::nextSampleAfter(first, *saved.newest,
+                                               decode::SampleIntervalDays(SamplesPerHour))
+                     : first;
+    return {.time = start, .saved = saved};
+}
+
+void TForm1::UseMonthlyFilesFormat(const files::SavedMonths& saved) {
+    // No file yet for the month is the normal start of a month, not a file
+    // that failed to open: the rows keep the chosen format.
+    if (saved.firstMissing)
+        SyncDateFormatMenu();
+    else
+        UseDetectedFormat(saved.format);
 }
 
 void TForm1::AutomaticDownloadEndCheck() {
