@@ -52,7 +52,7 @@ bool holdsAllUpTo(const MonthlyCheck& check, AutoRig& t, platform::DateTime due)
     const bvsim::LoggerConfig& config = t.rig.logger->config();
     const bvsim::ChannelData& d = config.channels[0];
     const long long interval = bvsim::SimulatedLogger::intervalSeconds(d.storedPerHour);
-    const qsizetype atDue = std::llround((due - d.first) * 86400.0) / interval + 1;
+    const qsizetype atDue = platform::wholeSeconds(due - d.first) / interval + 1;
     const qsizetype now = bvsim::SimulatedLogger(config).storedCount(d);
     if (check.rows >= atDue && check.rows <= now)
         return true;

@@ -11,6 +11,7 @@ class TestFormatting : public QObject {
     Q_OBJECT
   private slots:
     void init() { formatSettings() = FormatSettings{}; }
+    void cleanup() { setClock(nullptr); }
 
     void patterns_data() {
         QTest::addColumn<QString>("pattern");
@@ -68,6 +69,63 @@ class TestFormatting : public QObject {
                  encodeDateTime(2026, 12, 7, 15, 30, 0));
         QCOMPARE(strToDateTimeFixed("07/12/2026 15:30:00", "dmy"),
                  encodeDateTime(2026, 12, 7, 15, 30, 0));
+    }
+
+    // The chart's labels put the user's separators into the date format's
+    // "/" and ":". A time written with letters between its fields (Korean,
+    // Japanese) or with quoted words (Canadian French) has no separator to
+    // take: it keeps ":", never the "/" of its "AM/PM" or a quote.
+    void localeSeparatorsOnTheChart_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("en_US") << "en_US"
+                               << "12/07/2026 14:05:09";
+        QTest::newRow("de_DE") << "de_DE"
+                               << "12.07.2026 14:05:09";
+        QTest::newRow("ko_KR") << "ko_KR"
+                               << "12.07.2026 14:05:09";
+        QTest::newRow("hu_HU") << "hu_HU"
+                               << "12.07.2026 14:05:09";
+        QTest::newRow("ja_JP") << "ja_JP"
+                               << "12/07/2026 14:05:09";
+        QTest::newRow("fr_CA") << "fr_CA"
+                               << "12-07-2026 14:05:09";
+        QTest::newRow("fi_FI") << "fi_FI"
+                               << "12.07.2026 14.05.09";
+    }
+    void localeSeparatorsOnTheChart() {
+        QFETCH(QString, locale);
+        QFETCH(QString, label);
+        formatSettings() = formatSettingsOf(QLocale(locale));
+        QCOMPARE(formatDateTime("mm/dd/yyyy hh:mm:ss", encodeDateTime(2026, 12, 7, 14, 5, 9)),
+                 label);
+    }
+
+    // A two-digit year falls within 50 years of the clock's year, and a date
+    // without a year takes the clock's year.
+    void twoDigitYearWindowFollowsTheClock_data() {
+        QTest::addColumn<int>("clockYear");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("year");
+        QTest::newRow("2026: 75 is ahead") << 2026 << "01/02/75" << 2075;
+        QTest::newRow("2026: 76 is behind") << 2026 << "01/02/76" << 1976;
+        QTest::newRow("2026: 26 is this year") << 2026 << "01/02/26" << 2026;
+        QTest::newRow("1999: 49 is behind") << 1999 << "01/02/49" << 1949;
+        QTest::newRow("1999: 48 is ahead") << 1999 << "01/02/48" << 2048;
+        QTest::newRow("1999: 00 is ahead") << 1999 << "01/02/00" << 2000;
+        QTest::newRow("2050: 99 is ahead") << 2050 << "01/02/99" << 2099;
+        QTest::newRow("2049: 99 is behind") << 2049 << "01/02/99" << 1999;
+        QTest::newRow("four digits stay") << 2026 << "01/02/1890" << 1890;
+        QTest::newRow("no year") << 2031 << "01/02" << 2031;
+    }
+    void twoDigitYearWindowFollowsTheClock() {
+        QFETCH(int, clockYear);
+        QFETCH(QString, text);
+        QFETCH(int, year);
+        ManualClock clock(encodeDateTime(clockYear, 6, 30, 12, 0, 0));
+        setClock(&clock);
+        formatSettings().shortDateFormat = "mm/dd/yy";
+        QCOMPARE(strToDateTime(text), encodeDate(year, 1, 2));
     }
 
     void parseDateTime_data() {

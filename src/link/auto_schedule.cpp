@@ -1,29 +1,15 @@
 #include "link/auto_schedule.h"
 #include "decode/sample_words.h"
-#include <cmath>
 
 namespace autodl {
-namespace {
-
-// Whole seconds, so that a time read back from a file and the same time
-// reached by arithmetic compare equal.
-long long seconds(platform::DateTime t) {
-    return std::llround(t * 86400.0);
-}
-
-} // namespace
 
 platform::DateTime nextSampleAfter(platform::DateTime first, platform::DateTime newest,
                                    platform::DateTime interval) {
-    const long long step = seconds(interval);
+    const long long step = platform::wholeSeconds(interval);
     if (step <= 0)
         return first;
-    const long long from = seconds(first);
-    const long long until = seconds(newest);
-    long long t = from + (until - from) / step * step;
-    while (t <= until)
-        t += step;
-    return static_cast<double>(t) / 86400.0;
+    return platform::fromWholeSeconds(platform::gridAtOrAfter(platform::wholeSeconds(first), step,
+                                                              platform::wholeSeconds(newest) + 1));
 }
 
 bool nothingNew(platform::DateTime start, platform::DateTime last, double samplesPerHour) {
@@ -32,7 +18,7 @@ bool nothingNew(platform::DateTime start, platform::DateTime last, double sample
     // storage interval is an invalid range, not an idle one.
     if (decode::SampleIntervalDays(samplesPerHour) <= 0)
         return false;
-    return seconds(start) > seconds(last);
+    return platform::wholeSeconds(start) > platform::wholeSeconds(last);
 }
 
 } // namespace autodl

@@ -131,12 +131,12 @@ ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerR
     // A range that ends at the last sample starts on a sample of the logger's
     // grid, so that it asks for samples the logger holds and stamps them right.
     if (r.endsAtLast && interval > 0) {
-        const double first = std::llround((logger.firstDate + logger.firstTime) * 86400.0);
-        const double start = std::llround((p.startDate + p.startTime) * 86400.0);
-        const double step = std::llround(interval * 86400.0);
+        const long long first = platform::wholeSeconds(logger.firstDate + logger.firstTime);
+        const long long start = platform::wholeSeconds(p.startDate + p.startTime);
+        const long long step = platform::wholeSeconds(interval);
         if (start > first && step > 0) {
             const platform::DateTime onGrid =
-                (first + std::ceil((start - first) / step) * step) / 86400.0;
+                platform::fromWholeSeconds(platform::gridAtOrAfter(first, step, start));
             p.startDate = dateOnly(onGrid);
             p.startTime = onGrid - dateOnly(onGrid);
         }

@@ -82,4 +82,20 @@ DateTime roundToSecond(DateTime t) {
     return std::trunc(t * 86400.0 + 0.5) / 86400.0;
 }
 
+long long wholeSeconds(DateTime t) {
+    return std::llround(t * 86400.0);
+}
+
+DateTime fromWholeSeconds(long long seconds) {
+    return static_cast<double>(seconds) / 86400.0;
+}
+
+long long gridAtOrAfter(long long origin, long long step, long long second) {
+    // Division truncates towards zero: one step more when it fell short.
+    long long k = (second - origin) / step;
+    if (origin + k * step < second)
+        ++k;
+    return origin + k * step;
+}
+
 } // namespace platform

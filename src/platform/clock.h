@@ -58,4 +58,13 @@ QDateTime toQDateTime(DateTime t);
 // Whole seconds: trunc(t * 86400 + 0.5) / 86400.
 DateTime roundToSecond(DateTime t);
 
+// A time or a span in whole seconds, rounded to the nearest, so that a time
+// read back from a file and the same time reached by arithmetic compare equal.
+long long wholeSeconds(DateTime t);
+DateTime fromWholeSeconds(long long seconds);
+
+// The logger's sample grid, in whole seconds: the first time origin + k × step
+// (k any whole number, step > 0) at or after `second`.
+long long gridAtOrAfter(long long origin, long long step, long long second);
+
 } // namespace platform

@@ -153,6 +153,30 @@ QString fromQtPattern(const QString& qt) {
     return out.trimmed();
 }
 
+enum class Blanks { Separate, Pad };
+
+// The character between the fields of one of our patterns: the first that is
+// no letter and no part of quoted text or of "AM/PM" or "A/P"; `fallback`
+// when there is none, as in the Korean "AM/PM h시 n분 s초".
+QChar firstSeparator(const QString& pattern, Blanks blanks, QChar fallback) {
+    for (int i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        if (c == '"' || c == '\'') {
+            const int end = pattern.indexOf(c, i + 1);
+            if (end < 0)
+                break;
+            i = end;
+        } else if (startsWithAt(pattern, i, "am/pm")) {
+            i += 4;
+        } else if (startsWithAt(pattern, i, "a/p")) {
+            i += 2;
+        } else if (!c.isLetter() && !(c == ' ' && blanks == Blanks::Pad)) {
+            return c;
+        }
+    }
+    return fallback;
+}
+
 [[noreturn]] void conversionFailed(const QString& text, const char* what) {
     throw ConversionError(QString("'%1' is not a valid %2").arg(text, QLatin1String(what)));
 }
@@ -175,11 +199,15 @@ void skipBlanks(const QString& text, int& pos) {
         ++pos;
 }
 
+int currentYear() {
+    return decodeDateTime(now()).year;
+}
+
 int expandYear(int year, int digits) {
     if (digits > 2)
         return year;
     // Two-digit years fall within 50 years of the current year.
-    const int current = QDate::currentDate().year();
+    const int current = currentYear();
     int full = current - current % 100 + year;
     if (full < current - 50)
         full += 100;
@@ -218,7 +246,7 @@ bool scanDate(const QString& text, int& pos, DateTime& date, const Reading& s) {
     if (count < 2)
         return false;
     const QString& order = s.order;
-    int year = QDate::currentDate().year(), month = 0, day = 0;
+    int year = currentYear(), month = 0, day = 0;
     if (count == 3) {
         for (int k = 0; k < 3; ++k) {
             if (order[k] == 'y')
@@ -301,16 +329,8 @@ FormatSettings formatSettingsOf(const QLocale& locale) {
             locale.groupSeparator().isEmpty() ? QChar(' ') : locale.groupSeparator().at(0);
         s.shortDateFormat = fromQtPattern(locale.dateFormat(QLocale::ShortFormat));
         s.longTimeFormat = fromQtPattern(locale.timeFormat(QLocale::LongFormat));
-        for (QChar c : s.shortDateFormat)
-            if (!c.isLetter()) {
-                s.dateSeparator = c;
-                break;
-            }
-        for (QChar c : s.longTimeFormat)
-            if (!c.isLetter() && c != ' ') {
-                s.timeSeparator = c;
-                break;
-            }
+        s.dateSeparator = firstSeparator(s.shortDateFormat, Blanks::Separate, s.dateSeparator);
+        s.timeSeparator = firstSeparator(s.longTimeFormat, Blanks::Pad, s.timeSeparator);
     }
     return s;
 }

@@ -27,7 +27,8 @@ struct FormatSettings {
 // The user's formats in force.
 FormatSettings& formatSettings();
 // The user's formats as a locale gives them (its date and time patterns,
-// separators and decimal point); the C locale gives the defaults above.
+// separators and decimal point); the C locale gives the defaults above, and
+// so does a pattern without a separator (the Korean "AM/PM h시 n분 s초").
 FormatSettings formatSettingsOf(const QLocale& locale);
 // The user's formats from the system locale (LC_ALL, LC_TIME, LANG ...).
 void resetFormatSettingsFromSystem();

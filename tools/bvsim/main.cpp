@@ -39,14 +39,8 @@ std::vector<std::pair<int, int>> events(const QString& text) {
     return out;
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Simulated Brenvale logger on a pseudo-terminal.");
-    parser.addHelpOption();
-    const QList<QCommandLineOption> options = {
+QList<QCommandLineOption> options() {
+    return {
         {"link", "Path of the link to create (e.g. <settings folder>/COM7).", "path"},
         {"format", "Header format: 1 (older) or 2 (newer).", "n", "2"},
         {"rh-model", "Older format: the 38-line RH model."},
@@ -70,62 +64,78 @@ int main(int argc, char* argv[]) {
         {"speed", "With --record: the logger's clock runs this many times as fast as real time.",
          "factor", "1"},
     };
-    parser.addOptions(options);
-    parser.process(app);
+}
 
-    bvsim::LoggerConfig config;
-    config.format = parser.value("format") == "1" ? 1 : 2;
-    config.rhModel = parser.isSet("rh-model");
+// The stored samples of both channels; an error text when an option does
+// not convert.
+QString readChannels(const QCommandLineParser& parser, bvsim::LoggerConfig& config) {
     const QDateTime first = QDateTime::fromString(parser.value("first"), Qt::ISODate);
-    if (!first.isValid()) {
-        std::fprintf(stderr, "bvsim: --first is not a date-time: %s\n",
-                     qPrintable(parser.value("first")));
-        return 2;
-    }
+    if (!first.isValid())
+        return "--first is not a date-time: " + parser.value("first");
     for (int ch = 0; ch < 2; ++ch) {
         bvsim::ChannelData& d = config.channels[ch];
         d.first = platform::fromQDateTime(first);
         d.storedPerHour = parser.value("per-hour").toDouble();
-        if (!(d.storedPerHour > 0)) {
-            std::fprintf(stderr, "bvsim: --per-hour is not a positive number: %s\n",
-                         qPrintable(parser.value("per-hour")));
-            return 2;
-        }
+        if (!(d.storedPerHour > 0))
+            return "--per-hour is not a positive number: " + parser.value("per-hour");
         d.count = std::max(parser.value("count").toInt(), 0);
         d.rh = parser.value("rh").split(',').contains(QString::number(ch + 1));
         d.present = !parser.value("no-data").split(',').contains(QString::number(ch + 1));
         d.noReading = positions(parser.value("no-reading"));
         d.events = events(parser.value("events"));
     }
-    bvsim::Faults& f = config.faults;
-    f.badChecksumBlock = parser.value("bad-checksum").toInt();
-    f.badChecksumAlways = parser.isSet("bad-checksum-always");
-    f.silenceAfter =
-        parser.isSet("silence-after") ? parser.value("silence-after").toLongLong() : -1;
-    f.corruptByte = parser.isSet("corrupt-byte") ? parser.value("corrupt-byte").toLongLong() : -1;
-    f.wrongFastReply = parser.isSet("wrong-fast-reply");
-    f.headerNeverCompletes = parser.isSet("endless-header");
+    return {};
+}
 
-    if (parser.isSet("record")) {
-        bool ok = false;
-        const double speed = parser.value("speed").toDouble(&ok);
-        if (!ok || speed <= 0) {
-            std::fprintf(stderr, "bvsim: --speed takes a positive number\n");
-            return 2;
-        }
-        const bvsim::ChannelData& d = config.channels[0];
-        const platform::DateTime last =
-            d.first + std::max(d.count - 1, 0) *
-                          bvsim::SimulatedLogger::intervalSeconds(d.storedPerHour) *
-                          platform::kSecond;
-        const QDateTime started = QDateTime::currentDateTime();
-        config.recordingClock = [last, speed, started] {
-            const double elapsed = started.msecsTo(QDateTime::currentDateTime()) / 1000.0;
-            return last + elapsed * speed * platform::kSecond;
-        };
-    }
-    // Every ordinary ending goes through the logger's destructor, which
-    // removes the link. The signals wait until the loop below can take them.
+bvsim::Faults readFaults(const QCommandLineParser& parser) {
+    auto count = [&parser](const char* name) {
+        return parser.isSet(name) ? parser.value(name).toLongLong() : -1;
+    };
+    return {.badChecksumBlock = parser.value("bad-checksum").toInt(),
+            .badChecksumAlways = parser.isSet("bad-checksum-always"),
+            .silenceAfter = count("silence-after"),
+            .corruptByte = count("corrupt-byte"),
+            .wrongFastReply = parser.isSet("wrong-fast-reply"),
+            .headerNeverCompletes = parser.isSet("endless-header")};
+}
+
+// With --record, the logger's clock: it starts at the last stored sample and
+// runs --speed times as fast as real time. An error text when --speed does
+// not convert.
+QString startRecording(const QCommandLineParser& parser, bvsim::LoggerConfig& config) {
+    if (!parser.isSet("record"))
+        return {};
+    bool ok = false;
+    const double speed = parser.value("speed").toDouble(&ok);
+    if (!ok || speed <= 0)
+        return "--speed takes a positive number";
+    const bvsim::ChannelData& d = config.channels[0];
+    const platform::DateTime last =
+        d.first + std::max(d.count - 1, 0) *
+                      bvsim::SimulatedLogger::intervalSeconds(d.storedPerHour) * platform::kSecond;
+    const QDateTime started = QDateTime::currentDateTime();
+    config.recordingClock = [last, speed, started] {
+        const double elapsed = started.msecsTo(QDateTime::currentDateTime()) / 1000.0;
+        return last + elapsed * speed * platform::kSecond;
+    };
+    return {};
+}
+
+// The logger the options describe; an error text when an option does not
+// convert.
+QString readConfig(const QCommandLineParser& parser, bvsim::LoggerConfig& config) {
+    config.format = parser.value("format") == "1" ? 1 : 2;
+    config.rhModel = parser.isSet("rh-model");
+    config.faults = readFaults(parser);
+    if (QString error = readChannels(parser, config); !error.isEmpty())
+        return error;
+    return startRecording(parser, config);
+}
+
+// Serves the logger on its link until a signal ends the run. Every ordinary
+// ending goes through the logger's destructor, which removes the link. The
+// signals wait until the loop below can take them.
+int serve(const bvsim::LoggerConfig& config, const QCommandLineParser& parser) {
     sigset_t endings, others;
     sigemptyset(&endings);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -144,4 +154,22 @@ int main(int argc, char* argv[]) {
     while (!g_stop)
         sigsuspend(&others);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Simulated Brenvale logger on a pseudo-terminal.");
+    parser.addHelpOption();
+    parser.addOptions(options());
+    parser.process(app);
+
+    bvsim::LoggerConfig config;
+    if (const QString error = readConfig(parser, config); !error.isEmpty()) {
+        std::fprintf(stderr, "bvsim: %s\n", qPrintable(error));
+        return 2;
+    }
+    return serve(config, parser);
 }

@@ -76,7 +76,7 @@ int SimulatedLogger::storedCount(const ChannelData& d) const {
     if (!m_config.recordingClock)
         return d.count;
     const long long interval = std::max(intervalSeconds(d.storedPerHour), 1);
-    const long long elapsed = std::llround((m_config.recordingClock() - d.first) * 86400.0);
+    const long long elapsed = platform::wholeSeconds(m_config.recordingClock() - d.first);
     return elapsed < 0 ? 0 : static_cast<int>(elapsed / interval + 1);
 }
 
@@ -197,7 +197,7 @@ QByteArray SimulatedLogger::receive(char byte) {
 int SimulatedLogger::firstSampleOf(const ChannelData& d, platform::DateTime start) {
     const long long interval = std::max(intervalSeconds(d.storedPerHour), 1);
     auto seconds = [](platform::DateTime from, platform::DateTime to) {
-        return std::llround((to - from) * 86400.0);
+        return platform::wholeSeconds(to - from);
     };
     // Later blocks are asked for from one second after the previous block's
     // end, so the start drifts a second a block; count from the last request.
