@@ -106,23 +106,26 @@ TForm5::TForm5(TForm1& main)
             [this] { platform::runGuarded([this] { Button1Click(); }); });
 }
 
-void TForm5::Button1Click() {
+FileOutcome TForm5::Button1Click() {
     storeValues();
-    if (m_main.AutoOff->isChecked()) {
-        m_main.SaveDataFile();
-    } else {
-        // An interval was just chosen: name the file the automatic downloads write.
-        if (m_main.ExecuteSaveDialog1()) {
-            m_main.SetAutoClock(platform::now());
-            m_main.TextForNextAuto.setVisible(true);
-            m_main.AutoClock.setVisible(true);
-        } else {
-            m_main.TextForNextAuto.setVisible(false);
-            m_main.AutoClock.setVisible(false);
-            m_main.AutoOff->setChecked(true);
-            m_main.Edit2.clear();
-            m_main.InitAutoload.setChecked(false);
-        }
-    }
+    const FileOutcome outcome =
+        m_main.AutoOff->isChecked() ? m_main.SaveDataFile() : nameAutoFile();
     close();
+    return outcome;
+}
+
+// An interval was just chosen: name the file the automatic downloads write.
+FileOutcome TForm5::nameAutoFile() {
+    if (m_main.ExecuteSaveDialog1()) {
+        m_main.SetAutoClock(platform::now());
+        m_main.TextForNextAuto.setVisible(true);
+        m_main.AutoClock.setVisible(true);
+        return FileOutcome::Done;
+    }
+    m_main.TextForNextAuto.setVisible(false);
+    m_main.AutoClock.setVisible(false);
+    m_main.AutoOff->setChecked(true);
+    m_main.Edit2.clear();
+    m_main.InitAutoload.setChecked(false);
+    return FileOutcome::Cancelled;
 }

@@ -6,6 +6,7 @@
 class QLineEdit;
 class QPushButton;
 class TForm1;
+enum class FileOutcome;
 
 // "About Brenvale(tm)".
 class TForm3 : public QDialog {
@@ -51,5 +52,10 @@ class TForm5 : public UserInfoDialog {
     Q_OBJECT
   public:
     explicit TForm5(TForm1& main);
-    void Button1Click();
+    // The save's outcome, or for the automatic downloads whether their file
+    // was named (Done) or not (Cancelled).
+    FileOutcome Button1Click();
+
+  private:
+    FileOutcome nameAutoFile();
 };
