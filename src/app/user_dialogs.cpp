@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QVBoxLayout>
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
@@ -31,6 +33,19 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     connect(Button1, &QPushButton::clicked, this, &QDialog::close);
     // The box's own size, grown when the font needs more.
     resize(QSize(221, 187).expandedTo(sizeHint()));
+}
+
+QPoint centredIn(const QRect& area, const QSize& frame) {
+    return QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frame, area).topLeft();
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A dialog with a parent opens over it; this one belongs in the middle
+    // of the screen the main window is on. The window system's own shows
+    // (a restore) leave it where it is.
+    if (!event->spontaneous())
+        move(centredIn(screen()->availableGeometry(), frameGeometry().size()));
 }
 
 UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QString& confirmText,
