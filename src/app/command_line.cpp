@@ -65,6 +65,25 @@ std::optional<QString> rangeTime(QString& field, const QString& name, const QStr
     return std::nullopt;
 }
 
+// An option whose value is stored as given.
+template <typename Field> auto storeIn(Field Options::*field) {
+    return [field](Options& options, const QString& value) {
+        options.*field = value;
+        return std::optional<QString>();
+    };
+}
+
+// An option whose value is one of `values`.
+auto oneOf(const QStringList& values, QString Options::*field, const char* refusal) {
+    return [&values, field, refusal](Options& options,
+                                     const QString& value) -> std::optional<QString> {
+        if (!values.contains(value))
+            return refusal;
+        options.*field = value;
+        return std::nullopt;
+    };
+}
+
 // In the order in which their values are checked.
 const std::vector<ValuedOption>& valuedOptions() {
     static const std::vector<ValuedOption> options = {
@@ -92,31 +111,11 @@ const std::vector<ValuedOption>& valuedOptions() {
              o.dateFormat = v;
              return std::nullopt;
          }},
-        {"user-name",
-         [](Options& o, const QString& v) {
-             o.userName = v;
-             return std::optional<QString>();
-         }},
-        {"user-location",
-         [](Options& o, const QString& v) {
-             o.userLocation = v;
-             return std::optional<QString>();
-         }},
-        {"bv-id",
-         [](Options& o, const QString& v) {
-             o.bvId = v;
-             return std::optional<QString>();
-         }},
-        {"load",
-         [](Options& o, const QString& v) {
-             o.load = v;
-             return std::optional<QString>();
-         }},
-        {"save",
-         [](Options& o, const QString& v) {
-             o.save = v;
-             return std::optional<QString>();
-         }},
+        {"user-name", storeIn(&Options::userName)},
+        {"user-location", storeIn(&Options::userLocation)},
+        {"bv-id", storeIn(&Options::bvId)},
+        {"load", storeIn(&Options::load)},
+        {"save", storeIn(&Options::save)},
         {"chart",
          [](Options& o, const QString& v) -> std::optional<QString> {
              const QString suffix = QFileInfo(v).suffix().toLower();
@@ -125,13 +124,8 @@ const std::vector<ValuedOption>& valuedOptions() {
              o.chart = v;
              return std::nullopt;
          }},
-        {"auto",
-         [](Options& o, const QString& v) -> std::optional<QString> {
-             if (!kAutoIntervals.contains(v))
-                 return "--auto takes once, 1h, 4h, 8h, 24h, 7d or 30d";
-             o.autoInterval = v;
-             return std::nullopt;
-         }},
+        {"auto", oneOf(kAutoIntervals, &Options::autoInterval,
+                       "--auto takes once, 1h, 4h, 8h, 24h, 7d or 30d")},
         {"auto-file",
          [](Options& o, const QString& v) -> std::optional<QString> {
              if (v.isEmpty() || v == "0")
@@ -140,12 +134,7 @@ const std::vector<ValuedOption>& valuedOptions() {
              return std::nullopt;
          }},
         {"auto-channels",
-         [](Options& o, const QString& v) -> std::optional<QString> {
-             if (!kAutoChannels.contains(v))
-                 return "--auto-channels takes 1, 2 or both";
-             o.autoChannels = v;
-             return std::nullopt;
-         }},
+         oneOf(kAutoChannels, &Options::autoChannels, "--auto-channels takes 1, 2 or both")},
     };
     return options;
 }
