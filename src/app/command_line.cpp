@@ -22,6 +22,7 @@
 #include <QRegularExpression>
 #include <QTimeEdit>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -149,13 +150,10 @@ void declareOptions(QCommandLineParser& parser) {
                        {"upload", QString()}});
     for (const ValuedOption& option : valuedOptions())
         parser.addOption({option.name, QString(), "value"});
-    for (const QString& name : kToolkitValued) {
-        QCommandLineOption option(name, QString(), "value");
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
-    }
-    for (const QString& name : kToolkitFlags) {
-        QCommandLineOption option(name);
+    // Qt's own: a value for those of the first list.
+    for (const QString& name : kToolkitValued + kToolkitFlags) {
+        QCommandLineOption option(name, QString(),
+                                  kToolkitValued.contains(name) ? "value" : QString());
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
