@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include <QAction>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDateTime>
@@ -21,8 +22,10 @@
 #include <QRegularExpression>
 #include <QTimeEdit>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 
 namespace cli {
 namespace {
@@ -40,27 +43,171 @@ void requestStop(int) {
 }
 
 // Options that Qt's application object takes for itself, with one dash or
-// two; those of the first list carry a value (the next argument, or after "=").
+// two; those of the first list carry a value. The parse runs before that
+// object exists (help, version and bad arguments need no display), so it
+// steps over them and the application object applies them.
 const QStringList kToolkitValued = {
     "style",   "stylesheet", "platform",        "platformpluginpath", "platformtheme",
     "plugin",  "session",    "qwindowgeometry", "qwindowicon",        "qwindowtitle",
     "display", "geometry",   "qmljsdebugger"};
 const QStringList kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
-// How many arguments from `i` on form one of Qt's options: 0, 1 or 2.
-int toolkitOption(const QStringList& arguments, int i) {
-    const QString& arg = arguments[i];
-    if (!arg.startsWith('-'))
-        return 0;
-    const QString name = arg.mid(arg.startsWith("--") ? 2 : 1);
-    const qsizetype equals = name.indexOf('=');
-    if (equals >= 0)
-        return kToolkitValued.contains(name.left(equals)) ? 1 : 0;
-    if (kToolkitFlags.contains(name))
-        return 1;
-    if (kToolkitValued.contains(name))
-        return i + 1 < arguments.size() ? 2 : 1;
-    return 0;
+// An option that takes a value: it checks the value and stores it, or
+// returns what the option takes.
+struct ValuedOption {
+    QString name;
+    std::function<std::optional<QString>(Options&, const QString&)> apply;
+};
+
+std::optional<QString> rangeTime(QString& field, const QString& name, const QString& value) {
+    if (!parseRangeTime(value))
+        return "--" + name + " takes \"MM/DD/YYYY hh:mm:ss\"";
+    field = value;
+    return std::nullopt;
+}
+
+// An option whose value is stored as given.
+template <typename Field> auto storeIn(Field Options::*field) {
+    return [field](Options& options, const QString& value) {
+        options.*field = value;
+        return std::optional<QString>();
+    };
+}
+
+// An option whose value is one of `values`.
+auto oneOf(const QStringList& values, QString Options::*field, const char* refusal) {
+    return [&values, field, refusal](Options& options,
+                                     const QString& value) -> std::optional<QString> {
+        if (!values.contains(value))
+            return refusal;
+        options.*field = value;
+        return std::nullopt;
+    };
+}
+
+// In the order in which their values are checked.
+const std::vector<ValuedOption>& valuedOptions() {
+    static const std::vector<ValuedOption> options = {
+        {"channel",
+         [](Options& o, const QString& v) -> std::optional<QString> {
+             if (v != "1" && v != "2")
+                 return "--channel takes 1 or 2";
+             o.channel = v.toInt();
+             return std::nullopt;
+         }},
+        {"range",
+         [](Options& o, const QString& v) -> std::optional<QString> {
+             if (!kRanges.contains(v))
+                 return "--range takes all, last-month, last-week or custom";
+             o.rangeIndex = static_cast<int>(kRanges.indexOf(v));
+             return std::nullopt;
+         }},
+        {"from", [](Options& o, const QString& v) { return rangeTime(o.from, "from", v); }},
+        {"to", [](Options& o, const QString& v) { return rangeTime(o.to, "to", v); }},
+        {"date-format",
+         [](Options& o, const QString& v) -> std::optional<QString> {
+             if (std::find(dateformats::kFormats.begin(), dateformats::kFormats.end(), v) ==
+                 dateformats::kFormats.end())
+                 return "--date-format takes one of the eight date formats";
+             o.dateFormat = v;
+             return std::nullopt;
+         }},
+        {"user-name", storeIn(&Options::userName)},
+        {"user-location", storeIn(&Options::userLocation)},
+        {"bv-id", storeIn(&Options::bvId)},
+        {"load", storeIn(&Options::load)},
+        {"save", storeIn(&Options::save)},
+        {"chart",
+         [](Options& o, const QString& v) -> std::optional<QString> {
+             const QString suffix = QFileInfo(v).suffix().toLower();
+             if (suffix != "png" && suffix != "pdf")
+                 return "--chart takes a .png or .pdf file name";
+             o.chart = v;
+             return std::nullopt;
+         }},
+        {"auto", oneOf(kAutoIntervals, &Options::autoInterval,
+                       "--auto takes once, 1h, 4h, 8h, 24h, 7d or 30d")},
+        {"auto-file",
+         [](Options& o, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty() || v == "0")
+                 return "--auto-file needs a file name";
+             o.autoFile = v;
+             return std::nullopt;
+         }},
+        {"auto-channels",
+         oneOf(kAutoChannels, &Options::autoChannels, "--auto-channels takes 1, 2 or both")},
+    };
+    return options;
+}
+
+// The program's options and Qt's, in the syntax QCommandLineParser reads:
+// "--name value", "--name=value", and one dash as well as two.
+void declareOptions(QCommandLineParser& parser) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({{{"h", "help"}, QString()},
+                       {"version", QString()},
+                       {"headless", QString()},
+                       {"upload", QString()}});
+    for (const ValuedOption& option : valuedOptions())
+        parser.addOption({option.name, QString(), "value"});
+    // Qt's own: a value for those of the first list.
+    for (const QString& name : kToolkitValued + kToolkitFlags) {
+        QCommandLineOption option(name, QString(),
+                                  kToolkitValued.contains(name) ? "value" : QString());
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+// Why the parser refused the arguments, in the words of this program.
+QString refusal(const QCommandLineParser& parser, const QStringList& arguments) {
+    if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+        // Named as typed: one dash or two, with its value after "=".
+        const auto typed = std::find_if(arguments.begin(), arguments.end(), [&](const QString& a) {
+            return a.startsWith('-') &&
+                   a.section('=', 0, 0).mid(a.startsWith("--") ? 2 : 1) == unknown.first();
+        });
+        return "unknown option " + (typed != arguments.end() ? *typed : "--" + unknown.first());
+    }
+    // Otherwise an option whose value is missing: the last argument.
+    if (!arguments.isEmpty() && arguments.last().startsWith('-') && !arguments.last().contains('='))
+        return arguments.last() + " needs a value";
+    return parser.errorText();
+}
+
+// Stores the values of the options given; the first value refused ends the parse.
+std::optional<QString> applyValues(const QCommandLineParser& parser, Options& options) {
+    for (const ValuedOption& option : valuedOptions())
+        if (parser.isSet(option.name))
+            if (std::optional<QString> refused = option.apply(options, parser.value(option.name)))
+                return refused;
+    return std::nullopt;
+}
+
+bool stepOptionGiven(const QCommandLineParser& parser) {
+    if (parser.isSet("upload"))
+        return true;
+    return std::any_of(valuedOptions().begin(), valuedOptions().end(),
+                       [&](const ValuedOption& option) { return parser.isSet(option.name); });
+}
+
+// The options that go together, and those that do not.
+std::optional<QString> checkCombination(const Options& options, bool stepOptions) {
+    if (stepOptions && !options.headless)
+        return "these options need --headless";
+    if (options.headless && !options.startupFile.isEmpty())
+        return "name the file to load with --load";
+    if (options.autoInterval.isEmpty() != options.autoFile.isEmpty())
+        return "--auto goes with --auto-file";
+    if (!options.autoInterval.isEmpty() &&
+        (options.upload || !options.load.isEmpty() || !options.save.isEmpty() ||
+         !options.chart.isEmpty() || options.channel || options.rangeIndex))
+        return "--auto runs by itself, without the other steps";
+    const bool custom = options.rangeIndex == 3;
+    if (custom != (!options.from.isEmpty() && !options.to.isEmpty()) ||
+        (!custom && (!options.from.isEmpty() || !options.to.isEmpty())))
+        return "--range custom goes with --from and --to";
+    return std::nullopt;
 }
 
 // Without a display the window still lays itself out; the off-screen
@@ -96,51 +243,41 @@ bool waitForUpload(TForm1& form) {
     }
 }
 
-// The port layer's last message about a port that could not be opened.
-QString portFailure(const platform::ScriptedDialogs& dialogs) {
-    const QStringList messages = dialogs.messages();
-    for (auto it = messages.rbegin(); it != messages.rend(); ++it)
-        if (it->startsWith("Cannot open serial port: "))
-            return *it;
-    return "Cannot open serial port.";
-}
-
 // "Continue" in "Please Verify Information", with the user values given.
-void continueVerification(TForm5& verify, const Options& options) {
+FileOutcome continueVerification(TForm5& verify, const Options& options) {
     if (options.userName)
         verify.UserInfo->setText(*options.userName);
     if (options.userLocation)
         verify.UserLocation->setText(*options.userLocation);
     if (options.bvId)
         verify.BVInfo->setText(*options.bvId);
-    verify.Button1Click();
+    return verify.Button1Click();
 }
 
 // The automatic downloads as a user sets them up under Setup > Auto Download:
 // the channel items, the interval item, "Continue" and the save dialog
-// answered with the base name. Then the program's own scheduler runs them.
-bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialogs,
-                  const Options& options) {
-    // Without an open port there is no clock to run the schedule.
-    if (!form.link->portOpen()) {
-        echoToStderr(portFailure(dialogs).section('\n', 0, 0));
-        return false;
-    }
+// answered with the base name.
+bool setUpAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialogs,
+                    const Options& options) {
     if (options.autoChannels == "1")
         form.C2->trigger();
     else if (options.autoChannels == "2")
         form.C1->trigger();
     QAction* const items[] = {form.Auto1hour, form.Auto4hours, form.Auto8hrs, form.Auto24hrs,
                               form.Auto7day,  form.Auto30day,  form.Auto30day};
-    const bool once = options.autoInterval == "once";
     dialogs.saveAnswers.push_back(options.autoFile);
+    FileOutcome named = FileOutcome::Failed;
     platform::runGuarded([&] {
         items[kAutoIntervals.indexOf(options.autoInterval)]->trigger();
-        continueVerification(verify, options);
+        named = continueVerification(verify, options);
     });
-    if (form.Edit2.text() != options.autoFile)
-        return false;
+    return named == FileOutcome::Done;
+}
 
+// Runs the program's own scheduler: until the first download has ended for
+// "once", else until SIGINT or SIGTERM. Returns whether every download ended
+// well, and otherwise writes why.
+bool runScheduler(TForm1& form, const Options& options) {
     bool ok = true;
     int ended = 0;
     QString failure;
@@ -156,6 +293,7 @@ bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialo
                      });
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
+    const bool once = options.autoInterval == "once";
     // The first download is due at once; a run from cron must not wait for
     // ever when the clock test never starts it.
     QElapsedTimer waiting;
@@ -178,6 +316,76 @@ bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialo
     if (!failure.isEmpty())
         echoToStderr(failure);
     return once ? ok : true;
+}
+
+bool runAutomatic(TForm1& form, TForm5& verify, platform::ScriptedDialogs& dialogs,
+                  const Options& options) {
+    // Without an open port there is no clock to run the schedule.
+    if (!form.link->portOpen()) {
+        const QString& failure = form.LastPortOpening.failure;
+        echoToStderr(failure.isEmpty() ? "Cannot open serial port." : failure.section('\n', 0, 0));
+        return false;
+    }
+    return setUpAutomatic(form, verify, dialogs, options) && runScheduler(form, options);
+}
+
+// The window's settings that the options choose: channel, range, date format.
+void applySettings(TForm1& form, const Options& options) {
+    if (options.channel)
+        (*options.channel == 1 ? form.RadioButton1 : form.RadioButton2)->setChecked(true);
+    if (options.rangeIndex) {
+        form.upload_range_group->setItemIndex(*options.rangeIndex);
+        if (*options.rangeIndex == 3) {
+            const QDateTime from = *parseRangeTime(options.from);
+            const QDateTime to = *parseRangeTime(options.to);
+            form.Startdate->setDate(from.date());
+            form.Starttime->setTime(from.time());
+            form.Enddate->setDate(to.date());
+            form.Endtime->setTime(to.time());
+        }
+    }
+    if (options.dateFormat) {
+        const auto* item = std::find(dateformats::kFormats.begin(), dateformats::kFormats.end(),
+                                     *options.dateFormat);
+        form.DateFormatItems[item - dateformats::kFormats.begin()]->trigger();
+    }
+}
+
+// A step that failed ends the run: its failure is the last line written.
+bool runSteps(ApplicationWindows& windows, platform::ScriptedDialogs& dialogs,
+              const Options& options) {
+    TForm1& form = windows.form1;
+    if (!options.load.isEmpty()) {
+        FileOutcome loaded = FileOutcome::Failed;
+        platform::runGuarded([&] { loaded = form.LoadDataFile(options.load); });
+        if (loaded != FileOutcome::Done)
+            return false;
+    }
+    if (options.upload) {
+        platform::runGuarded([&] { form.UploadDataClick(); });
+        if (!waitForUpload(form))
+            return false;
+    }
+    if (!options.autoInterval.isEmpty() && !runAutomatic(form, windows.form5, dialogs, options))
+        return false;
+    if (!options.save.isEmpty()) {
+        dialogs.saveAnswers.push_back(options.save);
+        FileOutcome saved = FileOutcome::Failed;
+        platform::runGuarded([&] {
+            form.SavedataClick();
+            saved = continueVerification(windows.form5, options);
+        });
+        if (saved != FileOutcome::Done)
+            return false;
+    }
+    if (!options.chart.isEmpty()) {
+        const bool written = ExportChart(*form.Chart1, options.chart, form.LockImage->isVisible(),
+                                         [&form] { form.UpdateFooter(); });
+        echoToStderr(written ? "Chart written to " + options.chart
+                             : "Cannot write the chart to " + options.chart);
+        return written;
+    }
+    return true;
 }
 
 } // namespace
@@ -215,106 +423,22 @@ std::optional<QDateTime> parseRangeTime(const QString& text) {
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {
+    QCommandLineParser parser;
+    declareOptions(parser);
+    if (!parser.parse(QStringList{"brenvale"} + arguments))
+        return BadArguments{refusal(parser, arguments)};
+
     Options options;
-    const QStringList valued = {"--channel",     "--range",        "--from",          "--to",
-                                "--date-format", "--user-name",    "--user-location", "--bv-id",
-                                "--load",        "--save",         "--chart",         "--auto",
-                                "--auto-file",   "--auto-channels"};
-    bool headlessOnly = false;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        if (const int toolkit = toolkitOption(arguments, i)) {
-            i += toolkit - 1; // the application object applies it
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (arg == "--version") {
-            options.version = true;
-            continue;
-        }
-        if (arg == "--headless") {
-            options.headless = true;
-            continue;
-        }
-        if (arg == "--upload") {
-            options.upload = headlessOnly = true;
-            continue;
-        }
-        if (valued.contains(arg)) {
-            if (i + 1 >= arguments.size())
-                return BadArguments{arg + " needs a value"};
-            const QString value = arguments[++i];
-            headlessOnly = true;
-            if (arg == "--channel") {
-                if (value != "1" && value != "2")
-                    return BadArguments{"--channel takes 1 or 2"};
-                options.channel = value.toInt();
-            } else if (arg == "--range") {
-                if (!kRanges.contains(value))
-                    return BadArguments{"--range takes all, last-month, last-week or custom"};
-                options.rangeIndex = static_cast<int>(kRanges.indexOf(value));
-            } else if (arg == "--from" || arg == "--to") {
-                if (!parseRangeTime(value))
-                    return BadArguments{arg + " takes \"MM/DD/YYYY hh:mm:ss\""};
-                (arg == "--from" ? options.from : options.to) = value;
-            } else if (arg == "--date-format") {
-                if (std::find(dateformats::kFormats.begin(), dateformats::kFormats.end(), value) ==
-                    dateformats::kFormats.end())
-                    return BadArguments{"--date-format takes one of the eight date formats"};
-                options.dateFormat = value;
-            } else if (arg == "--user-name") {
-                options.userName = value;
-            } else if (arg == "--user-location") {
-                options.userLocation = value;
-            } else if (arg == "--bv-id") {
-                options.bvId = value;
-            } else if (arg == "--auto") {
-                if (!kAutoIntervals.contains(value))
-                    return BadArguments{"--auto takes once, 1h, 4h, 8h, 24h, 7d or 30d"};
-                options.autoInterval = value;
-            } else if (arg == "--auto-file") {
-                if (value.isEmpty() || value == "0")
-                    return BadArguments{"--auto-file needs a file name"};
-                options.autoFile = value;
-            } else if (arg == "--auto-channels") {
-                if (!kAutoChannels.contains(value))
-                    return BadArguments{"--auto-channels takes 1, 2 or both"};
-                options.autoChannels = value;
-            } else if (arg == "--load") {
-                options.load = value;
-            } else if (arg == "--save") {
-                options.save = value;
-            } else {
-                const QString suffix = QFileInfo(value).suffix().toLower();
-                if (suffix != "png" && suffix != "pdf")
-                    return BadArguments{"--chart takes a .png or .pdf file name"};
-                options.chart = value;
-            }
-            continue;
-        }
-        if (arg.startsWith("--"))
-            return BadArguments{"unknown option " + arg};
-        // The first file named is opened; further ones are ignored.
-        if (options.startupFile.isEmpty())
-            options.startupFile = arg;
-    }
-    if (headlessOnly && !options.headless)
-        return BadArguments{"these options need --headless"};
-    if (options.headless && !options.startupFile.isEmpty())
-        return BadArguments{"name the file to load with --load"};
-    if (options.autoInterval.isEmpty() != options.autoFile.isEmpty())
-        return BadArguments{"--auto goes with --auto-file"};
-    if (!options.autoInterval.isEmpty() &&
-        (options.upload || !options.load.isEmpty() || !options.save.isEmpty() ||
-         !options.chart.isEmpty() || options.channel || options.rangeIndex))
-        return BadArguments{"--auto runs by itself, without the other steps"};
-    const bool custom = options.rangeIndex == 3;
-    if (custom != (!options.from.isEmpty() && !options.to.isEmpty()) ||
-        (!custom && (!options.from.isEmpty() || !options.to.isEmpty())))
-        return BadArguments{"--range custom goes with --from and --to"};
+    options.help = parser.isSet("help");
+    options.version = parser.isSet("version");
+    options.headless = parser.isSet("headless");
+    options.upload = parser.isSet("upload");
+    if (const std::optional<QString> refused = applyValues(parser, options))
+        return BadArguments{*refused};
+    // The first file named is opened; further ones are ignored.
+    options.startupFile = parser.positionalArguments().value(0);
+    if (const std::optional<QString> refused = checkCombination(options, stepOptionGiven(parser)))
+        return BadArguments{*refused};
     return options;
 }
 
@@ -327,60 +451,12 @@ int runHeadless(const Options& options) {
     bool ok = true;
     {
         ApplicationWindows windows;
-        TForm1& form = windows.form1;
-        TForm5& verify = windows.form5;
-        form.show();
-
-        if (options.channel)
-            (*options.channel == 1 ? form.RadioButton1 : form.RadioButton2)->setChecked(true);
-        if (options.rangeIndex) {
-            form.upload_range_group->setItemIndex(*options.rangeIndex);
-            if (*options.rangeIndex == 3) {
-                const QDateTime from = *parseRangeTime(options.from);
-                const QDateTime to = *parseRangeTime(options.to);
-                form.Startdate->setDate(from.date());
-                form.Starttime->setTime(from.time());
-                form.Enddate->setDate(to.date());
-                form.Endtime->setTime(to.time());
-            }
-        }
-        if (options.dateFormat) {
-            const auto* item = std::find(dateformats::kFormats.begin(), dateformats::kFormats.end(),
-                                         *options.dateFormat);
-            form.DateFormatItems[item - dateformats::kFormats.begin()]->trigger();
-        }
-
+        windows.form1.show();
+        applySettings(windows.form1, options);
         // What start-up reported (the port COM1 before the stored one) is
         // not a step's failure.
         const qsizetype errorsBeforeSteps = dialogs.errors().size();
-        if (!options.load.isEmpty()) {
-            platform::runGuarded([&] { form.LoadDataFile(options.load); });
-            ok = ok && form.Edit1.text() == "File loaded.";
-        }
-        // A step that failed ends the run: its failure is the last line written.
-        if (ok && options.upload) {
-            platform::runGuarded([&] { form.UploadDataClick(); });
-            ok = waitForUpload(form);
-        }
-        if (ok && !options.autoInterval.isEmpty())
-            ok = runAutomatic(form, verify, dialogs, options);
-        if (ok && !options.save.isEmpty()) {
-            dialogs.saveAnswers.push_back(options.save);
-            platform::runGuarded([&] {
-                form.SavedataClick();
-                continueVerification(verify, options);
-            });
-            ok = ok && form.Edit1.text() == "Data file and encrypted duplicate (*.bvx) saved.";
-        }
-        if (ok && !options.chart.isEmpty()) {
-            const bool written =
-                ExportChart(*form.Chart1, options.chart, form.LockImage->isVisible(),
-                            [&form] { form.UpdateFooter(); });
-            echoToStderr(written ? "Chart written to " + options.chart
-                                 : "Cannot write the chart to " + options.chart);
-            ok = ok && written;
-        }
-        ok = ok && dialogs.errors().size() == errorsBeforeSteps;
+        ok = runSteps(windows, dialogs, options) && dialogs.errors().size() == errorsBeforeSteps;
         // The windows' own clean-up at exit is not part of the run's report.
         platform::setMessageEcho(nullptr);
     }

@@ -38,6 +38,16 @@ struct PacketLists;
 struct LiveDrawing;
 } // namespace decode
 
+// How a load or a save ended; the status line says it to the user.
+enum class FileOutcome { Done, Cancelled, Failed };
+
+// What opening the serial port found: `failure` is the message shown when it
+// could not be opened, empty when it opened or no port is selected.
+struct PortOpening {
+    bool opened = false;
+    QString failure;
+};
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
   public:
@@ -190,8 +200,10 @@ class TForm1 : public QMainWindow {
     void hideProgress();
 
     // ---- Device link ----
-    void COMPORTChange();
-    void OpenPort();
+    // Both report what the opening found; the latest is kept in LastPortOpening.
+    PortOpening COMPORTChange();
+    PortOpening OpenPort();
+    PortOpening LastPortOpening;
     void ClosePort();
     void SetPort(const QString& name);
     // Sends a byte to the logger; an upload that meets a port that is not open
@@ -283,9 +295,9 @@ class TForm1 : public QMainWindow {
 
     // ---- Data files ----
     void SavedataClick();
-    void SaveDataFile();
+    FileOutcome SaveDataFile();
     void LoaddataClick();
-    void LoadDataFile(const QString& fileName);
+    FileOutcome LoadDataFile(const QString& fileName);
     bool DetectFileDateFormat(const QString& fileName);
     // A date format search's finding applied: DATEFORMAT and the short date
     // format, or the failure on the status line (nothing: the file did not

@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QVBoxLayout>
 
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
@@ -31,6 +33,19 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     connect(Button1, &QPushButton::clicked, this, &QDialog::close);
     // The box's own size, grown when the font needs more.
     resize(QSize(221, 187).expandedTo(sizeHint()));
+}
+
+QPoint centredIn(const QRect& area, const QSize& frame) {
+    return QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frame, area).topLeft();
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A dialog with a parent opens over it; this one belongs in the middle
+    // of the screen the main window is on. The window system's own shows
+    // (a restore) leave it where it is.
+    if (!event->spontaneous())
+        move(centredIn(screen()->availableGeometry(), frameGeometry().size()));
 }
 
 UserInfoDialog::UserInfoDialog(TForm1& main, const QString& caption, const QString& confirmText,
@@ -106,23 +121,26 @@ TForm5::TForm5(TForm1& main)
             [this] { platform::runGuarded([this] { Button1Click(); }); });
 }
 
-void TForm5::Button1Click() {
+FileOutcome TForm5::Button1Click() {
     storeValues();
-    if (m_main.AutoOff->isChecked()) {
-        m_main.SaveDataFile();
-    } else {
-        // An interval was just chosen: name the file the automatic downloads write.
-        if (m_main.ExecuteSaveDialog1()) {
-            m_main.SetAutoClock(platform::now());
-            m_main.TextForNextAuto.setVisible(true);
-            m_main.AutoClock.setVisible(true);
-        } else {
-            m_main.TextForNextAuto.setVisible(false);
-            m_main.AutoClock.setVisible(false);
-            m_main.AutoOff->setChecked(true);
-            m_main.Edit2.clear();
-            m_main.InitAutoload.setChecked(false);
-        }
-    }
+    const FileOutcome outcome =
+        m_main.AutoOff->isChecked() ? m_main.SaveDataFile() : nameAutoFile();
     close();
+    return outcome;
+}
+
+// An interval was just chosen: name the file the automatic downloads write.
+FileOutcome TForm5::nameAutoFile() {
+    if (m_main.ExecuteSaveDialog1()) {
+        m_main.SetAutoClock(platform::now());
+        m_main.TextForNextAuto.setVisible(true);
+        m_main.AutoClock.setVisible(true);
+        return FileOutcome::Done;
+    }
+    m_main.TextForNextAuto.setVisible(false);
+    m_main.AutoClock.setVisible(false);
+    m_main.AutoOff->setChecked(true);
+    m_main.Edit2.clear();
+    m_main.InitAutoload.setChecked(false);
+    return FileOutcome::Cancelled;
 }

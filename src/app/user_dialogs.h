@@ -6,14 +6,21 @@
 class QLineEdit;
 class QPushButton;
 class TForm1;
+enum class FileOutcome;
 
-// "About Brenvale(tm)".
+// "About Brenvale(tm)", centred on the screen each time the program shows it.
 class TForm3 : public QDialog {
     Q_OBJECT
   public:
     explicit TForm3(QWidget* parent = nullptr);
     QPushButton* Button1 = nullptr;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 };
+
+// The top left corner that centres a window of `frame` size in `area`.
+QPoint centredIn(const QRect& area, const QSize& frame);
 
 // The three user edits shared by "User Information" and "Please Verify Information ".
 class UserInfoDialog : public QDialog {
@@ -51,5 +58,10 @@ class TForm5 : public UserInfoDialog {
     Q_OBJECT
   public:
     explicit TForm5(TForm1& main);
-    void Button1Click();
+    // The save's outcome, or for the automatic downloads whether their file
+    // was named (Done) or not (Cancelled).
+    FileOutcome Button1Click();
+
+  private:
+    FileOutcome nameAutoFile();
 };

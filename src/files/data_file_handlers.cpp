@@ -50,11 +50,11 @@ void TForm1::SaveDialog1CanClose(const QString& fileName) {
     Edit2.setText(fileName);
 }
 
-void TForm1::SaveDataFile() {
+FileOutcome TForm1::SaveDataFile() {
     SyncDateFormatMenu();
     const std::optional<QString> name = ExecuteSaveDialog1();
     if (!name)
-        return;
+        return FileOutcome::Cancelled;
     // Both files are written beside their targets and put in their places
     // only when both are complete, so a failed save leaves the earlier pair
     // as it was. Unbuffered, because a short write (a full disk) in a
@@ -62,7 +62,7 @@ void TForm1::SaveDataFile() {
     QSaveFile file(*name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
-        return;
+        return FileOutcome::Failed;
     }
     if (m_verify) {
         store.UserName = m_verify->UserInfo->text();
@@ -73,7 +73,7 @@ void TForm1::SaveDataFile() {
     QSaveFile duplicate(files::duplicateName(*name));
     if (!duplicate.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
-        return;
+        return FileOutcome::Failed;
     }
     const QByteArray userLines =
         files::userBlock(store.UserName, store.UserLocation, store.UnitId, store.SoftwareVersion);
@@ -85,11 +85,11 @@ void TForm1::SaveDataFile() {
     const bool plainFine = writer.plainWritten() && (!writer.duplicateWritten() || file.commit());
     if (!plainFine) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
-        return;
+        return FileOutcome::Failed;
     }
     if (!writer.duplicateWritten() || !duplicate.commit()) {
         reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
-        return;
+        return FileOutcome::Failed;
     }
     Edit1.setText("File saved.");
     SecureData->show();
@@ -99,6 +99,7 @@ void TForm1::SaveDataFile() {
     if (!store.ChannelLabel.isEmpty())
         caption += " | " + store.ChannelLabel;
     setWindowTitle(caption);
+    return FileOutcome::Done;
 }
 
 void TForm1::LoaddataClick() {
@@ -129,14 +130,14 @@ bool TForm1::UseDetectedFormat(const std::optional<files::DateFormatSearch>& sea
     return search && search->format;
 }
 
-void TForm1::LoadDataFile(const QString& fileName) {
+FileOutcome TForm1::LoadDataFile(const QString& fileName) {
     FileEncryptFlag.setChecked(false);
     if (!DetectFileDateFormat(fileName))
-        return;
+        return FileOutcome::Failed;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         Edit1.setText("Date format in file is unrecognized.");
-        return;
+        return FileOutcome::Failed;
     }
     SecureData->hide();
     LockImage->hide();
@@ -177,7 +178,7 @@ void TForm1::LoadDataFile(const QString& fileName) {
         SecureData->hide();
         LockImage->hide();
         Edit1.setText(kCorrupt);
-        return;
+        return FileOutcome::Failed;
     }
     if (loader.scrambledSeen()) {
         FileEncryptFlag.setChecked(true);
@@ -196,4 +197,5 @@ void TForm1::LoadDataFile(const QString& fileName) {
     store.ChannelLabel.clear();
     setWindowTitle(store.BaseCaption + " | " + fileName);
     FreshData.setChecked(false);
+    return FileOutcome::Done;
 }

@@ -65,7 +65,7 @@ QString TForm1::FastBaudRate() const {
     return bvlink::fastBaudRateOf(COMPORT.text());
 }
 
-void TForm1::OpenPort() {
+PortOpening TForm1::OpenPort() {
     QString baud = "19200";
     if (store.HeaderFormat == 2 && Headerloaded.checked() && FastBaud.checked() &&
         !Startloadingheader.checked() && !Startloadingdata.checked() && !WaitOnFastAck.checked()) {
@@ -78,12 +78,14 @@ void TForm1::OpenPort() {
     if (port.open(device, baud + ",N,8,1")) {
         if (UploadData)
             UploadData->setEnabled(true);
-        return;
+        return LastPortOpening = {.opened = true, .failure = {}};
     }
-    platform::dialogs().messageBox(bvlink::cannotOpenText(name, device, port.openError()),
-                                   "Problem");
+    LastPortOpening = {.opened = false,
+                       .failure = bvlink::cannotOpenText(name, device, port.openError())};
+    platform::dialogs().messageBox(LastPortOpening.failure, "Problem");
     if (UploadData)
         UploadData->setEnabled(false);
+    return LastPortOpening;
 }
 
 void TForm1::ClosePort() {
@@ -93,12 +95,14 @@ void TForm1::ClosePort() {
         link->port(*this).close();
 }
 
-void TForm1::COMPORTChange() {
+PortOpening TForm1::COMPORTChange() {
     ClosePort();
+    LastPortOpening = {};
     if (COMPORT.text() != "NA")
         OpenPort();
     if (COMM)
         COMM->setText("Serial Port (" + PortName() + ")");
+    return LastPortOpening;
 }
 
 void TForm1::SetPort(const QString& name) {
