@@ -41,7 +41,8 @@ generate_locales() {
 }
 
 build() {
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # BRENVALE_CMAKE_ARGS: further configure options (CI: warnings as errors).
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${BRENVALE_CMAKE_ARGS:-}
     cmake --build "$BUILD" -j "$(nproc)"
 }
 

@@ -1,7 +1,7 @@
 // Time to plot a sample store and to redraw the chart at full view and zoomed.
-#include "app/sample_store.h"
 #include "chart/chart.h"
 #include "chart/plot_buffer.h"
+#include "model/sample_store.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>

@@ -2,11 +2,11 @@
 // chunk with the completeness tests on each, then the walk, the commit and
 // the live points) as a fraction of the block's time on the wire at 115200
 // baud, 10 bits a byte.
-#include "app/sample_store.h"
 #include "app/tform1.h"
 #include "chart/chart.h"
 #include "decode/live_plot.h"
 #include "decode/packet_decode.h"
+#include "model/sample_store.h"
 #include "platform/clock.h"
 #include <QApplication>
 #include <QDateEdit>

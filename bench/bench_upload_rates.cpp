@@ -8,8 +8,8 @@
 // show that the exchange itself did not change.
 //   bench_upload_rates [--format 1|2] [--rate 115200] [--samples 4500] [--rh 0|1]
 #include "app/tform1.h"
+#include "bvsim/pty_logger.h"
 #include "link/link_state.h"
-#include "link/sim/pty_logger.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include <QApplication>

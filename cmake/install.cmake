@@ -11,21 +11,21 @@ set(LAUNCHER_DIR ${CMAKE_INSTALL_LIBEXECDIR}/brenvale)
 file(RELATIVE_PATH LAUNCHER_TO_PROGRAM ${CMAKE_INSTALL_FULL_LIBEXECDIR}/brenvale
   ${CMAKE_INSTALL_FULL_BINDIR})
 configure_file(data/brenvale-launcher.in desktop/brenvale-launcher @ONLY)
-install(PROGRAMS ${CMAKE_BINARY_DIR}/desktop/brenvale-launcher DESTINATION ${LAUNCHER_DIR})
+install(PROGRAMS ${PROJECT_BINARY_DIR}/desktop/brenvale-launcher DESTINATION ${LAUNCHER_DIR})
 
 # A desktop entry names its command by absolute path, and the prefix is known
 # only when installing (`cmake --install --prefix`), so the entry is written then.
 install(CODE "
   set(BRENVALE_LAUNCHER \"${LAUNCHER_DIR}/brenvale-launcher\")
   cmake_path(ABSOLUTE_PATH BRENVALE_LAUNCHER BASE_DIRECTORY \"\${CMAKE_INSTALL_PREFIX}\" NORMALIZE)
-  configure_file(\"${CMAKE_SOURCE_DIR}/data/brenvale.desktop.in\"
-    \"${CMAKE_BINARY_DIR}/desktop/brenvale.desktop\" @ONLY)
+  configure_file(\"${PROJECT_SOURCE_DIR}/data/brenvale.desktop.in\"
+    \"${PROJECT_BINARY_DIR}/desktop/brenvale.desktop\" @ONLY)
 ")
-install(FILES ${CMAKE_BINARY_DIR}/desktop/brenvale.desktop
+install(FILES ${PROJECT_BINARY_DIR}/desktop/brenvale.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 configure_file(data/brenvale.metainfo.xml.in desktop/com.brenvale.brenvale.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/desktop/com.brenvale.brenvale.metainfo.xml
+install(FILES ${PROJECT_BINARY_DIR}/desktop/com.brenvale.brenvale.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 install(FILES data/brenvale.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -36,7 +36,7 @@ endforeach()
 
 foreach(page brenvale.1 bvsim.1)
   configure_file(man/${page}.in man/${page} @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/man/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_BINARY_DIR}/man/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
 set(CPACK_GENERATOR DEB)

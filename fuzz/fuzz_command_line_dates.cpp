@@ -1,7 +1,7 @@
 // Any texts given to --from and --to are refused with a reason, or taken as
 // times from which the range arithmetic makes a count of samples.
 #include "app/command_line.h"
-#include "link/upload_driver.h"
+#include "link/upload_plan.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,19 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString to = QString::fromUtf8(split < 0 ? QByteArray() : bytes.mid(split + 1));
 
     const auto parsed =
-        cli::parse({"--headless", "--range", "custom", "--from", from, "--to", to, "--upload"});
-    if (const auto* bad = std::get_if<cli::BadArguments>(&parsed)) {
+        app::parse({"--headless", "--range", "custom", "--from", from, "--to", to, "--upload"});
+    if (const auto* bad = std::get_if<app::BadArguments>(&parsed)) {
         if (bad->reason.isEmpty())
             std::abort();
         return 0;
     }
-    const std::optional<QDateTime> start = cli::parseRangeTime(from);
-    const std::optional<QDateTime> end = cli::parseRangeTime(to);
+    const std::optional<QDateTime> start = app::parseRangeTime(from);
+    const std::optional<QDateTime> end = app::parseRangeTime(to);
     if (!start || !end)
         std::abort(); // accepted, so both must read as times
     const platform::DateTime a = platform::fromQDateTime(*start);
     const platform::DateTime b = platform::fromQDateTime(*end);
-    const int count = upload::rangeSampleCount(a, b, perHour, false); // a custom range
+    const int count = bvlink::rangeSampleCount(a, b, perHour, false); // a custom range
     if ((b < a && count > 0) || (b > a + 1 && count < 0))
         std::abort();
     return 0;

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
     // The first byte picks the pattern the loader assumes.
-    const QString pattern = dateformats::kFormats[data[0] % dateformats::kFormats.size()];
+    const QString pattern = app::kFormats[data[0] % app::kFormats.size()];
     QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
 
     QBuffer buffer(&bytes);

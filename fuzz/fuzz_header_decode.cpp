@@ -1,6 +1,6 @@
 // Any header text, in either format, decodes without reading outside it.
-#include "app/sample_store.h"
 #include "decode/header_decode.h"
+#include "model/sample_store.h"
 #include <cstddef>
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 // Any data text with any plausible record layout is tested and walked
 // without reading outside it, and yields no unconverted temperature.
-#include "app/sample_store.h"
 #include "decode/live_plot.h"
 #include "decode/packet_decode.h"
+#include "model/sample_store.h"
 #include <cmath>
 #include <cstddef>
 #include <cstdint>

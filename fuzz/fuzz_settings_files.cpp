@@ -4,7 +4,7 @@
 #include "files/data_file_format.h"
 #include "files/data_file_reader.h"
 #include "link/port_names.h"
-#include "link/upload_driver.h"
+#include "link/upload_plan.h"
 #include "platform/formatting.h"
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     }
-    const std::optional<QString> text = settings::readText(path);
+    const std::optional<QString> text = app::readText(path);
     if (!text)
         std::abort();
     // Every line break comes back as CR LF.
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // COMPORT.DAT: the port and the fast rate it names.
     const QString port = bvlink::portNameOf(*text);
-    upload::fastRateOf(bvlink::fastBaudRateOf(*text));
+    bvlink::fastRateOf(bvlink::fastBaudRateOf(*text));
     bvlink::resolveDevice(port, folder.path());
 
     // DATEFMT.DAT: the pattern every date is written with.
@@ -44,11 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files::dateOrderOf(pattern.section(' ', 0, 0));
 
     // USERINFO.DAT: four values, which written back read back the same.
-    const std::array<QString, 4> values = settings::parseUserInfo(*text);
+    const std::array<QString, 4> values = app::parseUserInfo(*text);
     if (std::none_of(values.begin(), values.end(),
                      [](const QString& v) { return v.contains(':'); })) {
-        const std::array<QString, 4> again = settings::parseUserInfo(
-            settings::buildUserInfo(values[0], values[1], values[2], values[3]));
+        const std::array<QString, 4> again =
+            app::parseUserInfo(app::buildUserInfo(values[0], values[1], values[2], values[3]));
         if (again != values)
             std::abort();
     }

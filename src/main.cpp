@@ -9,19 +9,19 @@ int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const auto parsed = cli::parse(arguments);
-    if (const auto* bad = std::get_if<cli::BadArguments>(&parsed)) {
+    const auto parsed = app::parse(arguments);
+    if (const auto* bad = std::get_if<app::BadArguments>(&parsed)) {
         std::fprintf(stderr, "brenvale: %s\n%s", bad->reason.toLocal8Bit().constData(),
-                     cli::usage().toLocal8Bit().constData());
+                     app::usage().toLocal8Bit().constData());
         return 2;
     }
-    const cli::Options& options = std::get<cli::Options>(parsed);
+    const app::Options& options = std::get<app::Options>(parsed);
     if (options.help) {
-        std::fputs(cli::usage().toLocal8Bit().constData(), stdout);
+        std::fputs(app::usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
     if (options.version) {
-        std::printf("%s\n", version::caption().toLocal8Bit().constData());
+        std::printf("%s\n", app::versionCaption().toLocal8Bit().constData());
         return 0;
     }
     if (options.headless)
@@ -33,7 +33,7 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName("brenvale");
     platform::resetFormatSettingsFromSystem();
     if (options.headless)
-        return cli::runHeadless(options);
+        return app::runHeadless(options);
 
     ApplicationWindows windows(options.startupFile);
     windows.form1.show();

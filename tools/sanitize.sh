@@ -23,7 +23,7 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 TOOLS="$ROOT/tools"
 JOBS=${JOBS:-2}
-THREAD_TESTS="test_reader_thread test_port_handlers test_upload_flow test_upload_faults
+THREAD_TESTS="test_tread test_link_handlers test_upload_handlers test_upload_faults
               test_upload_timeouts test_upload_end_to_end"
 
 # configure DIR SANITIZERS [cmake options...]

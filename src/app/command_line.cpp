@@ -27,7 +27,7 @@
 #include <cstdio>
 #include <functional>
 
-namespace cli {
+namespace app {
 namespace {
 
 const QStringList kRanges = {"all", "last-month", "last-week", "custom"};
@@ -106,8 +106,7 @@ const std::vector<ValuedOption>& valuedOptions() {
         {"to", [](Options& o, const QString& v) { return rangeTime(o.to, "to", v); }},
         {"date-format",
          [](Options& o, const QString& v) -> std::optional<QString> {
-             if (std::find(dateformats::kFormats.begin(), dateformats::kFormats.end(), v) ==
-                 dateformats::kFormats.end())
+             if (std::find(app::kFormats.begin(), app::kFormats.end(), v) == app::kFormats.end())
                  return "--date-format takes one of the eight date formats";
              o.dateFormat = v;
              return std::nullopt;
@@ -345,9 +344,9 @@ void applySettings(TForm1& form, const Options& options) {
         }
     }
     if (options.dateFormat) {
-        const auto* item = std::find(dateformats::kFormats.begin(), dateformats::kFormats.end(),
-                                     *options.dateFormat);
-        form.DateFormatItems[item - dateformats::kFormats.begin()]->trigger();
+        const auto* item =
+            std::find(app::kFormats.begin(), app::kFormats.end(), *options.dateFormat);
+        form.DateFormatItems[item - app::kFormats.begin()]->trigger();
     }
 }
 
@@ -464,4 +463,4 @@ int runHeadless(const Options& options) {
     return ok ? 0 : 1;
 }
 
-} // namespace cli
+} // namespace app

@@ -8,7 +8,7 @@
 #include <optional>
 #include <variant>
 
-namespace cli {
+namespace app {
 
 struct Options {
     bool headless = false;
@@ -48,4 +48,4 @@ QString usage();
 // downloads instead: once, or until SIGINT or SIGTERM.
 int runHeadless(const Options& options);
 
-} // namespace cli
+} // namespace app

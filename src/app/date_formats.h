@@ -3,7 +3,7 @@
 // mmddyy, mmddyyap, ddmmyy, yyyymmdd, mmddyyc, mmddyyapc, ddmmyyc, yyyymmddc.
 #include <array>
 
-namespace dateformats {
+namespace app {
 
 inline constexpr std::array<const char*, 8> kFormats = {
     "mm/dd/yyyy hh:mm:ss",  "mm/dd/yyyy hh:mm:ss AM/PM", "dd/mm/yyyy hh:mm:ss",
@@ -13,4 +13,4 @@ inline constexpr std::array<const char*, 8> kFormats = {
 // The order in which the menu is matched against the stored format.
 inline constexpr std::array<int, 8> kSyncOrder = {0, 1, 3, 2, 4, 5, 7, 6};
 
-} // namespace dateformats
+} // namespace app

@@ -4,7 +4,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
-namespace settings {
+namespace app {
 
 std::optional<QString> readText(const QString& path) {
     QFile file(path);
@@ -73,4 +73,4 @@ QString versionFromCaption(const QString& caption) {
     return bar < 0 ? caption : caption.left(bar);
 }
 
-} // namespace settings
+} // namespace app

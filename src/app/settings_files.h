@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-namespace settings {
+namespace app {
 
 // The file's whole text with every line break made CR LF, or nothing when the
 // file does not exist (or cannot be read).
@@ -28,4 +28,4 @@ QString buildUserInfo(const QString& name, const QString& location, const QStrin
 // The version stored with the user information: the caption up to its first " |".
 QString versionFromCaption(const QString& caption);
 
-} // namespace settings
+} // namespace app

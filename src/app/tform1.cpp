@@ -41,7 +41,7 @@ template <typename Object, typename Handler> auto guarded(Object* object, Handle
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<LinkState>()) {
-    setWindowTitle(version::caption());
+    setWindowTitle(app::versionCaption());
     setWindowIcon(platform::programIcon());
     // The run ends by Exit, Quit or the close box only: while the window is
     // hidden in the notification area, closing a message box or a dialog (the
@@ -159,12 +159,12 @@ void TForm1::FormCreate(const QString& argument) {
     store.UnitId.clear();
     SecureData->hide();
     LockImage->hide();
-    if (const auto port = settings::readText(settingsPath("COMPORT.DAT")))
+    if (const auto port = app::readText(settingsPath("COMPORT.DAT")))
         COMPORT.setText(*port);
     COMPORT.setHandler([this] { COMPORTChange(); });
     COMPORTChange();
     // Editors end the file with a line break; it is no part of the format.
-    if (const auto format = settings::readText(settingsPath("DATEFMT.DAT")))
+    if (const auto format = app::readText(settingsPath("DATEFMT.DAT")))
         DATEFORMAT.setText(format->trimmed());
     SyncDateFormatMenu();
     setLeftAxisLimits(platform::strToFloat(MinTemp->text()), platform::strToFloat(MaxTemp->text()));
@@ -235,9 +235,9 @@ void TForm1::ClearBuffer() {
     LockImage->hide();
     setWindowTitle(store.BaseCaption);
 
-    if (const auto info = settings::readText(settingsPath("USERINFO.DAT"))) {
+    if (const auto info = app::readText(settingsPath("USERINFO.DAT"))) {
         UserInformationBox.setText(*info);
-        const auto values = settings::parseUserInfo(*info);
+        const auto values = app::parseUserInfo(*info);
         store.UserName = values[0];
         store.UserLocation = values[1];
         store.UnitId = values[2];
@@ -325,16 +325,16 @@ void TForm1::hideProgress() {
 }
 
 void TForm1::SyncDateFormatMenu() {
-    for (int item : dateformats::kSyncOrder)
-        if (DATEFORMAT.text() == dateformats::kFormats[item])
+    for (int item : app::kSyncOrder)
+        if (DATEFORMAT.text() == app::kFormats[item])
             DateFormatItems[item]->setChecked(true);
     setBottomAxisFormat(DATEFORMAT.text());
 }
 
 void TForm1::DateFormatItemClick(int item) {
-    DATEFORMAT.setText(dateformats::kFormats[item]);
-    settings::writeText(settingsPath("DATEFMT.DAT"), DATEFORMAT.text());
-    setBottomAxisFormat(dateformats::kFormats[item]);
+    DATEFORMAT.setText(app::kFormats[item]);
+    app::writeText(settingsPath("DATEFMT.DAT"), DATEFORMAT.text());
+    setBottomAxisFormat(app::kFormats[item]);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

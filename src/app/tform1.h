@@ -4,9 +4,9 @@
 // system's operations; those of the device link, the decoders, the chart and
 // the data files are defined in their own folders and call plain functions
 // that live there.
-#include "app/controls.h"
-#include "app/sample_store.h"
 #include "files/monthly_files.h"
+#include "model/controls.h"
+#include "model/sample_store.h"
 #include "platform/formatting.h"
 #include <QMainWindow>
 #include <array>
@@ -175,7 +175,7 @@ class TForm1 : public QMainWindow {
     // The reader thread reads "Off" through this mirror.
     std::atomic<bool> AutoOffCheckedMirror{true};
 
-    // ---- Application shell ----
+    // ---- Application shell (src/app/tform1.cpp) ----
     void ClearBuffer();
     void NewClear1Click();
     void Exit1Click();
@@ -184,9 +184,6 @@ class TForm1 : public QMainWindow {
     void RadioButton1Click();
     void RadioButton2Click();
     void ErrorindataClick();
-    void StartloadingheaderClick();
-    void StartloadingdataClick();
-    void RHBVClick();
     void SyncDateFormatMenu();
     void DateFormatItemClick(int item); // the eight Date Format handlers
     bool channel1Selected() const;      // RadioButton1 checked
@@ -198,8 +195,23 @@ class TForm1 : public QMainWindow {
     // the end of every upload (setUploadButtonsIdle).
     void showProgress(qint64 done, qint64 total, const QString& text);
     void hideProgress();
+    // Settings folder path of a settings file.
+    QString settingsPath(const QString& fileName) const;
 
-    // ---- Device link ----
+    // ---- Notification-area icon and hiding (src/app/tray_handlers.cpp) ----
+    void TrayIconAdd(const QString& tip);
+    void TrayIconSetTip(const QString& tip);
+    void TrayIconDelete();
+    void BUTTON_ADDTRAYICONClick();
+    void BUTTON_HIDEClick();
+    void SHORTCUT_OPENClick();
+    void SHORTCUT_QUITClick();
+    bool trayIconShown() const { return BUTTON_DELETETRAYICON.isEnabled(); }
+    QMenu* PopupMenu1 = nullptr;
+    QAction* SHORTCUT_OPEN = nullptr;
+    QAction* SHORTCUT_QUIT = nullptr;
+
+    // ---- Serial port and diagnostics (src/link/link_handlers.cpp) ----
     // Both report what the opening found; the latest is kept in LastPortOpening.
     PortOpening COMPORTChange();
     PortOpening OpenPort();
@@ -213,6 +225,9 @@ class TForm1 : public QMainWindow {
     QString PortName() const;
     QString FastBaudRate() const;
     void COMMClick();
+    void DiagnosticsMode1Click();
+
+    // ---- Upload driver (src/link/upload_handlers.cpp) ----
     void UploadDataClick();
     void AbortUploadClick();
     // Ends a running upload: buttons at rest ("Upload Data" only with an open
@@ -221,6 +236,8 @@ class TForm1 : public QMainWindow {
     void EndUpload(const QString& status, bool failed);
     bool uploadRunning() const; // "Abort Upload" enabled
     void upload_range_groupClick();
+    void StartloadingheaderClick();
+    void StartloadingdataClick();
     void Memo1Change();
     void PrepareNextBlock();
     void SendBlockRequest();
@@ -229,21 +246,8 @@ class TForm1 : public QMainWindow {
     // The request of the current block is about to go out: its acknowledgement
     // is awaited with the data phase on and the watchdog fresh.
     void AwaitBlockAcknowledgement();
-    void DiagnosticsMode1Click();
 
-    // ---- Notification-area icon and hiding ----
-    void TrayIconAdd(const QString& tip);
-    void TrayIconSetTip(const QString& tip);
-    void TrayIconDelete();
-    void BUTTON_ADDTRAYICONClick();
-    void BUTTON_HIDEClick();
-    void SHORTCUT_OPENClick();
-    void SHORTCUT_QUITClick();
-    bool trayIconShown() const { return BUTTON_DELETETRAYICON.isEnabled(); }
-    QMenu* PopupMenu1 = nullptr;
-    QAction* SHORTCUT_OPEN = nullptr;
-    QAction* SHORTCUT_QUIT = nullptr;
-    // ---- Device link: automatic downloads (src/link/auto_download.cpp) ----
+    // ---- Automatic downloads (src/link/auto_download_handlers.cpp) ----
     void AutoIntervalClick(); // the six interval items, Auto1hourClick ... Auto30dayClick
     void AutoOffClick();
     void ChannelItemClick(); // C1Click and C2Click
@@ -269,7 +273,7 @@ class TForm1 : public QMainWindow {
     // Ends the attempt: the schedule goes on, and channel 2 follows channel 1.
     void EndAutomaticDownload(bool succeeded);
 
-    // ---- Upload decoding ----
+    // ---- Upload decoding (src/decode/decode_handlers.cpp) ----
     void Memo2Change();
     void Memo5Change();
     // Memo5Change's steps, in order, on the memo's text as it stood on entry:
@@ -278,10 +282,12 @@ class TForm1 : public QMainWindow {
     bool FastRateAnswer(int format, const QString& text);
     void BlockAcknowledgement(int format, const QString& text);
     void DataPacket(int format, const QString& text);
+    void CommitPacket(const decode::PacketLists& packet);
 
-    // ---- Chart display ----
+    // ---- Chart display (src/chart/chart_handlers.cpp) ----
     void PlotBuffer();
     void UpdateFooter();
+    void RHBVClick();
     void TempInFClick();
     void AutoScaleClick();
     void MaxTempExit();
@@ -292,8 +298,17 @@ class TForm1 : public QMainWindow {
     void ExportChartImage1Click();
     // The tip under the mouse at a time of the chart: the nearest sample.
     QString chartTipAt(double x) const;
+    // Chart operations of the live drawing during an upload.
+    int seriesPointCount(int series) const;
+    void drawLive(const decode::LiveDrawing& drawing);
+    void setUploadAxesAutomatic();
+    // Chart operations used by the shell.
+    void clearSeries(int series);
+    void addNoDataPlaceholder(int series);
+    void setLeftAxisLimits(double minimum, double maximum);
+    void setBottomAxisFormat(const QString& pattern);
 
-    // ---- Data files ----
+    // ---- Data files (src/files/data_file_handlers.cpp) ----
     void SavedataClick();
     FileOutcome SaveDataFile();
     void LoaddataClick();
@@ -303,32 +318,18 @@ class TForm1 : public QMainWindow {
     // format, or the failure on the status line (nothing: the file did not
     // open); the menu follows. Whether a format was found.
     bool UseDetectedFormat(const std::optional<files::DateFormatSearch>& search);
-    void DataLoadedClick();
-    // The save after an automatic download (src/files/auto_save.cpp).
-    void AutoSaveUpload();
-    QString MonthlyFileName(platform::DateTime t) const;
-    // Per channel, the chain of scrambled rows of this run and its duplicate.
-    std::array<files::AppendChain, 2> AppendCipherState;
     // The save dialog: a confirmed name goes through SaveDialog1CanClose,
     // whichever operation opened it.
     std::optional<QString> ExecuteSaveDialog1();
     void SaveDialog1CanClose(const QString& fileName);
 
-    // Settings folder path of a settings file.
-    QString settingsPath(const QString& fileName) const;
-
-    // ---- Upload driver and decoders (src/link/upload_driver.cpp, src/decode/) ----
-    void CommitPacket(const decode::PacketLists& packet);
-    // Chart operations of the live drawing during an upload.
-    int seriesPointCount(int series) const;
-    void drawLive(const decode::LiveDrawing& drawing);
-    void setUploadAxesAutomatic();
-
-    // Chart operations used by the shell.
-    void clearSeries(int series);
-    void addNoDataPlaceholder(int series);
-    void setLeftAxisLimits(double minimum, double maximum);
-    void setBottomAxisFormat(const QString& pattern);
+    // ---- Automatic save (src/files/auto_save_handlers.cpp) ----
+    void DataLoadedClick();
+    // The save after an automatic download.
+    void AutoSaveUpload();
+    QString MonthlyFileName(platform::DateTime t) const;
+    // Per channel, the chain of scrambled rows of this run and its duplicate.
+    std::array<files::AppendChain, 2> AppendCipherState;
 
   signals:
     // An automatic download attempt has ended; `succeeded`: saved or nothing new.
@@ -338,11 +339,11 @@ class TForm1 : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void buildLayout();
+    void buildLayout(); // src/app/layout_handlers.cpp
     void buildMenus();
     void fitToScreen();
-    void connectHandlers();
-    void setUpAutoDownloads();
+    void connectHandlers();    // src/app/tform1.cpp
+    void setUpAutoDownloads(); // src/link/auto_download_handlers.cpp
 
     TForm3* m_about = nullptr;
     TForm4* m_userInfo = nullptr;

@@ -22,7 +22,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Brenvale(tm)");
     auto* layout = new QVBoxLayout(this);
     for (const QString& line :
-         {QString("Brenvale(tm) charting application"), "Version " + version::number(),
+         {QString("Brenvale(tm) charting application"), "Version " + app::versionNumber(),
           QString("Temperature and RH data loggers")}) {
         auto* label = new QLabel(line, this);
         label->setAlignment(Qt::AlignCenter);
@@ -87,19 +87,19 @@ void UserInfoDialog::FormShow() {
     const QString& text = m_main.UserInformationBox.text();
     if (text.isEmpty())
         return;
-    const auto values = settings::parseUserInfo(text);
+    const auto values = app::parseUserInfo(text);
     UserInfo->setText(values[0]);
     UserLocation->setText(values[1]);
     BVInfo->setText(values[2]);
 }
 
 void UserInfoDialog::storeValues() {
-    const QString version = settings::versionFromCaption(m_main.windowTitle());
+    const QString version = app::versionFromCaption(m_main.windowTitle());
     for (QLineEdit* edit : {UserInfo, UserLocation, BVInfo})
         edit->setText(edit->text().remove('~'));
     m_main.UserInformationBox.setText(
-        settings::buildUserInfo(UserInfo->text(), UserLocation->text(), BVInfo->text(), version));
-    settings::writeText(m_main.settingsPath("USERINFO.DAT"), m_main.UserInformationBox.text());
+        app::buildUserInfo(UserInfo->text(), UserLocation->text(), BVInfo->text(), version));
+    app::writeText(m_main.settingsPath("USERINFO.DAT"), m_main.UserInformationBox.text());
 }
 
 TForm4::TForm4(TForm1& main) : UserInfoDialog(main, "User Information", "OK", QSize(357, 192)) {

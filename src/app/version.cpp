@@ -1,13 +1,13 @@
 #include "app/version.h"
 
-namespace version {
+namespace app {
 
-QString number() {
+QString versionNumber() {
     return QStringLiteral(BRENVALE_VERSION);
 }
 
-QString caption() {
-    return "Brenvale(tm) - Version " + number();
+QString versionCaption() {
+    return "Brenvale(tm) - Version " + versionNumber();
 }
 
-} // namespace version
+} // namespace app

@@ -4,9 +4,9 @@
 // it; the number is the project's version, which also names the package.
 #include <QString>
 
-namespace version {
+namespace app {
 
-QString number();  // "5.2.1"
-QString caption(); // "Brenvale(tm) - Version 5.2.1"
+QString versionNumber();  // "5.2.1"
+QString versionCaption(); // "Brenvale(tm) - Version 5.2.1"
 
-} // namespace version
+} // namespace app

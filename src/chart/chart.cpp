@@ -1,5 +1,5 @@
 #include "chart/chart.h"
-#include "decode/chart_palette.h"
+#include "model/palette.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
 #include <QPrinter>

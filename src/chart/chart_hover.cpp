@@ -1,11 +1,11 @@
 #include "chart/chart_hover.h"
-#include "decode/event_kinds.h"
+#include "model/event_kinds.h"
 #include "platform/formatting.h"
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
 
-namespace hover {
+namespace chart {
 namespace {
 
 QString twoDecimals(double value) {
@@ -65,4 +65,4 @@ QString sampleTip(const SampleStore& store, std::size_t i, const Units& units,
     return lines.join('\n');
 }
 
-} // namespace hover
+} // namespace chart

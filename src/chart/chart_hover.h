@@ -2,12 +2,12 @@
 // What the chart tells about the point under the mouse: the nearest sample's
 // time, temperature and %RH, and the names of the events that a label on the
 // top axis stands for.
-#include "app/sample_store.h"
+#include "model/sample_store.h"
 #include <QString>
 #include <optional>
 #include <vector>
 
-namespace hover {
+namespace chart {
 
 // Index of the time nearest to x in an ascending list (binary search); the
 // earlier one on a tie; nothing for an empty list.
@@ -28,4 +28,4 @@ struct Units {
 QString sampleTip(const SampleStore& store, std::size_t i, const Units& units,
                   const QString& eventLabel);
 
-} // namespace hover
+} // namespace chart

@@ -1,7 +1,7 @@
 #include "chart/plot_buffer.h"
-#include "app/sample_store.h"
 #include "chart/chart.h"
 #include "decode/point_builder.h"
+#include "model/sample_store.h"
 #include <algorithm>
 
 std::optional<platform::DateTime> PlotBuffer(const SampleStore& store, const PlotOptions& options,

@@ -1,6 +1,6 @@
 #include "decode/header_decode.h"
-#include "app/sample_store.h"
 #include "decode/scan_pattern.h"
+#include "model/sample_store.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
 #include <cmath>

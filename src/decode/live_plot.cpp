@@ -1,6 +1,6 @@
 #include "decode/live_plot.h"
-#include "app/sample_store.h"
 #include "decode/point_builder.h"
+#include "model/sample_store.h"
 #include <algorithm>
 #include <utility>
 

@@ -4,8 +4,8 @@
 // (or, without RH, a colourless point that only carries the label) on the
 // second, with the short event labels on the first sample at or after each
 // event.
-#include "decode/chart_palette.h"
 #include "decode/packet_decode.h"
+#include "model/palette.h"
 #include "platform/clock.h"
 #include <QColor>
 #include <QString>

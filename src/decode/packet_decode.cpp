@@ -1,5 +1,5 @@
 #include "decode/packet_decode.h"
-#include "app/sample_store.h"
+#include "model/sample_store.h"
 
 namespace decode {
 

@@ -6,8 +6,8 @@
 //   older loggers: 40 characters of prefix ("2B" at 3-4), N records,
 //   2 checksum characters (not verified), HD zeros, 2 closing.
 // A record is HD temperature characters, then RD RH characters with RH.
-#include "platform/clock.h"
 #include "decode/sample_words.h"
+#include "platform/clock.h"
 #include <QString>
 #include <array>
 #include <cstdint>

@@ -5,9 +5,9 @@
 // label names the events at or before it that no earlier sample took. The
 // live drawing of an upload and the redraw from the store differ only in
 // their PointRules.
-#include "app/sample_store.h"
-#include "decode/chart_palette.h"
-#include "decode/event_kinds.h"
+#include "model/event_kinds.h"
+#include "model/palette.h"
+#include "model/sample_store.h"
 #include "platform/clock.h"
 #include <QString>
 #include <array>

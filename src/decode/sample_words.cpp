@@ -1,5 +1,5 @@
 #include "decode/sample_words.h"
-#include "app/sample_store.h"
+#include "model/sample_store.h"
 #include <cmath>
 
 namespace decode {

@@ -4,7 +4,7 @@
 // interactive save, the encrypted duplicate, the monthly files and the
 // reader all share it. Every line ends with CR LF; nothing here depends on
 // the user's regional settings.
-#include "app/sample_store.h"
+#include "model/sample_store.h"
 #include "platform/clock.h"
 #include <QByteArray>
 #include <QIODevice>

@@ -3,8 +3,8 @@
 // conversion of row texts and the loader that turns the lines of a
 // duplicate into samples and events. No window here: the main window's
 // LoadDataFile runs these and shows the outcome.
-#include "app/sample_store.h"
 #include "files/cipher.h"
+#include "model/sample_store.h"
 #include "platform/clock.h"
 #include <QByteArray>
 #include <QByteArrayView>

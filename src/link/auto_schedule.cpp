@@ -1,7 +1,7 @@
 #include "link/auto_schedule.h"
 #include "decode/sample_words.h"
 
-namespace autodl {
+namespace bvlink {
 
 platform::DateTime nextSampleAfter(platform::DateTime first, platform::DateTime newest,
                                    platform::DateTime interval) {
@@ -21,4 +21,4 @@ bool nothingNew(platform::DateTime start, platform::DateTime last, double sample
     return platform::wholeSeconds(start) > platform::wholeSeconds(last);
 }
 
-} // namespace autodl
+} // namespace bvlink

@@ -3,7 +3,7 @@
 // where its range starts.
 #include "platform/clock.h"
 
-namespace autodl {
+namespace bvlink {
 
 // The first time on the logger's sample grid (first + k × interval, to the
 // whole second) that is later than `newest`, the newest sample already saved;
@@ -15,4 +15,4 @@ platform::DateTime nextSampleAfter(platform::DateTime first, platform::DateTime 
 // no sample to fetch: it starts after the last one.
 bool nothingNew(platform::DateTime start, platform::DateTime last, double samplesPerHour);
 
-} // namespace autodl
+} // namespace bvlink

@@ -1,6 +1,5 @@
 #include "link/diagnostics_view.h"
 #include "app/tform1.h"
-#include "chart/chart.h"
 #include "platform/formatting.h"
 #include "platform/guard.h"
 #include <QCheckBox>
@@ -153,27 +152,4 @@ void DiagnosticsView::place(StateControl& control, QWidget* widget, Cell cell) {
     m_grid->addWidget(widget, cell.row, cell.column, cell.rowSpan, cell.columnSpan);
     widget->setVisible(control.isVisible());
     connect(&control, &StateControl::visibilityChanged, widget, &QWidget::setVisible);
-}
-
-void TForm1::DiagnosticsMode1Click() {
-    // The menu has already moved the check mark: it now says which mode to show.
-    const bool on = DiagnosticsMode1->isChecked();
-    Chart1->setVisible(!on);
-    m_diagnostics->setVisible(on);
-    if (!on)
-        Memo1.setVisible(false);
-    std::vector<StateControl*> controls{&Memo2,        &Memo3,
-                                        &Memo5,        &Startloadingdata,
-                                        &Errorindata,  &Startloadingheader,
-                                        &Headerloaded, &Readyfornextblock,
-                                        &WaitingForAck};
-    for (const auto& label : StaticText)
-        controls.push_back(label.get());
-    const std::vector<StateControl*> rest{&Firstdate,      &Firsttime,    &Lastdate,   &Lasttime,
-                                          &Samplesperhour, &Datastored,   &COMPORT,    &Watchdog,
-                                          &Edit2,          &InitAutoload, &DataLoaded, &RHBV,
-                                          &WaitOnFastAck,  &FastBaud};
-    controls.insert(controls.end(), rest.begin(), rest.end());
-    for (StateControl* control : controls)
-        control->setVisible(on);
 }

@@ -2,7 +2,7 @@
 #include <QDateEdit>
 #include <QTimeEdit>
 
-namespace upload {
+namespace bvlink {
 
 platform::DateTime pickerDate(const QDateEdit* picker) {
     const QDate d = picker->date();
@@ -25,4 +25,4 @@ platform::DateTime pickerDateTime(const QDateEdit* date, const QTimeEdit* time) 
     return pickerDate(date) + pickerTime(time);
 }
 
-} // namespace upload
+} // namespace bvlink

@@ -5,7 +5,7 @@
 class QDateEdit;
 class QTimeEdit;
 
-namespace upload {
+namespace bvlink {
 
 platform::DateTime pickerDate(const QDateEdit* picker); // whole days
 platform::DateTime pickerTime(const QTimeEdit* picker); // whole seconds of the day
@@ -15,4 +15,4 @@ void setPickers(QDateEdit* date, QTimeEdit* time, platform::DateTime day,
 // time picker holds it.
 platform::DateTime pickerDateTime(const QDateEdit* date, const QTimeEdit* time);
 
-} // namespace upload
+} // namespace bvlink

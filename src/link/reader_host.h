@@ -4,7 +4,7 @@
 // only in callbacks on the main thread) and the operations its callbacks run.
 // The main window provides one; tests build one from free-standing controls.
 // Filled by name (designated initialisers), so a swapped or missing control does not compile.
-#include "app/controls.h"
+#include "model/controls.h"
 #include <QByteArray>
 #include <QString>
 #include <atomic>

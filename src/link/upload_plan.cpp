@@ -1,12 +1,12 @@
+#include "link/upload_plan.h"
 #include "decode/sample_words.h"
-#include "link/upload_driver.h"
 #include "platform/formatting.h"
 #include <QDate>
 #include <algorithm>
 #include <climits>
 #include <cmath>
 
-namespace upload {
+namespace bvlink {
 
 QString countField(int count) {
     QString field;
@@ -157,4 +157,4 @@ ResolvedRange resolveRange(int choice, const PickerRange& pickers, const LoggerR
     return r;
 }
 
-} // namespace upload
+} // namespace bvlink

@@ -60,10 +60,11 @@ UserDialogs* g_dialogs = &g_widgetDialogs;
 std::function<void(const QString&)> g_echo;
 
 std::optional<QString> takeAnswer(std::deque<std::optional<QString>>& answers) {
-    if (answers.empty())
-        return std::nullopt;
-    std::optional<QString> answer = answers.front();
-    answers.pop_front();
+    std::optional<QString> answer;
+    if (!answers.empty()) {
+        answer.swap(answers.front());
+        answers.pop_front();
+    }
     return answer;
 }
 

@@ -2,9 +2,9 @@
 // The reader thread without a main window: free-standing state controls, a
 // port link over them, a simulated logger on a pseudo-terminal and a manual
 // clock. Handlers for the controls are whatever a test installs.
-#include "app/controls.h"
+#include "bvsim/pty_logger.h"
 #include "link/port_link.h"
-#include "link/sim/pty_logger.h"
+#include "model/controls.h"
 #include "platform/clock.h"
 #include <QObject>
 #include <QStringList>

@@ -5,7 +5,7 @@
 // protocol's pauses are instant and the 20 s watchdog fires only when a test
 // moves the clock on.
 #include "app_fixture.h"
-#include "link/sim/pty_logger.h"
+#include "bvsim/pty_logger.h"
 #include <QStringList>
 #include <functional>
 #include <memory>

@@ -3,7 +3,7 @@
 // prints the terminal's device path and serves until interrupted. With
 // --record the logger goes on recording from its last sample on, its clock
 // running --speed times as fast as real time.
-#include "link/sim/pty_logger.h"
+#include "bvsim/pty_logger.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
