@@ -9,8 +9,9 @@ ROOT=$(pwd)
 BUILD="$ROOT/build"
 
 PACKAGES="cmake ninja-build g++ qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 libgl-dev locales"
-# The checkers of the install test: desktop entry, catalogue entry, manual pages.
-PACKAGES="$PACKAGES desktop-file-utils appstream man-db"
+# The checkers of the install test: desktop entry, catalogue entry, manual pages,
+# and the Debian package (built with dpkg-shlibdeps and file, checked by lintian).
+PACKAGES="$PACKAGES desktop-file-utils appstream man-db dpkg-dev file lintian"
 # The tests run the program under these users' locales.
 LOCALES="en_US.UTF-8 de_DE.UTF-8 fr_FR.UTF-8 ko_KR.UTF-8 hu_HU.UTF-8 ja_JP.UTF-8"
 SUDO=""
