@@ -129,8 +129,13 @@ std::vector<Adapter> findAdapters(const DeviceTree& tree, const QSet<QString>& h
     std::vector<Adapter> adapters;
     QSet<QString> covered;
     for (const QString& entry : entries(tree.hostPath(kById))) {
-        const QString node = QFileInfo(tree.hostPath(kById + "/" + entry)).canonicalFilePath();
-        if (!node.isEmpty() && isConsoleName(tree, QFileInfo(node).fileName()))
+        // One step only: udev points the link at the node ("../../ttyUSB0"),
+        // and that node's name is the one sysfs knows.
+        const QString link = tree.hostPath(kById + "/" + entry);
+        QString node = QDir::cleanPath(QDir(tree.hostPath(kById)).absoluteFilePath(readLink(link)));
+        if (!QFileInfo::exists(node))
+            node.clear();
+        else if (isConsoleName(tree, QFileInfo(node).fileName()))
             continue;
         covered.insert(node);
         adapters.push_back(adapterAt(tree, kById + "/" + entry, node, held));
@@ -138,8 +143,8 @@ std::vector<Adapter> findAdapters(const DeviceTree& tree, const QSet<QString>& h
     QStringList nodes = entries(tree.hostPath("/dev"), kNodePatterns);
     std::sort(nodes.begin(), nodes.end(), nodeOrder);
     for (const QString& name : nodes) {
-        const QString node = QFileInfo(tree.hostPath("/dev/" + name)).canonicalFilePath();
-        if (node.isEmpty() || covered.contains(node) || isConsoleName(tree, name) ||
+        const QString node = tree.hostPath("/dev/" + name);
+        if (!QFileInfo::exists(node) || covered.contains(node) || isConsoleName(tree, name) ||
             !sysfsInfo(tree, name).hardware)
             continue;
         covered.insert(node);
@@ -179,7 +184,7 @@ bool leadsTo(const DeviceTree& tree, const QString& folder, const ComLink& link,
     const QString resolved =
         QFileInfo(QDir(folder).filePath("COM" + QString::number(link.number))).canonicalFilePath();
     return !resolved.isEmpty() && !adapter.node.isEmpty() &&
-           resolved == tree.hostPath(adapter.node);
+           resolved == QFileInfo(tree.hostPath(adapter.node)).canonicalFilePath();
 }
 
 } // namespace
