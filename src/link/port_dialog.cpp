@@ -55,7 +55,10 @@ TForm6::TForm6(TForm1& main) : QDialog(&main), m_main(main) {
     AdapterList->setHeaderLabels({"Adapter", "Device", "Port"});
     AdapterList->setRootIsDecorated(false);
     AdapterList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The description takes the room left; the device and the port keep theirs.
+    AdapterList->header()->setStretchLastSection(false);
     AdapterList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    AdapterList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     AdapterList->setMinimumWidth(AdapterList->fontMetrics().horizontalAdvance(
         "FTDI FT232R USB UART, serial A1B2C3  /dev/ttyUSB10  COM255"));
     UseForPort = new QPushButton("Use for COMn");
