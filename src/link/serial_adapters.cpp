@@ -283,7 +283,7 @@ const Adapter* findAdapter(const std::vector<Adapter>& adapters, const QString& 
 LinkOutcome linkComPort(const QString& settingsFolder, int number, const QString& target) {
     const QString path = QDir(settingsFolder).filePath("COM" + QString::number(number));
     const QFileInfo existing(path);
-    if ((existing.exists() || existing.isSymLink()) && !existing.isSymLink())
+    if (existing.exists() && !existing.isSymLink())
         return {.kind = LinkOutcome::NotALink, .path = path};
     const QByteArray temporary = QFile::encodeName(
         QDir(settingsFolder).filePath(QString(".COM%1.%2.new").arg(number).arg(::getpid())));
