@@ -392,6 +392,8 @@ bool runSteps(ApplicationWindows& windows, platform::ScriptedDialogs& dialogs,
 QString usage() {
     return "usage: brenvale [FILE.bvx]\n"
            "       brenvale --help | --version\n"
+           "       brenvale --list-ports\n"
+           "       brenvale --link-port COMn ADAPTER\n"
            "       brenvale --headless [--channel 1|2]\n"
            "                [--range all|last-month|last-week|custom\n"
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
@@ -408,7 +410,11 @@ QString usage() {
            "bad arguments.\n"
            "With --auto, downloads automatically into the monthly files of BASE: once\n"
            "(exit 0 when every channel was saved or had nothing new), or at the interval\n"
-           "until SIGINT or SIGTERM (exit 0).\n";
+           "until SIGINT or SIGTERM (exit 0).\n"
+           "--list-ports prints the COMn links of the current directory with their\n"
+           "state, then the serial adapters of this computer; --link-port links COMn\n"
+           "to an adapter (its /dev/serial/by-id name or device node). Exit status:\n"
+           "0 done, 1 failed (the last line says why), 2 bad arguments.\n";
 }
 
 std::optional<QDateTime> parseRangeTime(const QString& text) {

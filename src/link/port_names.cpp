@@ -68,6 +68,24 @@ QString resolveDevice(const QString& portName, const QString& settingsFolder) {
     return QString("/dev/ttyS%1").arg(number - 1);
 }
 
+QString openFailureReason(const OpenError& error) {
+    switch (error.reason) {
+    case OpenError::Missing:
+        return "The device does not exist (is the adapter plugged in?).";
+    case OpenError::PermissionDenied:
+        return "Permission denied: your user must be a member of the dialout\n"
+               "group (sudo adduser $USER dialout, then log in again).";
+    case OpenError::InUse:
+        return "It is in use by another program.";
+    case OpenError::Console:
+        return "It is the system console, which is never used as a port.";
+    case OpenError::NotATerminal:
+        return "It is not a serial port.";
+    default:
+        return QString::fromLocal8Bit(std::strerror(error.systemError)) + ".";
+    }
+}
+
 QString cannotOpenText(const QString& portName, const QString& device, const OpenError& error) {
     QString tried = portName;
     QString reason;
@@ -77,27 +95,7 @@ QString cannotOpenText(const QString& portName, const QString& device, const Ope
         const QFileInfo info(device);
         tried += info.isSymLink() ? " (" + device + " -> " + info.symLinkTarget() + ")"
                                   : " (" + device + ")";
-        switch (error.reason) {
-        case OpenError::Missing:
-            reason = "The device does not exist (is the adapter plugged in?).";
-            break;
-        case OpenError::PermissionDenied:
-            reason = "Permission denied: your user must be a member of the dialout\n"
-                     "group (sudo adduser $USER dialout, then log in again).";
-            break;
-        case OpenError::InUse:
-            reason = "It is in use by another program.";
-            break;
-        case OpenError::Console:
-            reason = "It is the system console, which is never used as a port.";
-            break;
-        case OpenError::NotATerminal:
-            reason = "It is not a serial port.";
-            break;
-        default:
-            reason = QString::fromLocal8Bit(std::strerror(error.systemError)) + ".";
-            break;
-        }
+        reason = openFailureReason(error);
     }
     return "Cannot open serial port: " + tried + ".\n" + reason +
            "\nA different port may be selected\nfrom the Setup menu.";

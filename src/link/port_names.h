@@ -21,6 +21,10 @@ QString fastBaudRateOf(const QString& setting);
 // /dev/ttyS<n-1>. Empty for "NA" and port numbers below 1.
 QString resolveDevice(const QString& portName, const QString& settingsFolder);
 
+// Why a device did not open, as the user reads it (the dialout hint for a
+// permission denied).
+QString openFailureReason(const OpenError& error);
+
 // The "Cannot open serial port" message: what was tried (the port, and the
 // link in the settings folder with its target, or the system's device) and
 // why it failed. `device` is what resolveDevice() gave.
