@@ -4,8 +4,12 @@
 #include "platform/formatting.h"
 #include <QJsonArray>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <span>
 
 namespace report {
 namespace {
@@ -15,36 +19,49 @@ using platform::DateTime;
 constexpr double kZeroCelsiusInKelvin = 273.15;
 
 // The chart's rule, and a guard against values that no arithmetic survives.
+// (NaN fails both comparisons.)
 bool isReading(float value) {
-    return value < kNoReadingThreshold && std::isfinite(value);
+    return value < kNoReadingThreshold && value > -std::numeric_limits<float>::infinity();
 }
 
-double displayed(float celsius, bool fahrenheit) {
-    return fahrenheit ? double(celsius) * 1.8 + 32.0 : double(celsius);
+// The unit that temperatures are shown in, as a scale and an offset from °C
+// (1 and 0 give °C exactly).
+struct DisplayUnit {
+    double scale = 1, offset = 0;
+    double of(double celsius) const { return celsius * scale + offset; }
+};
+
+DisplayUnit displayUnit(bool fahrenheit) {
+    return fahrenheit ? DisplayUnit{.scale = 1.8, .offset = 32} : DisplayUnit{};
 }
 
-// Count, extremes with their first times, and the sums of the mean and the
-// spread, taken about the first value so that large offsets lose no digits.
+// Count, extremes with the index of their first occurrence, and the sums of
+// the mean and the spread, taken about the first value so that large offsets
+// lose no digits. Indices rather than times keep the time list out of the
+// pass over the readings.
 class Moments {
   public:
-    void add(double value, DateTime at) {
+    void add(double value, size_t index) {
         if (m_count == 0) {
             m_shift = value;
             m_min = m_max = value;
-            m_minAt = m_maxAt = at;
+            m_minAt = m_maxAt = index;
         } else if (value < m_min) {
             m_min = value;
-            m_minAt = at;
+            m_minAt = index;
         } else if (value > m_max) {
             m_max = value;
-            m_maxAt = at;
+            m_maxAt = index;
         }
         const double d = value - m_shift;
         m_sum += d;
         m_sumOfSquares += d * d;
         ++m_count;
     }
-    QuantityStatistics result() const {
+    long long count() const { return m_count; }
+    size_t minIndex() const { return m_minAt; }
+    size_t maxIndex() const { return m_maxAt; }
+    QuantityStatistics result(const std::vector<DateTime>& times) const {
         QuantityStatistics q{.readings = m_count};
         if (m_count == 0)
             return q;
@@ -52,8 +69,8 @@ class Moments {
         const double meanOffset = m_sum / n;
         q.min = m_min;
         q.max = m_max;
-        q.minAt = m_minAt;
-        q.maxAt = m_maxAt;
+        q.minAt = times[m_minAt];
+        q.maxAt = times[m_maxAt];
         q.mean = m_shift + meanOffset;
         q.stdev = std::sqrt(std::max(0.0, m_sumOfSquares / n - meanOffset * meanOffset));
         return q;
@@ -63,66 +80,50 @@ class Moments {
     long long m_count = 0;
     double m_shift = 0, m_sum = 0, m_sumOfSquares = 0;
     double m_min = 0, m_max = 0;
-    DateTime m_minAt = 0, m_maxAt = 0;
+    size_t m_minAt = 0, m_maxAt = 0;
 };
 
-// The mean of exp(-ΔH / (R·T)) as a running log-sum-exp: the terms are kept
-// relative to the largest exponent so far, so none underflows. Loggers repeat
-// the same reading for long stretches; the last term is reused for those.
-class KineticMean {
-  public:
-    explicit KineticMean(double activationEnergy)
-        : m_ratio(activationEnergy * 1000.0 / kGasConstant) {}
-    void add(float celsius) {
-        ++m_count;
-        if (celsius == m_lastCelsius && m_lastExponent == m_largest) {
-            m_sum += m_lastTerm;
-            return;
-        }
-        const double kelvin = double(celsius) + kZeroCelsiusInKelvin;
-        if (!(kelvin > 0)) {
-            m_impossible = true;
-            return;
-        }
-        const double exponent = -m_ratio / kelvin;
-        if (exponent > m_largest) {
-            m_sum = m_sum * std::exp(m_largest - exponent);
-            m_largest = exponent;
-        }
-        m_lastCelsius = celsius;
-        m_lastExponent = m_largest;
-        m_lastTerm = std::exp(exponent - m_largest);
-        m_sum += m_lastTerm;
+// The mean kinetic temperature in °C of the readings among `celsius`, whose
+// coldest and warmest are given. Each term exp(-ΔH/(R·T)) is taken relative
+// to the warmest reading's, the largest, so that none underflows; the log of
+// their mean adds that exponent back. A logger's readings take few distinct
+// values (whole steps of its converter, two decimals in a file), so the
+// terms are remembered by value. Nothing at or below absolute zero.
+std::optional<double> kineticMean(std::span<const float> celsius, float coldest, float warmest,
+                                  double activationEnergy) {
+    const double ratio = activationEnergy * 1000.0 / kGasConstant; // ΔH/R in kelvin
+    if (!(ratio > 0) || !std::isfinite(ratio) || !(coldest + kZeroCelsiusInKelvin > 0))
+        return std::nullopt;
+    const double largest = -ratio / (double(warmest) + kZeroCelsiusInKelvin);
+    struct Slot {
+        float celsius = std::numeric_limits<float>::quiet_NaN(); // matches nothing
+        double term = 0;
+    };
+    std::array<Slot, 1024> remembered;
+    double sum = 0;
+    long long count = 0;
+    for (const float c : celsius) {
+        if (!isReading(c))
+            continue;
+        ++count;
+        Slot& slot = remembered[(std::bit_cast<std::uint32_t>(c) * 2654435761u) >> 22];
+        if (slot.celsius != c)
+            slot = {c, std::exp(-ratio / (double(c) + kZeroCelsiusInKelvin) - largest)};
+        sum += slot.term;
     }
-    // In °C; nothing without readings or with one at or below absolute zero.
-    std::optional<double> celsius() const {
-        if (m_count == 0 || m_impossible || !(m_ratio > 0))
-            return std::nullopt;
-        const double logMean = std::log(m_sum / double(m_count)) + m_largest;
-        return m_ratio / -logMean - kZeroCelsiusInKelvin;
-    }
-
-  private:
-    double m_ratio;
-    long long m_count = 0;
-    bool m_impossible = false;
-    double m_largest = -std::numeric_limits<double>::infinity();
-    double m_sum = 0;
-    float m_lastCelsius = std::numeric_limits<float>::quiet_NaN();
-    double m_lastExponent = 0, m_lastTerm = 0;
-};
+    if (count == 0)
+        return std::nullopt;
+    return ratio / -(std::log(sum / double(count)) + largest) - kZeroCelsiusInKelvin;
+}
 
 // Maximal runs of consecutive samples that have a property, in samples.
 class Runs {
   public:
+    // Without branches: whether a sample is in a run follows no pattern.
     void step(bool in) {
-        if (!in) {
-            m_current = 0;
-            return;
-        }
-        if (m_current++ == 0)
-            ++m_count;
-        ++m_total;
+        m_current = in ? m_current + 1 : 0;
+        m_count += m_current == 1;
+        m_total += in;
         m_longest = std::max(m_longest, m_current);
     }
     Excursions times(long long intervalSeconds) const {
@@ -231,7 +232,7 @@ AlarmStatistics finishEpisodes(std::vector<Episode> all, const Selection& sel,
         for (size_t i = during.begin; i < during.end && i < values.size(); ++i) {
             if (!isReading(values[i]))
                 continue;
-            const double v = temperature ? displayed(values[i], sel.fahrenheit) : values[i];
+            const double v = temperature ? displayUnit(sel.fahrenheit).of(values[i]) : values[i];
             ep.min = ep.min ? std::min(*ep.min, v) : v;
             ep.max = ep.max ? std::max(*ep.max, v) : v;
         }
@@ -265,24 +266,33 @@ Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bo
 
     const double low = options.low.value_or(-std::numeric_limits<double>::infinity());
     const double high = options.high.value_or(std::numeric_limits<double>::infinity());
-    Moments temperature;
-    KineticMean kinetic(options.activationEnergy);
+    const DisplayUnit unit = displayUnit(options.fahrenheit);
+    // One pass for both quantities: the data are read from memory once, and
+    // the two quantities' sums are independent work for the processor to overlap.
+    const size_t rhEnd = hasRH ? std::min(samples.end, store.RHData.size()) : samples.begin;
+    Moments temperature, rh;
     Runs gaps, below, above;
     for (size_t i = samples.begin; i < samples.end; ++i) {
         const float celsius = store.TempData[i];
         const bool reading = isReading(celsius);
+        const double v = unit.of(celsius);
         gaps.step(!reading);
-        const double v = reading ? displayed(celsius, options.fahrenheit) : 0.0;
         below.step(reading && v < low);
         above.step(reading && v > high);
-        if (!reading)
-            continue;
-        temperature.add(v, times[i]);
-        kinetic.add(celsius);
+        if (reading)
+            temperature.add(v, i);
+        if (i < rhEnd && isReading(store.RHData[i]))
+            rh.add(store.RHData[i], i);
     }
-    st.temperature = temperature.result();
-    if (const auto mkt = kinetic.celsius())
-        st.temperature.mkt = options.fahrenheit ? *mkt * 1.8 + 32.0 : *mkt;
+    st.temperature = temperature.result(times);
+    // The unit rises with °C: the extremes in it are the coldest and warmest readings.
+    const std::span<const float> selected(store.TempData.data() + samples.begin,
+                                          samples.end - samples.begin);
+    if (temperature.count() > 0)
+        if (const auto mkt =
+                kineticMean(selected, store.TempData[temperature.minIndex()],
+                            store.TempData[temperature.maxIndex()], options.activationEnergy))
+            st.temperature.mkt = unit.of(*mkt);
     st.readings = st.temperature.readings;
     st.missing = st.samples - st.readings;
     st.longestGapSeconds = gaps.times(st.intervalSeconds).longestSeconds;
@@ -291,15 +301,8 @@ Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bo
                                     .high = options.high,
                                     .below = below.times(st.intervalSeconds),
                                     .above = above.times(st.intervalSeconds)};
-
-    if (hasRH) {
-        Moments rh;
-        const size_t end = std::min(samples.end, store.RHData.size());
-        for (size_t i = samples.begin; i < end; ++i)
-            if (isReading(store.RHData[i]))
-                rh.add(store.RHData[i], times[i]);
-        st.rh = rh.result();
-    }
+    if (hasRH)
+        st.rh = rh.result(times);
 
     // Open episodes reach the data's own first and last sample; a range cuts them after.
     const SampleBounds data{.any = count > 0,
