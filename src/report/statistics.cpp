@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <span>
 
 namespace report {
 namespace {
@@ -60,7 +59,6 @@ class Moments {
     }
     long long count() const { return m_count; }
     size_t minIndex() const { return m_minAt; }
-    size_t maxIndex() const { return m_maxAt; }
     QuantityStatistics result(const std::vector<DateTime>& times) const {
         QuantityStatistics q{.readings = m_count};
         if (m_count == 0)
@@ -83,57 +81,76 @@ class Moments {
     size_t m_minAt = 0, m_maxAt = 0;
 };
 
-// The mean kinetic temperature in °C of the readings among `celsius`, whose
-// coldest and warmest are given. Each term exp(-ΔH/(R·T)) is taken relative
-// to the warmest reading's, the largest, so that none underflows; the log of
-// their mean adds that exponent back. A logger's readings take few distinct
-// values (whole steps of its converter, two decimals in a file), so the
-// terms are remembered by value. Nothing at or below absolute zero.
-std::optional<double> kineticMean(std::span<const float> celsius, float coldest, float warmest,
-                                  double activationEnergy) {
-    const double ratio = activationEnergy * 1000.0 / kGasConstant; // ΔH/R in kelvin
-    if (!(ratio > 0) || !std::isfinite(ratio) || !(coldest + kZeroCelsiusInKelvin > 0))
-        return std::nullopt;
-    const double largest = -ratio / (double(warmest) + kZeroCelsiusInKelvin);
+// The mean of exp(-ΔH/(R·T)) over the readings, for the mean kinetic
+// temperature. Each term is kept relative to the largest so far, the warmest
+// reading's, so that none underflows: a warmer reading rescales the sum once.
+// A logger's readings take few distinct values (whole steps of its converter,
+// two decimals in a file), so the terms are remembered by value; a rescale
+// makes the remembered ones stale.
+class KineticMean {
+  public:
+    explicit KineticMean(double activationEnergy)
+        : m_ratio(activationEnergy * 1000.0 / kGasConstant) {}
+    void add(float celsius) {
+        ++m_count;
+        Slot& slot = m_remembered[(std::bit_cast<std::uint32_t>(celsius) * 2654435761u) >> 22];
+        if (slot.celsius != celsius || slot.scale != m_rescales) {
+            const double exponent = -m_ratio / (double(celsius) + kZeroCelsiusInKelvin);
+            if (exponent > m_largest) {
+                m_sum *= std::exp(m_largest - exponent);
+                m_largest = exponent;
+                ++m_rescales;
+            }
+            slot = {celsius, m_rescales, std::exp(exponent - m_largest)};
+        }
+        m_sum += slot.term;
+    }
+    // In °C; nothing without readings, or when the coldest is at or below
+    // absolute zero or ΔH leaves the range of numbers.
+    std::optional<double> celsius(double coldest) const {
+        if (m_count == 0 || !(coldest + kZeroCelsiusInKelvin > 0) || !(m_ratio > 0) ||
+            !std::isfinite(m_ratio))
+            return std::nullopt;
+        return m_ratio / -(std::log(m_sum / double(m_count)) + m_largest) - kZeroCelsiusInKelvin;
+    }
+
+  private:
     struct Slot {
         float celsius = std::numeric_limits<float>::quiet_NaN(); // matches nothing
+        long long scale = 0;                                     // m_rescales when taken
         double term = 0;
     };
-    std::array<Slot, 1024> remembered;
-    double sum = 0;
-    long long count = 0;
-    for (const float c : celsius) {
-        if (!isReading(c))
-            continue;
-        ++count;
-        Slot& slot = remembered[(std::bit_cast<std::uint32_t>(c) * 2654435761u) >> 22];
-        if (slot.celsius != c)
-            slot = {c, std::exp(-ratio / (double(c) + kZeroCelsiusInKelvin) - largest)};
-        sum += slot.term;
-    }
-    if (count == 0)
-        return std::nullopt;
-    return ratio / -(std::log(sum / double(count)) + largest) - kZeroCelsiusInKelvin;
-}
+    double m_ratio; // ΔH/R in kelvin
+    long long m_count = 0;
+    double m_largest = -std::numeric_limits<double>::infinity();
+    double m_sum = 0;
+    long long m_rescales = 0;
+    std::array<Slot, 1024> m_remembered{};
+};
 
 // Maximal runs of consecutive samples that have a property, in samples.
 class Runs {
   public:
-    // Without branches: whether a sample is in a run follows no pattern.
+    // A run is counted and measured when it ends, which is rare: the pass
+    // over the samples carries only the length of the current one.
     void step(bool in) {
-        m_current = in ? m_current + 1 : 0;
-        m_count += m_current == 1;
-        m_total += in;
-        m_longest = std::max(m_longest, m_current);
+        if (in) {
+            ++m_current;
+        } else if (m_current > 0) {
+            ++m_ended;
+            m_total += m_current;
+            m_longest = std::max(m_longest, m_current);
+            m_current = 0;
+        }
     }
     Excursions times(long long intervalSeconds) const {
-        return {.seconds = m_total * intervalSeconds,
-                .count = m_count,
-                .longestSeconds = m_longest * intervalSeconds};
+        return {.seconds = (m_total + m_current) * intervalSeconds,
+                .count = m_ended + (m_current > 0),
+                .longestSeconds = std::max(m_longest, m_current) * intervalSeconds};
     }
 
   private:
-    long long m_current = 0, m_count = 0, m_total = 0, m_longest = 0;
+    long long m_current = 0, m_ended = 0, m_total = 0, m_longest = 0;
 };
 
 struct IndexRange {
@@ -271,6 +288,7 @@ Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bo
     // the two quantities' sums are independent work for the processor to overlap.
     const size_t rhEnd = hasRH ? std::min(samples.end, store.RHData.size()) : samples.begin;
     Moments temperature, rh;
+    KineticMean kinetic(options.activationEnergy);
     Runs gaps, below, above;
     for (size_t i = samples.begin; i < samples.end; ++i) {
         const float celsius = store.TempData[i];
@@ -279,19 +297,17 @@ Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bo
         gaps.step(!reading);
         below.step(reading && v < low);
         above.step(reading && v > high);
-        if (reading)
+        if (reading) {
             temperature.add(v, i);
+            kinetic.add(celsius);
+        }
         if (i < rhEnd && isReading(store.RHData[i]))
             rh.add(store.RHData[i], i);
     }
     st.temperature = temperature.result(times);
-    // The unit rises with °C: the extremes in it are the coldest and warmest readings.
-    const std::span<const float> selected(store.TempData.data() + samples.begin,
-                                          samples.end - samples.begin);
+    // The unit rises with °C: its minimum is the coldest reading.
     if (temperature.count() > 0)
-        if (const auto mkt =
-                kineticMean(selected, store.TempData[temperature.minIndex()],
-                            store.TempData[temperature.maxIndex()], options.activationEnergy))
+        if (const auto mkt = kinetic.celsius(store.TempData[temperature.minIndex()]))
             st.temperature.mkt = unit.of(*mkt);
     st.readings = st.temperature.readings;
     st.missing = st.samples - st.readings;
