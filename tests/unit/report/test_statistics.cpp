@@ -187,6 +187,9 @@ class TestStatistics : public QObject {
         QTest::addColumn<double>("expected");
         QTest::newRow("known series") << Floats{20, 25, 30, 22} << false << 83.144 << 25.0317;
         QTest::newRow("known series in F") << Floats{20, 25, 30, 22} << true << 83.144 << 77.0570;
+        // 20 °C met again after warmer readings: its term is taken afresh.
+        QTest::newRow("a value again after a warmer one")
+            << Floats{20, 30, 20, 25, 30, 22, 20} << false << 83.144 << 24.8487;
         QTest::newRow("missing readings do not count")
             << Floats{20, X, 25, 30, X, 22} << false << 83.144 << 25.0317;
         // exp(-ΔH/(R·T)) underflows to zero here; a flat series keeps its value.
