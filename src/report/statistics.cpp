@@ -447,8 +447,13 @@ QString duration(long long seconds) {
     return days > 0 ? QString("%1 d %2").arg(days).arg(clock) : clock;
 }
 
+// Date and time always, midnight included.
 QString timeText(const std::optional<DateTime>& t) {
-    return t ? platform::dateTimeToStr(platform::roundToSecond(*t)) : kNone;
+    if (!t)
+        return kNone;
+    const platform::FormatSettings& user = platform::formatSettings();
+    return platform::formatDateTime(user.shortDateFormat + " " + user.longTimeFormat,
+                                    platform::roundToSecond(*t));
 }
 
 QString extreme(const std::optional<double>& value, const std::optional<DateTime>& at,
@@ -482,7 +487,7 @@ QString limitText(const std::optional<double>& limit, const QString& unit) {
 }
 
 QString excursionText(const Excursions& e) {
-    return QString("%1 in %2 runs, longest %3")
+    return QString("%1 (excursions: %2, longest %3)")
         .arg(duration(e.seconds))
         .arg(e.count)
         .arg(duration(e.longestSeconds));
