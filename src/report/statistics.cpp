@@ -93,7 +93,7 @@ class KineticMean {
         : m_ratio(activationEnergy * 1000.0 / kGasConstant) {}
     void add(float celsius) {
         ++m_count;
-        Slot& slot = m_remembered[(std::bit_cast<std::uint32_t>(celsius) * 2654435761u) >> 22];
+        Slot& slot = m_remembered[(std::bit_cast<std::uint32_t>(celsius) * 2654435761u) >> 20];
         if (slot.celsius != celsius || slot.scale != m_rescales) {
             const double exponent = -m_ratio / (double(celsius) + kZeroCelsiusInKelvin);
             if (exponent > m_largest) {
@@ -117,15 +117,15 @@ class KineticMean {
   private:
     struct Slot {
         float celsius = std::numeric_limits<float>::quiet_NaN(); // matches nothing
-        long long scale = 0;                                     // m_rescales when taken
+        std::uint32_t scale = 0;                                 // m_rescales when taken
         double term = 0;
     };
     double m_ratio; // ΔH/R in kelvin
     long long m_count = 0;
     double m_largest = -std::numeric_limits<double>::infinity();
     double m_sum = 0;
-    long long m_rescales = 0;
-    std::array<Slot, 1024> m_remembered{};
+    std::uint32_t m_rescales = 0;
+    std::array<Slot, 4096> m_remembered{};
 };
 
 // Maximal runs of consecutive samples that have a property, in samples.
