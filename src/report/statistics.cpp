@@ -174,14 +174,15 @@ long long secondsBetween(DateTime from, DateTime to) {
     return platform::wholeSeconds(to) - platform::wholeSeconds(from);
 }
 
-// The episodes of one quantity: each start runs to the next end (at equal
-// times an end closes a running episode before a start opens one); a start
-// without an end runs to the last sample, an end before any start from the
-// first (without samples, an open episode ends where it starts).
 struct SampleBounds {
     bool any = false;
     DateTime first = 0, last = 0;
 };
+
+// The episodes of one quantity: each start runs to the next end (at equal
+// times an end closes a running episode before a start opens one); a start
+// without an end runs to the last sample, an end before any start from the
+// first (without samples, an open episode ends where it starts).
 
 std::vector<Episode> pairEpisodes(const std::vector<DateTime>& starts,
                                   const std::vector<DateTime>& ends, const SampleBounds& data) {
