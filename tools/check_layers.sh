@@ -4,11 +4,15 @@
 # app/ itself, the handler files and the windows that act on it.
 set -eu
 cd "$(dirname "$0")/../src"
-ORDER="platform model decode files chart link app"
+ORDER="platform model decode files chart report link app"
 status=0
 for file in $(find . -name '*.cpp' -o -name '*.h' | sed 's#^\./##' | sort); do
     folder=${file%%/*}
     [ "$folder" = "$file" ] && continue # main.cpp sees everything
+    case " $ORDER " in
+    *" $folder "*) ;;
+    *) echo "$file: folder $folder/ has no place in the layer order" >&2; status=1; continue ;;
+    esac
     allowed=""
     for f in $ORDER; do
         allowed="$allowed $f"
