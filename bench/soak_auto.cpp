@@ -58,10 +58,10 @@ int main(int argc, char* argv[]) {
                 return 1;
             }
         }
-        // A download of both channels makes a few dozen calls.
+        // A download of both channels makes about two dozen calls.
         std::optional<CrashDoor> door;
         if (cycle + 1 < cycles && random.generateDouble() < crashShare)
-            door.emplace(1 + random.bounded(60));
+            door.emplace(1 + random.bounded(24));
         const std::vector<AutoRig::Ended> run = t.waitForRun();
         crashed = door && door->died();
         door.reset();
