@@ -34,11 +34,7 @@ struct SaveFolder {
                           folder.dir.path(), environment);
     }
     QProcessEnvironment crashLibrary(const QString& variable, const QString& value) const {
-        QProcessEnvironment environment;
-        environment.insert("LD_PRELOAD", builtProgram("libcrash_at_call.so"));
-        environment.insert("BRENVALE_CRASH_DIR", QDir(folder.dir.path()).canonicalPath());
-        environment.insert(variable, value);
-        return environment;
+        return ::crashLibrary(folder.dir.path(), variable, value);
     }
 
     CrashSave save;
@@ -47,6 +43,15 @@ struct SaveFolder {
 };
 
 } // namespace
+
+QProcessEnvironment crashLibrary(const QString& folder, const QString& variable,
+                                 const QString& value) {
+    QProcessEnvironment environment;
+    environment.insert("LD_PRELOAD", builtProgram("libcrash_at_call.so"));
+    environment.insert("BRENVALE_CRASH_DIR", QDir(folder).canonicalPath());
+    environment.insert(variable, value);
+    return environment;
+}
 
 int countFileCalls(const CrashSave& save) {
     const SaveFolder f(save);

@@ -6,8 +6,14 @@
 // next automatic download would, and the monthly files must hold every
 // sample of the logger once, in order, their duplicates loading back.
 #include "auto_rig.h"
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+
+// The environment that preloads the crash library for a program changing
+// files under `folder`; `variable`: BRENVALE_CRASH_AT or BRENVALE_CRASH_COUNT.
+QProcessEnvironment crashLibrary(const QString& folder, const QString& variable,
+                                 const QString& value);
 
 struct CrashSave {
     int samples = 20000;
