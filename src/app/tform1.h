@@ -5,6 +5,7 @@
 // the data files are defined in their own folders and call plain functions
 // that live there.
 #include "files/monthly_files.h"
+#include "files/save_journal.h"
 #include "model/controls.h"
 #include "model/sample_store.h"
 #include "platform/formatting.h"
@@ -327,6 +328,9 @@ class TForm1 : public QMainWindow {
     void DataLoadedClick();
     // The save after an automatic download.
     void AutoSaveUpload();
+    // A save of the monthly files that never finished (the program died in
+    // it) taken back out of them, before anything reads them.
+    files::RollBack RollBackUnfinishedSave();
     QString MonthlyFileName(platform::DateTime t) const;
     // Per channel, the chain of scrambled rows of this run and its duplicate.
     std::array<files::AppendChain, 2> AppendCipherState;

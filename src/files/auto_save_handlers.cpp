@@ -6,6 +6,7 @@
 #include "decode/sample_words.h"
 #include "files/data_file_format.h"
 #include "files/monthly_files.h"
+#include "files/save_journal.h"
 #include "link/range_pickers.h"
 #include "platform/formatting.h"
 #include <QRadioButton>
@@ -33,6 +34,10 @@ void TForm1::DataLoadedClick() {
         TrayIconSetTip("Brenvale charting application, " + PortName());
 }
 
+files::RollBack TForm1::RollBackUnfinishedSave() {
+    return files::rollBackJournal(files::journalName(Edit2.text()));
+}
+
 void TForm1::AutoSaveUpload() {
     const int channel = channel1Selected() ? 1 : 2;
     InitAutoload.setChecked(false);
@@ -49,11 +54,13 @@ void TForm1::AutoSaveUpload() {
         setWindowTitle(store.BaseCaption + " | " + out.plainName() + " | " + store.ChannelLabel);
     };
 
-    bool saved = out.openMonth(start) == files::MonthlyAppend::Opened::Both;
+    const size_t rows = std::min(store.TempData.size(), store.SampleTimes.size());
+    const platform::DateTime last = start + interval * static_cast<double>(rows > 0 ? rows - 1 : 0);
+    bool saved =
+        out.begin(start, last) && out.openMonth(start) == files::MonthlyAppend::Opened::Both;
     bool written = true;
     if (saved) {
         files::EventCounter events(store);
-        const size_t rows = std::min(store.TempData.size(), store.SampleTimes.size());
         int month = yearMonth(start);
         QByteArray fields;
         for (size_t i = 0; i < rows; ++i) {
@@ -78,9 +85,9 @@ void TForm1::AutoSaveUpload() {
             out.appendRow(fields, events.countsFor(store.SampleTimes[i]), FreshData.checked());
         }
     }
-    // A write that failed anywhere takes the whole download back out.
-    written = out.closeMonth() && written;
-    if (!written) {
+    // A write or sync that failed anywhere takes the whole download back
+    // out; "File saved." only once every row is on the disk.
+    if (!written || !out.commit()) {
         out.rollBack();
         saved = false;
     }

@@ -7,6 +7,7 @@
 #include "files/data_file_reader.h"
 #include "files/duplicate_file.h"
 #include "platform/dialogs.h"
+#include "platform/file_system.h"
 #include "platform/formatting.h"
 #include <QDateEdit>
 #include <QFile>
@@ -81,13 +82,18 @@ FileOutcome TForm1::SaveDataFile() {
     files::DuplicatingWriter writer(file, duplicate, DATEFORMAT.text(), created, userLines);
     files::writePlainFile(writer, store, DATEFORMAT.text(), RHBV.checked(), created, userLines);
     writer.finish();
-    // Only when both are complete are they put in place: two renames in one folder.
+    // Only when both are complete are they put in place: each synced, then
+    // two renames in one folder, the duplicate last. A crash between the two
+    // leaves the new plain file beside the old duplicate, each whole; never
+    // a duplicate holding rows its plain file lacks.
     const bool plainFine = writer.plainWritten() && (!writer.duplicateWritten() || file.commit());
     if (!plainFine) {
         reportProblem(*this, kSaveFailed, kSaveFailed);
         return FileOutcome::Failed;
     }
-    if (!writer.duplicateWritten() || !duplicate.commit()) {
+    // The renames reach the disk with the folder.
+    if (!writer.duplicateWritten() || !duplicate.commit() ||
+        !platform::fileSystem().syncFolder(platform::folderOf(*name))) {
         reportProblem(*this, kDuplicateFailedBox, kDuplicateFailed);
         return FileOutcome::Failed;
     }

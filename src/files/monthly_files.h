@@ -2,10 +2,11 @@
 // The monthly files of the automatic downloads: per channel and calendar
 // month a plain data file "T<channel><yyyymm><base name>" and its scrambled
 // duplicate, appended download after download. A download either lands
-// whole in them or leaves them as they were: every file it touched is cut
-// back to its size before the download when a write fails, so no half row
-// and no broken chain remains, and the next download fetches those samples
-// again.
+// whole in them or leaves them as they were, whenever the program dies: a
+// journal beside them names every file it touches and its size before, so
+// that a download that never finished is cut back out of them (at once when
+// a write fails, else at the start of the next download), no half row and no
+// broken chain remains, and the next download fetches those samples again.
 #include "files/cipher.h"
 #include "files/data_file_reader.h"
 #include "platform/clock.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QIODevice>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <memory>
 #include <optional>
@@ -38,9 +40,18 @@ struct AppendChain {
     QString duplicateName; // its .bvx, or the numbered .bxv of a later run
 };
 
+// The duplicate that the rows of `plainName` go to: the chain's own when it
+// continues it in this run, else a new one, numbered when its .bvx exists.
+struct DuplicateChoice {
+    QString name;
+    bool continued = false;
+};
+DuplicateChoice chooseDuplicate(const AppendChain& chain, const QString& plainName);
+
 // The time stamp of the last data row (a line not starting with '~') of a
 // plain data file written with `pattern`, its dates read in `order`; rows
-// whose date does not read are passed over. Nothing when no row reads.
+// whose date does not read are passed over, and so is a last line without its
+// line end, which is a row cut short. Nothing when no row reads.
 std::optional<platform::DateTime> newestRowTime(QIODevice& file, const QString& pattern,
                                                 DateOrder order);
 
@@ -82,21 +93,29 @@ class MonthlyAppend {
                   AppendChain& chain);
     ~MonthlyAppend();
 
-    // Opens the month of t: the plain file for appending (header lines when
-    // new) and the duplicate that the chain rules choose. When either cannot
-    // be opened nothing of this month is kept.
+    // Before the first row: journals the files of every month from `first`
+    // to `last`, after cutting off a row that an older save left unfinished
+    // at the end of a plain file. False when that failed: nothing may be
+    // written then.
+    bool begin(platform::DateTime first, platform::DateTime last);
+    // Opens the month of t, one of those begun: the plain file for appending
+    // (header lines when new) and the duplicate that the chain rules choose.
+    // When either cannot be opened nothing of this month is kept.
     Opened openMonth(platform::DateTime t);
-    // Closes the month's files; false when a write, the flush or the close
-    // failed.
+    // Puts the month's files on the disk and closes them; false when a
+    // write, the sync or the close failed.
     bool closeMonth();
+    // The download is on the disk: closes the month and ends the journal.
+    // False when that failed; rollBack() then takes it out again.
+    bool commit();
     QString plainName() const { return m_plainName; }
 
     // The twelve-field row to the plain file; its first five fields,
     // scrambled, to the duplicate when `scrambled`.
     void appendRow(const QByteArray& firstFields, const std::array<int, 7>& events, bool scrambled);
 
-    // Every file opened by this download back to its size before it (those
-    // it created removed), and the chain back to where it was.
+    // Every file journaled by this download back to its size before it
+    // (those it created removed), and the chain back to where it was.
     void rollBack();
 
   private:
@@ -108,7 +127,7 @@ class MonthlyAppend {
     void write(Target& target, const QByteArray& bytes);
     bool flush(Target& target);
     bool close(Target& target);
-    void discardMonth();
+    void discardMonth(qint64 plainSizeBefore);
 
     QString m_base;
     int m_channel;
@@ -117,13 +136,11 @@ class MonthlyAppend {
     AppendChain m_chainBefore;      // before the download
     AppendChain m_chainBeforeMonth; // before the month being opened
     QString m_plainName;
+    QString m_journal;
+    QStringList m_begunMonths; // the plain files journaled by begin()
     Target m_plain, m_dup;
     bool m_writeFailed = false;
-    struct Touched {
-        QString name;
-        qint64 sizeBefore; // -1: created by this download
-    };
-    std::vector<Touched> m_touched;
+    bool m_created = false; // a file was created: its folder entry must reach the disk
 };
 
 } // namespace files

@@ -114,6 +114,14 @@ void TForm1::InitAutoloadClick() {
     // has ended, which holds the clock test meanwhile.
     if (uploadRunning())
         return;
+    // A file that cannot be cut back must not be appended to: its rows
+    // would follow the half of an earlier download.
+    if (RollBackUnfinishedSave() == files::RollBack::Failed) {
+        AutomaticDownloadRunning = true;
+        Edit1.setText("Cannot save file. Check name or folder rights.");
+        EndAutomaticDownload(false);
+        return;
+    }
     DataLoaded.setChecked(false);
     ClearBuffer();
     upload_range_group->setItemIndex(bvlink::AllData);

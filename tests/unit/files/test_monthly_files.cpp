@@ -4,6 +4,8 @@
 #include "files/cipher.h"
 #include "files/data_file_format.h"
 #include "files/monthly_files.h"
+#include "files/save_journal.h"
+#include "platform/file_system.h"
 #include <QBuffer>
 #include <QDate>
 #include <QDir>
@@ -111,8 +113,9 @@ class TestMonthlyFiles : public QObject {
             << dec9;
         QTest::newRow("a row that does not read is passed over")
             << "mm/dd/yyyy hh:mm:ss" << mdy << QByteArray(kRow2 + "\r\nnot a row\r\n") << dec9;
+        // A last row without its line end was cut short: its sample is not saved.
         QTest::newRow("last row without a line end")
-            << "mm/dd/yyyy hh:mm:ss" << mdy << QByteArray(kRow1 + "\r\n" + kRow2) << dec9;
+            << "mm/dd/yyyy hh:mm:ss" << mdy << QByteArray(kRow2 + "\r\n" + kRow1.left(30)) << dec9;
         QTest::newRow("day first") << "dd/mm/yyyy hh:mm:ss" << int(files::DateOrder::DayMonthYear)
                                    << QByteArray("09/12/2026 10:00:15, 21.00\r\n") << dec9;
         QTest::newRow("year first") << "yyyy/mm/dd, hh:mm:ss" << int(files::DateOrder::YearMonthDay)
@@ -231,14 +234,17 @@ class TestMonthlyAppend : public QObject {
     // month opened (the writes themselves are checked on the way).
     files::MonthlyAppend::Opened download(files::AppendChain& chain) {
         files::MonthlyAppend out(base(), 1, m_headers, chain);
+        QTest::qVerify(out.begin(m_dec9, m_dec9), "out.begin()", "", __FILE__, __LINE__);
         const files::MonthlyAppend::Opened opened = out.openMonth(m_dec9);
         if (opened == files::MonthlyAppend::Opened::Both) {
             out.appendRow(kRow1, kFirstEvents, true);
             out.appendRow(kRow2, kNoEvents, true);
-            QTest::qVerify(out.closeMonth(), "out.closeMonth()", "", __FILE__, __LINE__);
         }
+        QTest::qVerify(out.commit(), "out.commit()", "", __FILE__, __LINE__);
+        QTest::qVerify(!QFile::exists(journal()), "no journal", "", __FILE__, __LINE__);
         return opened;
     }
+    QString journal() const { return files::journalName(base()); }
     static QByteArray plainRows() {
         return kRow1 + ", 1, 0, 0, 0, 0, 0, 0\r\n" + kRow2 + ", 0, 0, 0, 0, 0, 0, 0\r\n";
     }
@@ -297,6 +303,7 @@ class TestMonthlyAppend : public QObject {
         const files::AppendChain before = chain;
 
         files::MonthlyAppend out(base(), 1, m_headers, chain);
+        QVERIFY(out.begin(m_dec9, encodeDateTime(2027, 1, 1, 0, 0, 0)));
         QCOMPARE(out.openMonth(m_dec9), files::MonthlyAppend::Opened::Both);
         out.appendRow(kRow1, kFirstEvents, true);
         QVERIFY(out.closeMonth());
@@ -309,6 +316,7 @@ class TestMonthlyAppend : public QObject {
         QCOMPARE(readAll(path("T1202612plant.bvx")), dup);
         QVERIFY(!QFile::exists(path("T1202701plant.csv")));
         QVERIFY(!QFile::exists(path("T1202701plant.bvx")));
+        QVERIFY(!QFile::exists(journal()));
         QCOMPARE(chain.duplicateName, before.duplicateName);
         QCOMPARE(chain.state.ChainChar, before.state.ChainChar);
         QCOMPARE(chain.state.PositionStep, before.state.PositionStep);
@@ -320,6 +328,7 @@ class TestMonthlyAppend : public QObject {
     void openFailures() {
         files::AppendChain chain;
         files::MonthlyAppend nowhere(path("missing/plant.csv"), 1, m_headers, chain);
+        QVERIFY(!nowhere.begin(m_dec9, m_dec9));
         QCOMPARE(nowhere.openMonth(m_dec9), files::MonthlyAppend::Opened::PlainFailed);
         QVERIFY(!QFile::exists(path("missing/T1202612plant.bvx")));
 
@@ -335,6 +344,111 @@ class TestMonthlyAppend : public QObject {
         QCOMPARE(readAll(path("T1202612plant.csv")), plain);
         QCOMPARE(chain.duplicateName, before.duplicateName);
         QCOMPARE(chain.state.ChainChar, before.state.ChainChar);
+    }
+
+    // The program died after its rows were appended, before the journal
+    // went: the next start cuts every file back, across the month's end,
+    // and the run's next duplicate takes the numbered name of the one taken out.
+    void unfinishedDownloadRolledBack() {
+        files::AppendChain chain;
+        QCOMPARE(download(chain), files::MonthlyAppend::Opened::Both);
+        const QByteArray plain = readAll(path("T1202612plant.csv"));
+        const QByteArray dup = readAll(path("T1202612plant.bvx"));
+        files::AppendChain laterRun;
+        {
+            files::MonthlyAppend out(base(), 1, m_headers, laterRun);
+            QVERIFY(out.begin(m_dec9, encodeDateTime(2027, 1, 1, 0, 0, 0)));
+            QCOMPARE(out.openMonth(m_dec9), files::MonthlyAppend::Opened::Both);
+            out.appendRow(kRow1, kFirstEvents, true);
+            QVERIFY(out.closeMonth());
+            QCOMPARE(out.openMonth(encodeDateTime(2027, 1, 1, 0, 0, 0)),
+                     files::MonthlyAppend::Opened::Both);
+            out.appendRow(kRow2, kNoEvents, true);
+            QVERIFY(out.closeMonth());
+        }
+        QVERIFY(QFile::exists(path("T1202612plant_0.bxv")));
+        QCOMPARE(files::rollBackJournal(journal()), files::RollBack::RolledBack);
+        QCOMPARE(readAll(path("T1202612plant.csv")), plain);
+        QCOMPARE(readAll(path("T1202612plant.bvx")), dup);
+        for (const char* gone :
+             {"T1202612plant_0.bxv", "T1202701plant.csv", "T1202701plant.bvx", "plant.csv.journal"})
+            QVERIFY2(!QFile::exists(path(gone)), gone);
+        QCOMPARE(files::rollBackJournal(journal()), files::RollBack::Nothing);
+        files::AppendChain restarted;
+        QCOMPARE(download(restarted), files::MonthlyAppend::Opened::Both);
+        QCOMPARE(restarted.duplicateName, path("T1202612plant_0.bxv"));
+    }
+
+    // A journal cut short was being written when the program died: nothing
+    // was appended yet, so the files stay and the journal goes.
+    void journalCutShort() {
+        files::AppendChain chain;
+        QCOMPARE(download(chain), files::MonthlyAppend::Opened::Both);
+        const QByteArray plain = readAll(path("T1202612plant.csv"));
+        const QByteArray text =
+            files::journalText({{.name = path("T1202612plant.csv"), .sizeBefore = 0}});
+        writeFile(journal(), text.left(text.size() - 3));
+        QCOMPARE(files::rollBackJournal(journal()), files::RollBack::RolledBack);
+        QCOMPARE(readAll(path("T1202612plant.csv")), plain);
+        QVERIFY(!QFile::exists(journal()));
+    }
+
+    void journalText_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("entries"); // -1: not a complete journal
+        const QByteArray whole = files::journalText(
+            {{.name = "/a/T1202612plant.csv", .sizeBefore = 1234}, {.name = "/a/x, y.bvx"}});
+        QTest::newRow("whole") << whole << 2;
+        QTest::newRow("no entries") << files::journalText({}) << 0;
+        QTest::newRow("cut inside the last line") << whole.chopped(1) << -1;
+        QTest::newRow("cut after an entry") << whole.left(whole.indexOf("-1")) << -1;
+        QTest::newRow("empty") << QByteArray() << -1;
+        QTest::newRow("a size that does not read")
+            << QByteArray("~Brenvale save journal\r\nbig, /a/b\r\n~end\r\n") << -1;
+    }
+    void journalText() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, entries);
+        const auto parsed = files::parseJournal(text);
+        QCOMPARE(parsed ? int(parsed->size()) : -1, entries);
+        if (entries == 2) {
+            QCOMPARE((*parsed)[0].name, QString("/a/T1202612plant.csv"));
+            QCOMPARE((*parsed)[0].sizeBefore, 1234);
+            QCOMPARE((*parsed)[1].name, QString("/a/x, y.bvx"));
+            QCOMPARE((*parsed)[1].sizeBefore, -1);
+        }
+    }
+
+    // A row cut short by an older version ends the plain file: it is cut off
+    // before the rows of the download follow, so none is joined to it.
+    void unfinishedRowCutOff() {
+        files::AppendChain chain;
+        QCOMPARE(download(chain), files::MonthlyAppend::Opened::Both);
+        const QByteArray plain = readAll(path("T1202612plant.csv"));
+        QFile file(path("T1202612plant.csv"));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(kRow1.left(20));
+        file.close();
+        QCOMPARE(download(chain), files::MonthlyAppend::Opened::Both);
+        QCOMPARE(readAll(path("T1202612plant.csv")), plain + plainRows());
+    }
+
+    // A file that cannot be cut back keeps its journal for the next try.
+    void rollBackThatFails() {
+        struct NoResize : platform::FileSystem {
+            bool resize(const QString&, qint64) override { return false; }
+        } noResize;
+        files::AppendChain chain;
+        QCOMPARE(download(chain), files::MonthlyAppend::Opened::Both);
+        writeFile(journal(),
+                  files::journalText({{.name = path("T1202612plant.csv"), .sizeBefore = 10}}));
+        platform::setFileSystem(&noResize);
+        const files::RollBack result = files::rollBackJournal(journal());
+        platform::setFileSystem(nullptr);
+        QCOMPARE(result, files::RollBack::Failed);
+        QVERIFY(QFile::exists(journal()));
+        QCOMPARE(files::rollBackJournal(journal()), files::RollBack::RolledBack);
+        QCOMPARE(QFileInfo(path("T1202612plant.csv")).size(), 10);
     }
 };
 
