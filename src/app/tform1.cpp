@@ -5,6 +5,7 @@
 #include "app/user_dialogs.h"
 #include "app/version.h"
 #include "chart/chart.h"
+#include "files/save_journal.h"
 #include "link/diagnostics_view.h"
 #include "link/link_state.h"
 #include "platform/dialogs.h"
@@ -171,6 +172,9 @@ void TForm1::FormCreate(const QString& argument) {
     ClearBuffer();
     UpdateFooter();
     SetSamplesPerHour(240);
+    // An automatic save that died half-way is taken back out of its monthly
+    // files before anything can read them; the next download fetches it again.
+    files::rollBackJournalsIn(ThisAppDir.text());
     if (!argument.isEmpty())
         LoadDataFile(argument);
     SetAutoClock(platform::now());

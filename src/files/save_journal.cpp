@@ -1,6 +1,7 @@
 #include "files/save_journal.h"
 #include "files/data_file_format.h"
 #include "platform/file_system.h"
+#include <QDir>
 #include <QFileInfo>
 
 namespace files {
@@ -88,6 +89,27 @@ RollBack rollBackJournal(const QString& journal) {
     if (!cut || !fs.syncFolder(platform::folderOf(journal)) || !commitJournal(journal))
         return RollBack::Failed;
     return RollBack::RolledBack;
+}
+
+RollBack rollBackJournalsIn(const QString& folder) {
+    RollBack result = RollBack::Nothing;
+    const QByteArrayView firstLine(kFirstLine);
+    for (const QFileInfo& info : QDir(folder).entryInfoList({"*.journal"}, QDir::Files)) {
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // A journal cut short inside its first line is still ours.
+        const QByteArray head = file.read(firstLine.size());
+        file.close();
+        if (!firstLine.startsWith(head) || (head.isEmpty() && info.size() > 0))
+            continue;
+        const RollBack one = rollBackJournal(info.filePath());
+        if (one == RollBack::Failed)
+            result = RollBack::Failed;
+        else if (one == RollBack::RolledBack && result == RollBack::Nothing)
+            result = RollBack::RolledBack;
+    }
+    return result;
 }
 
 } // namespace files

@@ -37,5 +37,9 @@ enum class RollBack { Nothing, RolledBack, Failed };
 // Failed when a file could not be cut back; the journal then stays for the
 // next try.
 RollBack rollBackJournal(const QString& journal);
+// At start-up: rolls back every journal of ours in `folder` (a file named
+// *.journal that does not start as a journal is someone else's and stays).
+// Failed when any roll-back failed.
+RollBack rollBackJournalsIn(const QString& folder);
 
 } // namespace files

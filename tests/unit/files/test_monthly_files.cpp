@@ -393,6 +393,25 @@ class TestMonthlyAppend : public QObject {
         QVERIFY(!QFile::exists(journal()));
     }
 
+    // At start-up every journal of ours in the folder is rolled back, a
+    // journal cut inside its first line included; a foreign *.journal stays.
+    void journalsOfTheFolderAtStartUp() {
+        files::AppendChain chain;
+        QCOMPARE(download(chain), files::MonthlyAppend::Opened::Both);
+        const QByteArray plain = readAll(path("T1202612plant.csv"));
+        writeFile(path("T1202612plant.csv"), plain + "12/09/2026 10:00:15, 1");
+        writeFile(journal(), files::journalText({{.name = path("T1202612plant.csv"),
+                                                  .sizeBefore = plain.size()}}));
+        writeFile(path("other.csv.journal"), "~Brenvale sa");
+        writeFile(path("notes.journal"), "my own notes\r\n");
+        QCOMPARE(files::rollBackJournalsIn(m_dir.path()), files::RollBack::RolledBack);
+        QCOMPARE(readAll(path("T1202612plant.csv")), plain);
+        QVERIFY(!QFile::exists(journal()));
+        QVERIFY(!QFile::exists(path("other.csv.journal")));
+        QCOMPARE(readAll(path("notes.journal")), QByteArray("my own notes\r\n"));
+        QCOMPARE(files::rollBackJournalsIn(m_dir.path()), files::RollBack::Nothing);
+    }
+
     void journalText_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("entries"); // -1: not a complete journal
