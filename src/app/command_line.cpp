@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include <QAction>
+#include <QCheckBox>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -124,6 +125,13 @@ const std::vector<ValuedOption>& valuedOptions() {
              o.chart = v;
              return std::nullopt;
          }},
+        {"report",
+         [](Options& o, const QString& v) -> std::optional<QString> {
+             if (QFileInfo(v).suffix().toLower() != "pdf")
+                 return "--report takes a .pdf file name";
+             o.report = v;
+             return std::nullopt;
+         }},
         {"auto", oneOf(kAutoIntervals, &Options::autoInterval,
                        "--auto takes once, 1h, 4h, 8h, 24h, 7d or 30d")},
         {"auto-file",
@@ -200,7 +208,8 @@ std::optional<QString> checkCombination(const Options& options, bool stepOptions
         return "--auto goes with --auto-file";
     if (!options.autoInterval.isEmpty() &&
         (options.upload || !options.load.isEmpty() || !options.save.isEmpty() ||
-         !options.chart.isEmpty() || options.channel || options.rangeIndex))
+         !options.chart.isEmpty() || !options.report.isEmpty() || options.channel ||
+         options.rangeIndex))
         return "--auto runs by itself, without the other steps";
     const bool custom = options.rangeIndex == 3;
     if (custom != (!options.from.isEmpty() && !options.to.isEmpty()) ||
@@ -382,6 +391,16 @@ bool runSteps(ApplicationWindows& windows, platform::ScriptedDialogs& dialogs,
                                          [&form] { form.UpdateFooter(); });
         echoToStderr(written ? "Chart written to " + options.chart
                              : "Cannot write the chart to " + options.chart);
+        if (!written)
+            return false;
+    }
+    if (!options.report.isEmpty()) {
+        bool written = false;
+        report::StatisticsOptions statistics;
+        statistics.fahrenheit = form.TempInF->isChecked();
+        platform::runGuarded([&] { written = form.WriteReport(options.report, statistics); });
+        echoToStderr(written ? "Report written to " + options.report
+                             : "Cannot write the report to " + options.report);
         return written;
     }
     return true;
@@ -397,15 +416,15 @@ QString usage() {
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
            "                [--date-format \"PATTERN\"] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z] [--load FILE] [--upload] [--save FILE]\n"
-           "                [--chart FILE.png|FILE.pdf]\n"
+           "                [--chart FILE.png|FILE.pdf] [--report FILE.pdf]\n"
            "       brenvale --headless --auto once|1h|4h|8h|24h|7d|30d --auto-file BASE\n"
            "                [--auto-channels 1|2|both] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z]\n"
            "\n"
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
-           "with the settings of the current directory; a step that fails ends the\n"
-           "run. Exit status: 0 when every step succeeded, 1 when one failed, 2 for\n"
-           "bad arguments.\n"
+           "report, with the settings of the current directory; a step that fails\n"
+           "ends the run. Exit status: 0 when every step succeeded, 1 when one\n"
+           "failed, 2 for bad arguments.\n"
            "With --auto, downloads automatically into the monthly files of BASE: once\n"
            "(exit 0 when every channel was saved or had nothing new), or at the interval\n"
            "until SIGINT or SIGTERM (exit 0).\n";

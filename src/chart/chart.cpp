@@ -428,13 +428,18 @@ void Chart::print(QPrinter& printer) {
         throw platform::PlatformError(QStringLiteral("The printer could not be started"));
     }
     const QRectF paper = printer.pageLayout().fullRectPixels(printer.resolution());
-    const QRectF area = paper.adjusted(paper.width() * 0.05, paper.height() * 0.05,
-                                       -paper.width() * 0.05, -paper.height() * 0.05);
+    paint(painter, paper.adjusted(paper.width() * 0.05, paper.height() * 0.05,
+                                  -paper.width() * 0.05, -paper.height() * 0.05));
+    painter.end();
+    restore();
+}
+
+void Chart::paint(QCPPainter& painter, const QRectF& area) {
     followData();
+    painter.save();
     painter.setMode(QCPPainter::pmVectorized);
     painter.translate(area.topLeft());
     painter.scale(area.width() / width(), area.height() / height());
     toPainter(&painter, width(), height());
-    painter.end();
-    restore();
+    painter.restore();
 }
