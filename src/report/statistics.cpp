@@ -1,22 +1,535 @@
 #include "report/statistics.h"
+#include "decode/sample_words.h"
 #include "model/sample_store.h"
+#include "platform/formatting.h"
+#include <QJsonArray>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace report {
+namespace {
 
-Statistics computeStatistics(const SampleStore&, double, bool, const StatisticsOptions& options) {
-    return {.fahrenheit = options.fahrenheit};
+using platform::DateTime;
+
+constexpr double kZeroCelsiusInKelvin = 273.15;
+
+// The chart's rule, and a guard against values that no arithmetic survives.
+bool isReading(float value) {
+    return value < kNoReadingThreshold && std::isfinite(value);
 }
 
-QJsonObject statisticsJson(const Statistics&) {
-    return {};
+double displayed(float celsius, bool fahrenheit) {
+    return fahrenheit ? double(celsius) * 1.8 + 32.0 : double(celsius);
 }
 
-QList<StatisticsRow> statisticsRows(const Statistics&) {
-    return {};
+// Count, extremes with their first times, and the sums of the mean and the
+// spread, taken about the first value so that large offsets lose no digits.
+class Moments {
+  public:
+    void add(double value, DateTime at) {
+        if (m_count == 0) {
+            m_shift = value;
+            m_min = m_max = value;
+            m_minAt = m_maxAt = at;
+        } else if (value < m_min) {
+            m_min = value;
+            m_minAt = at;
+        } else if (value > m_max) {
+            m_max = value;
+            m_maxAt = at;
+        }
+        const double d = value - m_shift;
+        m_sum += d;
+        m_sumOfSquares += d * d;
+        ++m_count;
+    }
+    QuantityStatistics result() const {
+        QuantityStatistics q{.readings = m_count};
+        if (m_count == 0)
+            return q;
+        const double n = double(m_count);
+        const double meanOffset = m_sum / n;
+        q.min = m_min;
+        q.max = m_max;
+        q.minAt = m_minAt;
+        q.maxAt = m_maxAt;
+        q.mean = m_shift + meanOffset;
+        q.stdev = std::sqrt(std::max(0.0, m_sumOfSquares / n - meanOffset * meanOffset));
+        return q;
+    }
+
+  private:
+    long long m_count = 0;
+    double m_shift = 0, m_sum = 0, m_sumOfSquares = 0;
+    double m_min = 0, m_max = 0;
+    DateTime m_minAt = 0, m_maxAt = 0;
+};
+
+// The mean of exp(-ΔH / (R·T)) as a running log-sum-exp: the terms are kept
+// relative to the largest exponent so far, so none underflows. Loggers repeat
+// the same reading for long stretches; the last term is reused for those.
+class KineticMean {
+  public:
+    explicit KineticMean(double activationEnergy)
+        : m_ratio(activationEnergy * 1000.0 / kGasConstant) {}
+    void add(float celsius) {
+        ++m_count;
+        if (celsius == m_lastCelsius && m_lastExponent == m_largest) {
+            m_sum += m_lastTerm;
+            return;
+        }
+        const double kelvin = double(celsius) + kZeroCelsiusInKelvin;
+        if (!(kelvin > 0)) {
+            m_impossible = true;
+            return;
+        }
+        const double exponent = -m_ratio / kelvin;
+        if (exponent > m_largest) {
+            m_sum = m_sum * std::exp(m_largest - exponent);
+            m_largest = exponent;
+        }
+        m_lastCelsius = celsius;
+        m_lastExponent = m_largest;
+        m_lastTerm = std::exp(exponent - m_largest);
+        m_sum += m_lastTerm;
+    }
+    // In °C; nothing without readings or with one at or below absolute zero.
+    std::optional<double> celsius() const {
+        if (m_count == 0 || m_impossible || !(m_ratio > 0))
+            return std::nullopt;
+        const double logMean = std::log(m_sum / double(m_count)) + m_largest;
+        return m_ratio / -logMean - kZeroCelsiusInKelvin;
+    }
+
+  private:
+    double m_ratio;
+    long long m_count = 0;
+    bool m_impossible = false;
+    double m_largest = -std::numeric_limits<double>::infinity();
+    double m_sum = 0;
+    float m_lastCelsius = std::numeric_limits<float>::quiet_NaN();
+    double m_lastExponent = 0, m_lastTerm = 0;
+};
+
+// Maximal runs of consecutive samples that have a property, in samples.
+class Runs {
+  public:
+    void step(bool in) {
+        if (!in) {
+            m_current = 0;
+            return;
+        }
+        if (m_current++ == 0)
+            ++m_count;
+        ++m_total;
+        m_longest = std::max(m_longest, m_current);
+    }
+    Excursions times(long long intervalSeconds) const {
+        return {.seconds = m_total * intervalSeconds,
+                .count = m_count,
+                .longestSeconds = m_longest * intervalSeconds};
+    }
+
+  private:
+    long long m_current = 0, m_count = 0, m_total = 0, m_longest = 0;
+};
+
+struct IndexRange {
+    size_t begin = 0, end = 0;
+};
+
+IndexRange indicesWithin(const std::vector<DateTime>& times, const std::optional<TimeRange>& r) {
+    if (!r)
+        return {0, times.size()};
+    const auto b = std::lower_bound(times.begin(), times.end(), r->from);
+    const auto e = std::upper_bound(b, times.end(), r->to);
+    return {size_t(b - times.begin()), size_t(e - times.begin())};
 }
 
-QString statisticsText(const Statistics&) {
-    return {};
+long long countWithin(const std::vector<DateTime>& times, const std::optional<TimeRange>& r) {
+    const IndexRange i = indicesWithin(times, r);
+    return (long long)(i.end - i.begin);
+}
+
+long long secondsBetween(DateTime from, DateTime to) {
+    return platform::wholeSeconds(to) - platform::wholeSeconds(from);
+}
+
+// The episodes of one quantity: each start runs to the next end (at equal
+// times an end closes a running episode before a start opens one); a start
+// without an end runs to the last sample, an end before any start from the
+// first (without samples, an open episode ends where it starts).
+struct SampleBounds {
+    bool any = false;
+    DateTime first = 0, last = 0;
+};
+
+std::vector<Episode> pairEpisodes(const std::vector<DateTime>& starts,
+                                  const std::vector<DateTime>& ends, const SampleBounds& data) {
+    std::vector<Episode> episodes;
+    size_t s = 0, e = 0;
+    bool running = false, anyStart = false;
+    while (s < starts.size() || e < ends.size()) {
+        const bool takeStart =
+            e == ends.size() ||
+            (s < starts.size() && (starts[s] < ends[e] || (starts[s] == ends[e] && !running)));
+        if (takeStart) {
+            if (!running)
+                episodes.push_back({.start = starts[s]});
+            running = anyStart = true;
+            ++s;
+        } else {
+            if (running)
+                episodes.back().end = ends[e];
+            else if (!anyStart && episodes.empty())
+                episodes.push_back({.start = data.any ? std::min(data.first, ends[e]) : ends[e],
+                                    .end = ends[e],
+                                    .openAtStart = true});
+            running = false;
+            ++e;
+        }
+    }
+    if (running) {
+        episodes.back().end = std::max(data.any ? data.last : 0, episodes.back().start);
+        episodes.back().openAtEnd = true;
+    }
+    return episodes;
+}
+
+struct Selection {
+    const SampleStore& store;
+    IndexRange samples;
+    bool fahrenheit;
+};
+
+// Cuts the episodes to the selected samples and fills in their durations and
+// the quantity's extremes during each.
+AlarmStatistics finishEpisodes(std::vector<Episode> all, const Selection& sel,
+                               const std::vector<float>& values, bool temperature,
+                               const std::optional<TimeRange>& range) {
+    AlarmStatistics alarms;
+    const auto& times = sel.store.SampleTimes;
+    for (Episode& ep : all) {
+        if (range) {
+            const bool any = sel.samples.end > sel.samples.begin;
+            const DateTime lo = any ? times[sel.samples.begin] : range->from;
+            const DateTime hi = any ? times[sel.samples.end - 1] : range->to;
+            if (ep.end < lo || ep.start > hi)
+                continue;
+            if (ep.start < lo) {
+                ep.start = lo;
+                ep.openAtStart = true;
+            }
+            if (ep.end > hi) {
+                ep.end = hi;
+                ep.openAtEnd = true;
+            }
+        }
+        ep.durationSeconds = secondsBetween(ep.start, ep.end);
+        const IndexRange during = indicesWithin(times, TimeRange{ep.start, ep.end});
+        for (size_t i = during.begin; i < during.end && i < values.size(); ++i) {
+            if (!isReading(values[i]))
+                continue;
+            const double v = temperature ? displayed(values[i], sel.fahrenheit) : values[i];
+            ep.min = ep.min ? std::min(*ep.min, v) : v;
+            ep.max = ep.max ? std::max(*ep.max, v) : v;
+        }
+        alarms.totalSeconds += ep.durationSeconds;
+        alarms.longestSeconds = std::max(alarms.longestSeconds, ep.durationSeconds);
+        alarms.episodes.push_back(ep);
+    }
+    return alarms;
+}
+
+} // namespace
+
+Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bool hasRH,
+                             const StatisticsOptions& options) {
+    const auto& times = store.SampleTimes;
+    const size_t count = std::min(times.size(), store.TempData.size());
+    IndexRange samples = indicesWithin(times, options.range);
+    samples.end = std::min(samples.end, count);
+    samples.begin = std::min(samples.begin, samples.end);
+
+    Statistics st{.fahrenheit = options.fahrenheit,
+                  .activationEnergy = options.activationEnergy,
+                  .samples = (long long)(samples.end - samples.begin)};
+    st.intervalSeconds =
+        platform::wholeSeconds(decode::SampleIntervalDays(std::max(0.0, samplesPerHour)));
+    if (st.samples > 0) {
+        st.first = times[samples.begin];
+        st.last = times[samples.end - 1];
+        st.spanSeconds = secondsBetween(*st.first, *st.last);
+    }
+
+    const double low = options.low.value_or(-std::numeric_limits<double>::infinity());
+    const double high = options.high.value_or(std::numeric_limits<double>::infinity());
+    Moments temperature;
+    KineticMean kinetic(options.activationEnergy);
+    Runs gaps, below, above;
+    for (size_t i = samples.begin; i < samples.end; ++i) {
+        const float celsius = store.TempData[i];
+        const bool reading = isReading(celsius);
+        gaps.step(!reading);
+        const double v = reading ? displayed(celsius, options.fahrenheit) : 0.0;
+        below.step(reading && v < low);
+        above.step(reading && v > high);
+        if (!reading)
+            continue;
+        temperature.add(v, times[i]);
+        kinetic.add(celsius);
+    }
+    st.temperature = temperature.result();
+    if (const auto mkt = kinetic.celsius())
+        st.temperature.mkt = options.fahrenheit ? *mkt * 1.8 + 32.0 : *mkt;
+    st.readings = st.temperature.readings;
+    st.missing = st.samples - st.readings;
+    st.longestGapSeconds = gaps.times(st.intervalSeconds).longestSeconds;
+    if (options.low || options.high)
+        st.limits = LimitStatistics{.low = options.low,
+                                    .high = options.high,
+                                    .below = below.times(st.intervalSeconds),
+                                    .above = above.times(st.intervalSeconds)};
+
+    if (hasRH) {
+        Moments rh;
+        const size_t end = std::min(samples.end, store.RHData.size());
+        for (size_t i = samples.begin; i < end; ++i)
+            if (isReading(store.RHData[i]))
+                rh.add(store.RHData[i], times[i]);
+        st.rh = rh.result();
+    }
+
+    // Open episodes reach the data's own first and last sample; a range cuts them after.
+    const SampleBounds data{.any = count > 0,
+                            .first = count > 0 ? times.front() : 0,
+                            .last = count > 0 ? times[count - 1] : 0};
+    const Selection sel{.store = store, .samples = samples, .fahrenheit = options.fahrenheit};
+    for (int q = 0; q < 2; ++q) {
+        std::vector<Episode> all = pairEpisodes(store.AlarmStarts[q], store.AlarmEnds[q], data);
+        (q == 0 ? st.temperatureAlarms : st.rhAlarms) = finishEpisodes(
+            std::move(all), sel, q == 0 ? store.TempData : store.RHData, q == 0, options.range);
+    }
+    st.newSensorEvents = countWithin(store.NewSensorEvents, options.range);
+    st.testStarts = countWithin(store.TestStarts, options.range);
+    st.testEnds = countWithin(store.TestEnds, options.range);
+    return st;
+}
+
+namespace {
+
+QJsonValue number(const std::optional<double>& value, int decimals) {
+    if (!value || !std::isfinite(*value))
+        return QJsonValue::Null;
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(*value * scale) / scale;
+    return rounded == 0 ? 0.0 : rounded; // never "-0"
+}
+
+QJsonValue isoTime(const std::optional<DateTime>& t) {
+    if (!t)
+        return QJsonValue::Null;
+    return platform::formatDateTimeFixed("yyyy-mm-dd'T'hh:nn:ss", platform::roundToSecond(*t));
+}
+
+QJsonValue openText(const Episode& ep) {
+    if (ep.openAtStart && ep.openAtEnd)
+        return "both";
+    if (ep.openAtStart)
+        return "start";
+    if (ep.openAtEnd)
+        return "end";
+    return QJsonValue::Null;
+}
+
+// Extremes as the data files write them; derived figures one digit finer.
+constexpr int kValueDecimals = 2;
+constexpr int kDerivedDecimals = 3;
+
+QJsonObject quantityJson(const QuantityStatistics& q, bool temperature) {
+    QJsonObject o{
+        {"min", number(q.min, kValueDecimals)},     {"min_at", isoTime(q.minAt)},
+        {"max", number(q.max, kValueDecimals)},     {"max_at", isoTime(q.maxAt)},
+        {"mean", number(q.mean, kDerivedDecimals)}, {"stdev", number(q.stdev, kDerivedDecimals)}};
+    if (temperature)
+        o["mkt"] = number(q.mkt, kDerivedDecimals);
+    return o;
+}
+
+QJsonObject alarmsJson(const AlarmStatistics& a) {
+    QJsonArray list;
+    for (const Episode& ep : a.episodes)
+        list.append(QJsonObject{{"start", isoTime(ep.start)},
+                                {"end", isoTime(ep.end)},
+                                {"duration_s", ep.durationSeconds},
+                                {"min", number(ep.min, kValueDecimals)},
+                                {"max", number(ep.max, kValueDecimals)},
+                                {"open", openText(ep)}});
+    return {{"episodes", qint64(a.episodes.size())},
+            {"total_s", a.totalSeconds},
+            {"longest_s", a.longestSeconds},
+            {"list", list}};
+}
+
+} // namespace
+
+QJsonObject statisticsJson(const Statistics& st) {
+    QJsonValue limits = QJsonValue::Null;
+    if (st.limits)
+        limits = QJsonObject{{"low", number(st.limits->low, kDerivedDecimals)},
+                             {"high", number(st.limits->high, kDerivedDecimals)},
+                             {"below_s", st.limits->below.seconds},
+                             {"above_s", st.limits->above.seconds},
+                             {"excursions", st.limits->below.count + st.limits->above.count},
+                             {"longest_s", std::max(st.limits->below.longestSeconds,
+                                                    st.limits->above.longestSeconds)}};
+    return {
+        {"samples", st.samples},
+        {"readings", st.readings},
+        {"missing", st.missing},
+        {"first", isoTime(st.first)},
+        {"last", isoTime(st.last)},
+        {"interval_s", st.intervalSeconds},
+        {"unit", st.fahrenheit ? "F" : "C"},
+        {"temperature", quantityJson(st.temperature, true)},
+        {"rh", st.rh ? QJsonValue(quantityJson(*st.rh, false)) : QJsonValue::Null},
+        {"alarms", QJsonObject{{"temperature", alarmsJson(st.temperatureAlarms)},
+                               {"rh", alarmsJson(st.rhAlarms)}}},
+        {"events", QJsonObject{{"new_sensor", st.newSensorEvents},
+                               {"test_starts", st.testStarts},
+                               {"test_ends", st.testEnds}}},
+        {"gaps", QJsonObject{{"missing", st.missing}, {"longest_s", st.longestGapSeconds}}},
+        {"limits", limits},
+    };
+}
+
+namespace {
+
+const QString kNone = QStringLiteral("—");
+
+QString decimal(double value, int decimals) {
+    QString text = QString::number(value, 'f', decimals);
+    if (text.startsWith('-') && text.count('0') == text.size() - 2) // "-0.00"
+        text.remove(0, 1);
+    return text.replace('.', platform::formatSettings().decimalSeparator);
+}
+
+QString measured(const std::optional<double>& value, const QString& unit, int decimals) {
+    return value ? decimal(*value, decimals) + " " + unit : kNone;
+}
+
+QString duration(long long seconds) {
+    const long long days = seconds / 86400, rest = seconds % 86400;
+    const QString clock = QString("%1:%2:%3")
+                              .arg(rest / 3600, 2, 10, QChar('0'))
+                              .arg(rest / 60 % 60, 2, 10, QChar('0'))
+                              .arg(rest % 60, 2, 10, QChar('0'));
+    return days > 0 ? QString("%1 d %2").arg(days).arg(clock) : clock;
+}
+
+QString timeText(const std::optional<DateTime>& t) {
+    return t ? platform::dateTimeToStr(platform::roundToSecond(*t)) : kNone;
+}
+
+QString extreme(const std::optional<double>& value, const std::optional<DateTime>& at,
+                const QString& unit) {
+    return value ? measured(value, unit, kValueDecimals) + " at " + timeText(at) : kNone;
+}
+
+QString temperatureUnit(const Statistics& st) {
+    return st.fahrenheit ? "°F" : "°C";
+}
+
+void appendQuantity(QList<StatisticsRow>& rows, const QString& name,
+                    const std::optional<QuantityStatistics>& q, const QString& unit) {
+    rows +=
+        {{name + " minimum", q ? extreme(q->min, q->minAt, unit) : kNone},
+         {name + " maximum", q ? extreme(q->max, q->maxAt, unit) : kNone},
+         {name + " mean", q ? measured(q->mean, unit, kDerivedDecimals) : kNone},
+         {name + " standard deviation", q ? measured(q->stdev, unit, kDerivedDecimals) : kNone}};
+}
+
+QString alarmSummary(const AlarmStatistics& a) {
+    if (a.episodes.empty())
+        return "none";
+    return QString("%1, total %2, longest %3")
+        .arg(a.episodes.size())
+        .arg(duration(a.totalSeconds), duration(a.longestSeconds));
+}
+
+QString limitText(const std::optional<double>& limit, const QString& unit) {
+    return limit ? measured(limit, unit, kValueDecimals) : "not set";
+}
+
+QString excursionText(const Excursions& e) {
+    return QString("%1 in %2 runs, longest %3")
+        .arg(duration(e.seconds))
+        .arg(e.count)
+        .arg(duration(e.longestSeconds));
+}
+
+} // namespace
+
+QList<StatisticsRow> statisticsRows(const Statistics& st) {
+    const QString unit = temperatureUnit(st);
+    QList<StatisticsRow> rows = {
+        {"Samples", QString::number(st.samples)},
+        {"With a reading", QString::number(st.readings)},
+        {"Without a reading", QString::number(st.missing)},
+        {"First sample", timeText(st.first)},
+        {"Last sample", timeText(st.last)},
+        {"Span", st.first ? duration(st.spanSeconds) : kNone},
+        {"Storage interval", st.intervalSeconds > 0 ? duration(st.intervalSeconds) : kNone},
+    };
+    appendQuantity(rows, "Temperature", st.temperature, unit);
+    rows +=
+        {"Mean kinetic temperature",
+         st.temperature.mkt ? measured(st.temperature.mkt, unit, kDerivedDecimals) +
+                                  QString(" (ΔH %1 kJ/mol)").arg(decimal(st.activationEnergy, 3))
+                            : kNone};
+    appendQuantity(rows, "RH", st.rh, "%RH");
+    rows += {{"Temperature alarms", alarmSummary(st.temperatureAlarms)},
+             {"RH alarms", alarmSummary(st.rhAlarms)},
+             {"New sensor events", QString::number(st.newSensorEvents)},
+             {"Test starts", QString::number(st.testStarts)},
+             {"Test ends", QString::number(st.testEnds)},
+             {"Longest gap", st.missing > 0 ? duration(st.longestGapSeconds) : kNone}};
+    if (st.limits)
+        rows +=
+            {{"Low limit", limitText(st.limits->low, unit)},
+             {"High limit", limitText(st.limits->high, unit)},
+             {"Below the low limit", st.limits->low ? excursionText(st.limits->below) : kNone},
+             {"Above the high limit", st.limits->high ? excursionText(st.limits->above) : kNone}};
+    return rows;
+}
+
+QList<StatisticsRow> episodeRows(const Statistics& st) {
+    QList<StatisticsRow> rows;
+    const auto append = [&](const QString& name, const AlarmStatistics& a, const QString& unit) {
+        int n = 0;
+        for (const Episode& ep : a.episodes) {
+            QString value = timeText(ep.start) + " to " + timeText(ep.end) + ", " +
+                            duration(ep.durationSeconds) + ", " +
+                            measured(ep.min, unit, kValueDecimals) + " to " +
+                            measured(ep.max, unit, kValueDecimals);
+            if (ep.openAtStart)
+                value += ", open at the start";
+            if (ep.openAtEnd)
+                value += ", open at the end";
+            rows += {QString("%1 alarm %2").arg(name).arg(++n), value};
+        }
+    };
+    append("Temperature", st.temperatureAlarms, temperatureUnit(st));
+    append("RH", st.rhAlarms, "%RH");
+    return rows;
+}
+
+QString statisticsText(const Statistics& st) {
+    QString text;
+    for (const StatisticsRow& row : statisticsRows(st) + episodeRows(st))
+        text += row.label + '\t' + row.value + '\n';
+    return text;
 }
 
 } // namespace report

@@ -18,62 +18,69 @@ namespace report {
 constexpr double kDefaultActivationEnergy = 83.144; // kJ/mol, the rules' usual ΔH
 constexpr double kGasConstant = 8.3144598;          // J/(mol·K)
 
+// A part of the data: the samples and events within [from, to]; an alarm
+// episode that crosses an end of it is cut there and counts as open there.
 struct TimeRange {
-    platform::DateTime from = 0, to = 0; // inclusive
+    platform::DateTime from = 0, to = 0;
 };
 
 struct StatisticsOptions {
     bool fahrenheit = true;                             // temperatures in °F, else °C
-    std::optional<double> low, high;                    // the user's limits, display unit
+    std::optional<double> low{}, high{};                // the user's limits, display unit
     double activationEnergy = kDefaultActivationEnergy; // ΔH in kJ/mol, > 0
-    std::optional<TimeRange> range;                     // only this part of the data
+    std::optional<TimeRange> range{};                   // only this part of the data
 };
 
 // One measured quantity over its readings; every value is missing without one.
 struct QuantityStatistics {
-    long long readings = 0;                         // samples with a reading (below 9998)
-    std::optional<double> min, max;                 // display unit (%RH for RH)
-    std::optional<platform::DateTime> minAt, maxAt; // first occurrence
-    std::optional<double> mean, stdev;              // arithmetic mean, population deviation
-    std::optional<double> mkt;                      // mean kinetic temperature (temperature only)
+    long long readings = 0;                             // samples with a reading (below 9998)
+    std::optional<double> min{}, max{};                 // display unit (%RH for RH)
+    std::optional<platform::DateTime> minAt{}, maxAt{}; // first occurrence
+    std::optional<double> mean{}, stdev{};              // arithmetic mean, population deviation
+    std::optional<double> mkt{};                        // mean kinetic temperature (temperature)
 };
 
 struct Episode {
     platform::DateTime start = 0, end = 0;
     long long durationSeconds = 0;
-    std::optional<double> min, max; // the quantity's readings within [start, end]
-    bool openAtStart = false;       // an end with no start before it: from the first sample
-    bool openAtEnd = false;         // a start with no end: to the last sample
+    std::optional<double> min{}, max{}; // the quantity's readings within [start, end]
+    bool openAtStart = false;           // an end with no start before it: from the first sample
+    bool openAtEnd = false;             // a start with no end: to the last sample
 };
 
 struct AlarmStatistics {
-    std::vector<Episode> episodes; // in time order
+    std::vector<Episode> episodes{}; // in time order
     long long totalSeconds = 0;
     long long longestSeconds = 0;
 };
 
+// Runs of consecutive readings beyond one limit; a missing reading ends a run.
+struct Excursions {
+    long long seconds = 0;        // readings beyond the limit × interval
+    long long count = 0;          // maximal runs of them
+    long long longestSeconds = 0; // the longest run × interval
+};
+
 struct LimitStatistics {
-    std::optional<double> low, high; // as given, display unit
-    long long belowSeconds = 0;      // readings below low × interval
-    long long aboveSeconds = 0;      // readings above high × interval
-    long long excursions = 0;        // maximal runs of readings out of range
-    long long longestSeconds = 0;    // the longest of those runs
+    std::optional<double> low{}, high{}; // as given, display unit
+    Excursions below{}, above{};
 };
 
 struct Statistics {
-    bool fahrenheit = true;                        // the unit of every temperature below
-    long long samples = 0;                         // samples in the data (or range)
-    long long readings = 0;                        // with a temperature reading
-    long long missing = 0;                         // without (9998 and above)
-    std::optional<platform::DateTime> first, last; // first and last sample time
-    long long spanSeconds = 0;                     // last - first
-    long long intervalSeconds = 0;                 // the storage interval
-    QuantityStatistics temperature;
-    std::optional<QuantityStatistics> rh; // none when the data carry no RH
-    AlarmStatistics temperatureAlarms, rhAlarms;
+    bool fahrenheit = true;                             // the unit of every temperature below
+    double activationEnergy = kDefaultActivationEnergy; // ΔH of the MKT, kJ/mol
+    long long samples = 0;                              // samples in the data (or range)
+    long long readings = 0;                             // with a temperature reading
+    long long missing = 0;                              // without (9998 and above)
+    std::optional<platform::DateTime> first{}, last{};  // first and last sample time
+    long long spanSeconds = 0;                          // last - first
+    long long intervalSeconds = 0;                      // the storage interval
+    QuantityStatistics temperature{};
+    std::optional<QuantityStatistics> rh{}; // none when the data carry no RH
+    AlarmStatistics temperatureAlarms{}, rhAlarms{};
     long long newSensorEvents = 0, testStarts = 0, testEnds = 0;
-    long long longestGapSeconds = 0;       // the longest run of missing readings
-    std::optional<LimitStatistics> limits; // none when no limit was given
+    long long longestGapSeconds = 0;         // the longest run of missing readings
+    std::optional<LimitStatistics> limits{}; // none when no limit was given
 };
 
 Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bool hasRH,
@@ -89,7 +96,10 @@ struct StatisticsRow {
     QString value;
 };
 QList<StatisticsRow> statisticsRows(const Statistics& statistics);
-// The rows as text, one "label<TAB>value" line each (the clipboard's copy).
+// One row per alarm episode, temperature first, in time order.
+QList<StatisticsRow> episodeRows(const Statistics& statistics);
+// The rows and then the episode rows as text, one "label<TAB>value" line
+// each (the clipboard's copy).
 QString statisticsText(const Statistics& statistics);
 
 } // namespace report
