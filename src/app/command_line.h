@@ -23,7 +23,7 @@ struct Options {
     QString load;
     bool upload = false;
     QString save;
-    QString chart; // .png or .pdf
+    QString chart;  // .png or .pdf
     QString report; // .pdf
     // Automatic downloads: "once" or an interval ("1h" ... "30d"), the base
     // name of the monthly files and the channels ("1", "2" or "both").

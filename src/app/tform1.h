@@ -336,8 +336,8 @@ class TForm1 : public QMainWindow {
     std::array<files::AppendChain, 2> AppendCipherState;
 
     // ---- Statistics and report (src/report/report_handlers.cpp) ----
-    QAction* Statistics1 = nullptr;    // View > Statistics
-    QAction* ExportReport1 = nullptr;  // File > Export Report...
+    QAction* Statistics1 = nullptr;   // View > Statistics
+    QAction* ExportReport1 = nullptr; // File > Export Report...
     StatisticsWindow* StatisticsView = nullptr;
     // Where the data in the store came from: the file loaded (empty for an
     // upload), and the duplicate that holds them (loaded or just saved).

@@ -1,12 +1,10 @@
 #include "report/report_document.h"
-#include "platform/formatting.h"
-#include "report/statistics.h"
 #include <QCryptographicHash>
-#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <algorithm>
 #include <qcustomplot.h>
 
 namespace report {
@@ -16,24 +14,11 @@ QString escaped(const QString& text) {
     return text.toHtmlEscaped();
 }
 
-QString cells(const QStringList& values, const char* tag) {
-    QString html = "<tr>";
-    for (const QString& value : values)
-        html += QStringLiteral("<%1>%2</%1>").arg(tag, escaped(value));
-    return html + "</tr>";
-}
-
-// The table's rows, the first `limit` of them (all when negative).
-QString tableHtml(const Table& table, int limit = -1) {
+// The first `count` rows as a table of label and value.
+QString tableHtml(const QList<StatisticsRow>& rows, qsizetype count) {
     QString html = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">";
-    if (!table.header.isEmpty())
-        html += cells(table.header, "th");
-    int listed = 0;
-    for (const QStringList& row : table.rows) {
-        if (limit >= 0 && listed++ >= limit)
-            break;
-        html += cells(row, "td");
-    }
+    for (const StatisticsRow& row : rows.first(std::min(count, rows.size())))
+        html += "<tr><td>" + escaped(row.label) + "</td><td>" + escaped(row.value) + "</td></tr>";
     return html + "</table>";
 }
 
@@ -47,44 +32,6 @@ QString line(const QString& label, const QString& value) {
 
 } // namespace
 
-Table statisticsTable(const Statistics& statistics) {
-    Table table;
-    for (const StatisticsRow& row : statisticsRows(statistics))
-        table.rows.push_back({row.label, row.value});
-    return table;
-}
-
-Table episodeTable(const Statistics& statistics) {
-    Table table;
-    table.header = {"Alarm", "Start", "End", "Duration", "Min", "Max", "Note"};
-    const auto value = [](const std::optional<double>& v) {
-        return v ? platform::floatToStr(std::round(*v * 100) / 100) : QStringLiteral("\u2014");
-    };
-    const auto add = [&](const QString& quantity, const AlarmStatistics& alarms) {
-        for (const Episode& e : alarms.episodes) {
-            const QString note = e.openAtStart ? "open at the start"
-                                 : e.openAtEnd ? "open at the end"
-                                               : QString();
-            table.rows.push_back({quantity, platform::dateTimeToStr(e.start),
-                                  platform::dateTimeToStr(e.end), durationText(e.durationSeconds),
-                                  value(e.min), value(e.max), note});
-        }
-    };
-    add(statistics.fahrenheit ? "Temperature (F)" : "Temperature (C)", statistics.temperatureAlarms);
-    add("RH (%)", statistics.rhAlarms);
-    return table;
-}
-
-QString durationText(long long seconds) {
-    const long long days = seconds / 86400;
-    const long long rest = seconds % 86400;
-    const QString time = QStringLiteral("%1:%2:%3")
-                             .arg(rest / 3600, 2, 10, QChar('0'))
-                             .arg(rest / 60 % 60, 2, 10, QChar('0'))
-                             .arg(rest % 60, 2, 10, QChar('0'));
-    return days > 0 ? QStringLiteral("%1 d %2").arg(days).arg(time) : time;
-}
-
 QString reportHtml(const ReportContent& content) {
     QString html = "<html><body>";
     html += "<h2>" + escaped(content.program) + "</h2>";
@@ -96,10 +43,10 @@ QString reportHtml(const ReportContent& content) {
     if (!content.unitId.isEmpty())
         html += line("BV ID", content.unitId);
 
-    html += section("Statistics") + tableHtml(content.statistics);
+    html += section("Statistics") + tableHtml(content.statistics, content.statistics.size());
 
     html += section("Alarm episodes");
-    const int episodes = static_cast<int>(content.episodes.rows.size());
+    const qsizetype episodes = content.episodes.size();
     if (episodes == 0) {
         html += "<p>None</p>";
     } else {

@@ -2,44 +2,29 @@
 // The printable report: its text laid out by Qt's rich-text engine on
 // portrait pages of the locale's paper, then the chart on a landscape page
 // as Print Chart prints it, all in vectors in one PDF.
+#include "report/statistics.h"
 #include <QPageSize>
 #include <QString>
-#include <QStringList>
 #include <functional>
-#include <vector>
 
 class QCPPainter;
 class QRectF;
 
 namespace report {
 
-struct Statistics;
-
-struct Table {
-    QStringList header;
-    std::vector<QStringList> rows;
-};
-
 // What the report says, already in words and numbers for the reader.
 struct ReportContent {
-    QString program;   // name and version
-    QString source;    // the loaded file, or the upload's channel and logger
-    QString userName;  // empty ones are left out
+    QString program;  // name and version
+    QString source;   // the loaded file, or the upload's channel and logger
+    QString userName; // empty ones are left out
     QString userLocation;
     QString unitId;
-    Table statistics;  // range, counts, values, limits: label and value
-    Table episodes;    // every alarm episode; the report lists the first ones
-    QString made;      // when the report was made
-    QString duplicate; // the duplicate of the data, if any, and its SHA-256
+    QList<StatisticsRow> statistics; // range, counts, values, limits
+    QList<StatisticsRow> episodes;   // every alarm episode; the first ones are listed
+    QString made;                    // when the report was made
+    QString duplicate;               // the duplicate of the data, if any, and its SHA-256
     QString duplicateSha256;
 };
-
-// The statistics table: the window's rows.
-Table statisticsTable(const Statistics& statistics);
-// Both quantities' alarm episodes, temperature first, in the user's formats.
-Table episodeTable(const Statistics& statistics);
-// A duration as "3 d 02:05:00", or "02:05:00" under a day.
-QString durationText(long long seconds);
 
 // Episodes beyond this many are counted, not listed.
 constexpr int kListedEpisodes = 30;

@@ -29,7 +29,8 @@ QString dataSource(const SampleStore& store, const QString& dataFile) {
     if (store.ChannelLabel.isEmpty())
         return "No data";
     QString source = "Upload, " + store.ChannelLabel;
-    const ChannelHeaderRecord& header = store.ChannelHeader[store.ChannelLabel == "Channel 2" ? 1 : 0];
+    const ChannelHeaderRecord& header =
+        store.ChannelHeader[store.ChannelLabel == "Channel 2" ? 1 : 0];
     if (!header.Model.isEmpty())
         source += ", model " + header.Model;
     if (!header.Serial.isEmpty())
@@ -104,7 +105,7 @@ void TForm1::StatisticsRefresh() {
         store, SamplesPerHour, RHBV.checked(), std::get<report::StatisticsOptions>(options));
     const QString note =
         uploadRunning() ? "An upload is in progress: these are the samples so far." : QString();
-    StatisticsView->showRows(report::statisticsRows(statistics),
+    StatisticsView->showRows(report::statisticsRows(statistics) + report::episodeRows(statistics),
                              report::statisticsText(statistics), note);
 }
 
@@ -119,16 +120,15 @@ bool TForm1::WriteReport(const QString& fileName, const report::StatisticsOption
         .userName = store.UserName,
         .userLocation = store.UserLocation,
         .unitId = store.UnitId,
-        .statistics = report::statisticsTable(statistics),
-        .episodes = report::episodeTable(statistics),
+        .statistics = report::statisticsRows(statistics),
+        .episodes = report::episodeRows(statistics),
         .made = platform::dateTimeToStr(platform::now()),
         .duplicate = DataDuplicate,
         .duplicateSha256 = DataDuplicate.isEmpty() ? QString() : report::fileSha256(DataDuplicate),
     };
-    return report::writeReport(fileName, content, platform::localePaper(),
-                               [this](QCPPainter& painter, const QRectF& area) {
-                                   Chart1->paint(painter, area);
-                               });
+    return report::writeReport(
+        fileName, content, platform::localePaper(),
+        [this](QCPPainter& painter, const QRectF& area) { Chart1->paint(painter, area); });
 }
 
 void TForm1::ExportReport1Click() {
