@@ -10,7 +10,7 @@ QPageSize::PageSizeId paperOfSize(int widthMm, int heightMm) {
 }
 
 QPageSize::PageSizeId localePaper() {
-#ifdef _NL_PAPER_WIDTH
+#ifdef __GLIBC__
     // glibc answers these two with numbers in place of a string; the process
     // takes the category from the environment (the application object sets
     // LC_ALL from it, this makes sure without one).
