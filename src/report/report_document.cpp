@@ -59,7 +59,10 @@ QString reportHtml(const ReportContent& content) {
     html += line("Made", content.made);
     if (!content.duplicate.isEmpty()) {
         html += line("Duplicate", QFileInfo(content.duplicate).fileName());
-        html += line("SHA-256", content.duplicateSha256);
+        // A monospaced face sets the digits without ligatures ("ff" stays two
+        // letters), so that the hash copied from the PDF compares.
+        html += "<p>SHA-256: <span style=\"font-family: 'DejaVu Sans Mono', monospace\">" +
+                escaped(content.duplicateSha256) + "</span></p>";
     }
     return html + "</body></html>";
 }
