@@ -98,15 +98,14 @@ void TForm1::StatisticsRefresh() {
         return;
     const auto options = statisticsOptions();
     if (const QString* reason = std::get_if<QString>(&options)) {
-        StatisticsView->showRows({}, {}, *reason);
+        StatisticsView->showProblem(*reason);
         return;
     }
     const report::Statistics statistics = report::computeStatistics(
         store, SamplesPerHour, RHBV.checked(), std::get<report::StatisticsOptions>(options));
     const QString note =
         uploadRunning() ? "An upload is in progress: these are the samples so far." : QString();
-    StatisticsView->showRows(report::statisticsRows(statistics) + report::episodeRows(statistics),
-                             report::statisticsText(statistics), note);
+    StatisticsView->showStatistics(statistics, note);
 }
 
 bool TForm1::WriteReport(const QString& fileName, const report::StatisticsOptions& options) {

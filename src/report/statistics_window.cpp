@@ -96,8 +96,10 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent, Qt::Window
     connect(VisibleRange, &QRadioButton::toggled, this, &StatisticsWindow::choiceChanged);
     for (QLineEdit* edit : {LowLimit, HighLimit, Energy})
         connect(edit, &QLineEdit::textChanged, this, &StatisticsWindow::choiceChanged);
-    connect(Copy, &QPushButton::clicked, this,
-            [this] { QApplication::clipboard()->setText(m_copyText); });
+    connect(Copy, &QPushButton::clicked, this, [this] {
+        if (m_shown)
+            QApplication::clipboard()->setText(report::statisticsText(*m_shown));
+    });
 }
 
 std::variant<report::StatisticsChoice, QString> StatisticsWindow::choice() const {
@@ -105,12 +107,24 @@ std::variant<report::StatisticsChoice, QString> StatisticsWindow::choice() const
                               VisibleRange->isChecked());
 }
 
-void StatisticsWindow::showRows(const QList<report::StatisticsRow>& rows, const QString& copyText,
-                                const QString& note) {
-    m_copyText = copyText;
+void StatisticsWindow::showNote(const QString& note) {
     Note->setText(note);
     Note->setVisible(!note.isEmpty());
-    Copy->setEnabled(!copyText.isEmpty());
+}
+
+void StatisticsWindow::showProblem(const QString& note) {
+    m_shown.reset();
+    showNote(note);
+    Copy->setEnabled(false);
+    Table->setRowCount(0);
+}
+
+void StatisticsWindow::showStatistics(const report::Statistics& statistics, const QString& note) {
+    m_shown = statistics;
+    showNote(note);
+    Copy->setEnabled(true);
+    const QList<report::StatisticsRow> rows =
+        report::statisticsRows(statistics) + report::episodeRows(statistics);
     Table->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
         Table->setItem(i, 0, new QTableWidgetItem(rows[i].label));

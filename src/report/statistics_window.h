@@ -38,10 +38,11 @@ class StatisticsWindow : public QWidget {
     explicit StatisticsWindow(QWidget* parent = nullptr);
 
     std::variant<report::StatisticsChoice, QString> choice() const;
-    // The rows shown, the text that "Copy" puts on the clipboard, and a note
-    // above the table (empty for none).
-    void showRows(const QList<report::StatisticsRow>& rows, const QString& copyText,
-                  const QString& note);
+    // The statistics shown, with a note above the table; "Copy" puts them on
+    // the clipboard as text (made only then).
+    void showStatistics(const report::Statistics& statistics, const QString& note);
+    // A note in place of the statistics: the choices do not read.
+    void showProblem(const QString& note);
 
     QRadioButton* WholeData = nullptr;
     QRadioButton* VisibleRange = nullptr;
@@ -56,5 +57,6 @@ class StatisticsWindow : public QWidget {
     void choiceChanged();
 
   private:
-    QString m_copyText;
+    void showNote(const QString& note);
+    std::optional<report::Statistics> m_shown;
 };
