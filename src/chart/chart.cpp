@@ -2,6 +2,7 @@
 #include "model/palette.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
+#include <QPicture>
 #include <QPrinter>
 #include <QRubberBand>
 #include <QToolTip>
@@ -436,10 +437,21 @@ void Chart::print(QPrinter& printer) {
 
 void Chart::paint(QCPPainter& painter, const QRectF& area) {
     followData();
+    // Drawn first at the screen's resolution: a picture replays its text at
+    // the size it had there, where a page's own resolution would blow up every
+    // font set in points (the axes' labels) against the stretched lines.
+    QPicture picture;
+    {
+        QCPPainter recorder(&picture);
+        recorder.setMode(QCPPainter::pmVectorized);
+        toPainter(&recorder, width(), height());
+    }
+    // The picture replays itself scaled from its resolution to the page's.
+    const double replayX = double(painter.device()->logicalDpiX()) / picture.logicalDpiX();
+    const double replayY = double(painter.device()->logicalDpiY()) / picture.logicalDpiY();
     painter.save();
-    painter.setMode(QCPPainter::pmVectorized);
     painter.translate(area.topLeft());
-    painter.scale(area.width() / width(), area.height() / height());
-    toPainter(&painter, width(), height());
+    painter.scale(area.width() / width() / replayX, area.height() / height() / replayY);
+    painter.drawPicture(0, 0, picture);
     painter.restore();
 }

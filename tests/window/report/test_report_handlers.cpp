@@ -85,6 +85,7 @@ class TestReportHandlers : public QObject {
     void reportOfALoadedDuplicate();
     void reportOfAnUploadListsThirtyEpisodes();
     void reportThatCannotBeWritten();
+    void chartPageKeepsTheScreensProportions();
 };
 
 void TestReportHandlers::menusPlaceTheirItems() {
@@ -319,6 +320,30 @@ void TestReportHandlers::reportThatCannotBeWritten() {
     fx.dialogs.saveAnswers.push_back(std::nullopt);
     form.ExportReport1->trigger();
     QCOMPARE(fx.dialogs.messages().size(), 1);
+}
+
+// The page's resolution must not blow up the fonts set in points (the axes'
+// labels) against those set in pixels (the title): on screen a tick label is
+// about as tall as a title word, and so it must stay on paper.
+void TestReportHandlers::chartPageKeepsTheScreensProportions() {
+    AppFixture fx;
+    TForm1& form = fx.start();
+    fillStore(form, 100);
+    QVERIFY(form.WriteReport(fx.path("chart.pdf"), {}));
+    QProcess process;
+    process.start("pdftotext", {"-f", "2", "-l", "2", "-bbox", fx.path("chart.pdf"), "-"});
+    QVERIFY(process.waitForFinished(30000));
+    const QString boxes = QString::fromUtf8(process.readAllStandardOutput());
+    const auto height = [&boxes](const QString& word) {
+        const QRegularExpression box("yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" yMax=\"([\\d.]+)\">" +
+                                     QRegularExpression::escape(word) + "<");
+        const QRegularExpressionMatch m = box.match(boxes);
+        return m.hasMatch() ? m.captured(2).toDouble() - m.captured(1).toDouble() : -1.0;
+    };
+    const double title = height("RECORDER");
+    const double tick = height(form.Chart1->LeftAxis().axis()->tickVectorLabels().value(1));
+    QVERIFY2(title > 0 && tick > 0, qPrintable(boxes.left(2000)));
+    QVERIFY2(tick < 1.5 * title, qPrintable(QString("tick %1, title %2").arg(tick).arg(title)));
 }
 
 QTEST_MAIN(TestReportHandlers)
