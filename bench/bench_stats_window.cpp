@@ -1,6 +1,7 @@
 // Time of the Statistics window's update on the visible range of a zoomed
 // chart of 2,000,000 samples: what each zoom or pan step costs the main thread.
 #include "app_fixture.h"
+#include "bench_store.h"
 #include "chart/chart.h"
 #include "report/statistics_window.h"
 #include <QApplication>
@@ -11,23 +12,6 @@
 #include <cstdio>
 
 namespace {
-
-// One sample a minute with a daily swing, a gap now and then, and alarms.
-void fill(SampleStore& store, int n) {
-    const double start = 45000;
-    for (int i = 0; i < n; ++i) {
-        const double t = start + i / 1440.0;
-        store.SampleTimes.push_back(t);
-        const bool gap = i % 9973 == 500;
-        store.TempData.push_back(gap ? kNoReading
-                                     : float(20 + 8 * std::sin(i / 229.0) + (i % 7) * 0.1));
-        store.RHData.push_back(gap ? kNoReading : float(50 + 20 * std::cos(i / 311.0)));
-        if (i % 5000 == 10)
-            store.AlarmStarts[0].push_back(t - 1e-5);
-        if (i % 5000 == 900)
-            store.AlarmEnds[0].push_back(t - 1e-5);
-    }
-}
 
 // The machine is shared: the fastest of several runs is the step's own cost.
 template <typename F> double bestMs(F&& step) {
@@ -48,7 +32,7 @@ int main(int argc, char** argv) {
     const int n = 2000000;
     AppFixture fx;
     TForm1& form = fx.start();
-    fill(form.store, n);
+    fillBenchStore(form.store, n);
     form.RHBV.setChecked(true);
     form.SetSamplesPerHour(60);
     form.PlotBuffer();
