@@ -11,9 +11,9 @@ QPageSize::PageSizeId paperOfSize(int widthMm, int heightMm) {
 
 QPageSize::PageSizeId localePaper() {
 #ifdef __GLIBC__
-    // glibc answers these two with numbers in place of a string; the process
-    // takes the category from the environment (the application object sets
-    // LC_ALL from it, this makes sure without one).
+    // glibc answers these two items with numbers in place of a string. The
+    // category is taken from the environment as it stands now, with or
+    // without an application object that did so at its start.
     std::setlocale(LC_PAPER, "");
     const auto number = [](nl_item item) {
         return static_cast<int>(reinterpret_cast<std::intptr_t>(nl_langinfo(item)));

@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
