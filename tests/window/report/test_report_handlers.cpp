@@ -92,7 +92,8 @@ void TestReportHandlers::statisticsOpensOneModelessWindow() {
     AppFixture fx;
     TForm1& form = fx.start();
     // The menus' order is the layout's test; here the item in its menu.
-    QCOMPARE(form.menuBar()->actions().value(2)->menu()->actions(), {form.Statistics1});
+    QCOMPARE(form.menuBar()->actions().value(2)->menu()->actions(),
+             QList<QAction*>{form.Statistics1});
     QCOMPARE(form.Statistics1->text(), "&Statistics");
     QCOMPARE(form.Statistics1->shortcut(), QKeySequence("Ctrl+T"));
 
