@@ -2,6 +2,7 @@
 #include "app/application.h"
 #include "app/date_formats.h"
 #include "app/radio_group.h"
+#include "app/statistics_arguments.h"
 #include "chart/chart.h"
 #include "chart/print_chart.h"
 #include "link/link_state.h"
@@ -16,6 +17,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,6 +134,10 @@ const std::vector<ValuedOption>& valuedOptions() {
              o.report = v;
              return std::nullopt;
          }},
+        {"unit", [](Options& o, const QString& v) { return applyUnit(o.statistics, v); }},
+        {"limits", [](Options& o, const QString& v) { return applyLimits(o.statistics, v); }},
+        {"mkt-energy",
+         [](Options& o, const QString& v) { return applyActivationEnergy(o.statistics, v); }},
         {"auto", oneOf(kAutoIntervals, &Options::autoInterval,
                        "--auto takes once, 1h, 4h, 8h, 24h, 7d or 30d")},
         {"auto-file",
@@ -155,6 +161,7 @@ void declareOptions(QCommandLineParser& parser) {
                        {"version", QString()},
                        {"headless", QString()},
                        {"upload", QString()}});
+    parser.addOption({"stats", QString()});
     for (const ValuedOption& option : valuedOptions())
         parser.addOption({option.name, QString(), "value"});
     // Qt's own: a value for those of the first list.
@@ -216,6 +223,27 @@ std::optional<QString> checkCombination(const Options& options, bool stepOptions
         (!custom && (!options.from.isEmpty() || !options.to.isEmpty())))
         return "--range custom goes with --from and --to";
     return std::nullopt;
+}
+
+// The statistics need data, and their choices need the statistics.
+std::optional<QString> checkStatistics(const QCommandLineParser& parser, const Options& options) {
+    if (options.stats && options.load.isEmpty() && !options.upload)
+        return "--stats goes with --load or --upload";
+    const bool choices =
+        parser.isSet("unit") || parser.isSet("limits") || parser.isSet("mkt-energy");
+    if (choices && !options.stats)
+        return "--unit, --limits and --mkt-energy go with --stats";
+    return std::nullopt;
+}
+
+// The statistics of what the store holds, one JSON object on one line of stdout.
+void printStatistics(const TForm1& form, const report::StatisticsOptions& choices) {
+    const report::Statistics statistics =
+        report::computeStatistics(form.store, form.SamplesPerHour, form.RHBV.checked(), choices);
+    const QByteArray json =
+        QJsonDocument(report::statisticsJson(statistics)).toJson(QJsonDocument::Compact);
+    std::fputs((json + '\n').constData(), stdout);
+    std::fflush(stdout);
 }
 
 // Without a display the window still lays itself out; the off-screen
@@ -374,6 +402,8 @@ bool runSteps(ApplicationWindows& windows, platform::ScriptedDialogs& dialogs,
         if (!waitForUpload(form))
             return false;
     }
+    if (options.stats)
+        printStatistics(form, options.statistics);
     if (!options.autoInterval.isEmpty() && !runAutomatic(form, windows.form5, dialogs, options))
         return false;
     if (!options.save.isEmpty()) {
@@ -395,10 +425,13 @@ bool runSteps(ApplicationWindows& windows, platform::ScriptedDialogs& dialogs,
             return false;
     }
     if (!options.report.isEmpty()) {
+        // The chart of the report shows the unit of its statistics, as
+        // "Show Temp in F" clicked to match would.
         bool written = false;
-        report::StatisticsOptions statistics;
-        statistics.fahrenheit = form.TempInF->isChecked();
-        platform::runGuarded([&] { written = form.WriteReport(options.report, statistics); });
+        platform::runGuarded([&] {
+            form.TempInF->setChecked(options.statistics.fahrenheit);
+            written = form.WriteReport(options.report, options.statistics);
+        });
         echoToStderr(written ? "Report written to " + options.report
                              : "Cannot write the report to " + options.report);
         return written;
@@ -417,6 +450,7 @@ QString usage() {
            "                [--date-format \"PATTERN\"] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z] [--load FILE] [--upload] [--save FILE]\n"
            "                [--chart FILE.png|FILE.pdf] [--report FILE.pdf]\n"
+           "                [--stats [--unit C|F] [--limits LOW:HIGH] [--mkt-energy KJ_PER_MOL]]\n"
            "       brenvale --headless --auto once|1h|4h|8h|24h|7d|30d --auto-file BASE\n"
            "                [--auto-channels 1|2|both] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z]\n"
@@ -425,6 +459,11 @@ QString usage() {
            "report, with the settings of the current directory; a step that fails\n"
            "ends the run. Exit status: 0 when every step succeeded, 1 when one\n"
            "failed, 2 for bad arguments.\n"
+           "With --stats, prints the statistics of the loaded or uploaded data as one\n"
+           "JSON object on stdout: temperatures in F (or C with --unit C), the time\n"
+           "below LOW and above HIGH of --limits (in that unit; either may be left out,\n"
+           "as in :46.4), and the mean kinetic temperature with the activation energy\n"
+           "of --mkt-energy (default 83.144 kJ/mol).\n"
            "With --auto, downloads automatically into the monthly files of BASE: once\n"
            "(exit 0 when every channel was saved or had nothing new), or at the interval\n"
            "until SIGINT or SIGTERM (exit 0).\n";
@@ -451,11 +490,14 @@ std::variant<Options, BadArguments> parse(const QStringList& arguments) {
     options.version = parser.isSet("version");
     options.headless = parser.isSet("headless");
     options.upload = parser.isSet("upload");
+    options.stats = parser.isSet("stats");
     if (const std::optional<QString> refused = applyValues(parser, options))
         return BadArguments{*refused};
     // The first file named is opened; further ones are ignored.
     options.startupFile = parser.positionalArguments().value(0);
     if (const std::optional<QString> refused = checkCombination(options, stepOptionGiven(parser)))
+        return BadArguments{*refused};
+    if (const std::optional<QString> refused = checkStatistics(parser, options))
         return BadArguments{*refused};
     return options;
 }

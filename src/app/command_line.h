@@ -2,6 +2,7 @@
 // The command line: without a window, it runs the program's own operations
 // (Load Chart, Upload Data, Save Chart, Print Chart or a PNG of the chart,
 // Export Report) in that order, answering the dialogs through their door.
+#include "report/statistics.h"
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,9 @@ struct Options {
     QString autoInterval;
     QString autoFile;
     QString autoChannels = "both";
+    // The statistics as JSON on stdout after the load or upload, and their choices.
+    bool stats = false;
+    report::StatisticsOptions statistics;
 };
 
 struct BadArguments {

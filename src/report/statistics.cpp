@@ -4,7 +4,10 @@
 #include "platform/formatting.h"
 #include <QJsonArray>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace report {
@@ -15,36 +18,48 @@ using platform::DateTime;
 constexpr double kZeroCelsiusInKelvin = 273.15;
 
 // The chart's rule, and a guard against values that no arithmetic survives.
+// (NaN fails both comparisons.)
 bool isReading(float value) {
-    return value < kNoReadingThreshold && std::isfinite(value);
+    return value < kNoReadingThreshold && value > -std::numeric_limits<float>::infinity();
 }
 
-double displayed(float celsius, bool fahrenheit) {
-    return fahrenheit ? double(celsius) * 1.8 + 32.0 : double(celsius);
+// The unit that temperatures are shown in, as a scale and an offset from °C
+// (1 and 0 give °C exactly).
+struct DisplayUnit {
+    double scale = 1, offset = 0;
+    double of(double celsius) const { return celsius * scale + offset; }
+};
+
+DisplayUnit displayUnit(bool fahrenheit) {
+    return fahrenheit ? DisplayUnit{.scale = 1.8, .offset = 32} : DisplayUnit{};
 }
 
-// Count, extremes with their first times, and the sums of the mean and the
-// spread, taken about the first value so that large offsets lose no digits.
+// Count, extremes with the index of their first occurrence, and the sums of
+// the mean and the spread, taken about the first value so that large offsets
+// lose no digits. Indices rather than times keep the time list out of the
+// pass over the readings.
 class Moments {
   public:
-    void add(double value, DateTime at) {
+    void add(double value, size_t index) {
         if (m_count == 0) {
             m_shift = value;
             m_min = m_max = value;
-            m_minAt = m_maxAt = at;
+            m_minAt = m_maxAt = index;
         } else if (value < m_min) {
             m_min = value;
-            m_minAt = at;
+            m_minAt = index;
         } else if (value > m_max) {
             m_max = value;
-            m_maxAt = at;
+            m_maxAt = index;
         }
         const double d = value - m_shift;
         m_sum += d;
         m_sumOfSquares += d * d;
         ++m_count;
     }
-    QuantityStatistics result() const {
+    long long count() const { return m_count; }
+    size_t minIndex() const { return m_minAt; }
+    QuantityStatistics result(const std::vector<DateTime>& times) const {
         QuantityStatistics q{.readings = m_count};
         if (m_count == 0)
             return q;
@@ -52,8 +67,8 @@ class Moments {
         const double meanOffset = m_sum / n;
         q.min = m_min;
         q.max = m_max;
-        q.minAt = m_minAt;
-        q.maxAt = m_maxAt;
+        q.minAt = times[m_minAt];
+        q.maxAt = times[m_maxAt];
         q.mean = m_shift + meanOffset;
         q.stdev = std::sqrt(std::max(0.0, m_sumOfSquares / n - meanOffset * meanOffset));
         return q;
@@ -63,76 +78,79 @@ class Moments {
     long long m_count = 0;
     double m_shift = 0, m_sum = 0, m_sumOfSquares = 0;
     double m_min = 0, m_max = 0;
-    DateTime m_minAt = 0, m_maxAt = 0;
+    size_t m_minAt = 0, m_maxAt = 0;
 };
 
-// The mean of exp(-ΔH / (R·T)) as a running log-sum-exp: the terms are kept
-// relative to the largest exponent so far, so none underflows. Loggers repeat
-// the same reading for long stretches; the last term is reused for those.
+// The mean of exp(-ΔH/(R·T)) over the readings, for the mean kinetic
+// temperature. Each term is kept relative to the largest so far, the warmest
+// reading's, so that none underflows: a warmer reading rescales the sum once.
+// A logger's readings take few distinct values (whole steps of its converter,
+// two decimals in a file), so the terms are remembered by value; a rescale
+// makes the remembered ones stale.
 class KineticMean {
   public:
     explicit KineticMean(double activationEnergy)
         : m_ratio(activationEnergy * 1000.0 / kGasConstant) {}
     void add(float celsius) {
         ++m_count;
-        if (celsius == m_lastCelsius && m_lastExponent == m_largest) {
-            m_sum += m_lastTerm;
-            return;
+        Slot& slot = m_remembered[(std::bit_cast<std::uint32_t>(celsius) * 2654435761u) >> 20];
+        if (slot.celsius != celsius || slot.scale != m_rescales) {
+            const double exponent = -m_ratio / (double(celsius) + kZeroCelsiusInKelvin);
+            if (exponent > m_largest) {
+                m_sum *= std::exp(m_largest - exponent);
+                m_largest = exponent;
+                ++m_rescales;
+            }
+            slot = {celsius, m_rescales, std::exp(exponent - m_largest)};
         }
-        const double kelvin = double(celsius) + kZeroCelsiusInKelvin;
-        if (!(kelvin > 0)) {
-            m_impossible = true;
-            return;
-        }
-        const double exponent = -m_ratio / kelvin;
-        if (exponent > m_largest) {
-            m_sum = m_sum * std::exp(m_largest - exponent);
-            m_largest = exponent;
-        }
-        m_lastCelsius = celsius;
-        m_lastExponent = m_largest;
-        m_lastTerm = std::exp(exponent - m_largest);
-        m_sum += m_lastTerm;
+        m_sum += slot.term;
     }
-    // In °C; nothing without readings or with one at or below absolute zero.
-    std::optional<double> celsius() const {
-        if (m_count == 0 || m_impossible || !(m_ratio > 0))
+    // In °C; nothing without readings, or when the coldest is at or below
+    // absolute zero or ΔH leaves the range of numbers.
+    std::optional<double> celsius(double coldest) const {
+        if (m_count == 0 || !(coldest + kZeroCelsiusInKelvin > 0) || !(m_ratio > 0) ||
+            !std::isfinite(m_ratio))
             return std::nullopt;
-        const double logMean = std::log(m_sum / double(m_count)) + m_largest;
-        return m_ratio / -logMean - kZeroCelsiusInKelvin;
+        return m_ratio / -(std::log(m_sum / double(m_count)) + m_largest) - kZeroCelsiusInKelvin;
     }
 
   private:
-    double m_ratio;
+    struct Slot {
+        float celsius = std::numeric_limits<float>::quiet_NaN(); // matches nothing
+        std::uint32_t scale = 0;                                 // m_rescales when taken
+        double term = 0;
+    };
+    double m_ratio; // ΔH/R in kelvin
     long long m_count = 0;
-    bool m_impossible = false;
     double m_largest = -std::numeric_limits<double>::infinity();
     double m_sum = 0;
-    float m_lastCelsius = std::numeric_limits<float>::quiet_NaN();
-    double m_lastExponent = 0, m_lastTerm = 0;
+    std::uint32_t m_rescales = 0;
+    std::array<Slot, 4096> m_remembered{};
 };
 
 // Maximal runs of consecutive samples that have a property, in samples.
 class Runs {
   public:
+    // A run is counted and measured when it ends, which is rare: the pass
+    // over the samples carries only the length of the current one.
     void step(bool in) {
-        if (!in) {
+        if (in) {
+            ++m_current;
+        } else if (m_current > 0) {
+            ++m_ended;
+            m_total += m_current;
+            m_longest = std::max(m_longest, m_current);
             m_current = 0;
-            return;
         }
-        if (m_current++ == 0)
-            ++m_count;
-        ++m_total;
-        m_longest = std::max(m_longest, m_current);
     }
     Excursions times(long long intervalSeconds) const {
-        return {.seconds = m_total * intervalSeconds,
-                .count = m_count,
-                .longestSeconds = m_longest * intervalSeconds};
+        return {.seconds = (m_total + m_current) * intervalSeconds,
+                .count = m_ended + (m_current > 0),
+                .longestSeconds = std::max(m_longest, m_current) * intervalSeconds};
     }
 
   private:
-    long long m_current = 0, m_count = 0, m_total = 0, m_longest = 0;
+    long long m_current = 0, m_ended = 0, m_total = 0, m_longest = 0;
 };
 
 struct IndexRange {
@@ -156,14 +174,15 @@ long long secondsBetween(DateTime from, DateTime to) {
     return platform::wholeSeconds(to) - platform::wholeSeconds(from);
 }
 
-// The episodes of one quantity: each start runs to the next end (at equal
-// times an end closes a running episode before a start opens one); a start
-// without an end runs to the last sample, an end before any start from the
-// first (without samples, an open episode ends where it starts).
 struct SampleBounds {
     bool any = false;
     DateTime first = 0, last = 0;
 };
+
+// The episodes of one quantity: each start runs to the next end (at equal
+// times an end closes a running episode before a start opens one); a start
+// without an end runs to the last sample, an end before any start from the
+// first (without samples, an open episode ends where it starts).
 
 std::vector<Episode> pairEpisodes(const std::vector<DateTime>& starts,
                                   const std::vector<DateTime>& ends, const SampleBounds& data) {
@@ -231,7 +250,7 @@ AlarmStatistics finishEpisodes(std::vector<Episode> all, const Selection& sel,
         for (size_t i = during.begin; i < during.end && i < values.size(); ++i) {
             if (!isReading(values[i]))
                 continue;
-            const double v = temperature ? displayed(values[i], sel.fahrenheit) : values[i];
+            const double v = temperature ? displayUnit(sel.fahrenheit).of(values[i]) : values[i];
             ep.min = ep.min ? std::min(*ep.min, v) : v;
             ep.max = ep.max ? std::max(*ep.max, v) : v;
         }
@@ -265,24 +284,32 @@ Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bo
 
     const double low = options.low.value_or(-std::numeric_limits<double>::infinity());
     const double high = options.high.value_or(std::numeric_limits<double>::infinity());
-    Moments temperature;
+    const DisplayUnit unit = displayUnit(options.fahrenheit);
+    // One pass for both quantities: the data are read from memory once, and
+    // the two quantities' sums are independent work for the processor to overlap.
+    const size_t rhEnd = hasRH ? std::min(samples.end, store.RHData.size()) : samples.begin;
+    Moments temperature, rh;
     KineticMean kinetic(options.activationEnergy);
     Runs gaps, below, above;
     for (size_t i = samples.begin; i < samples.end; ++i) {
         const float celsius = store.TempData[i];
         const bool reading = isReading(celsius);
+        const double v = unit.of(celsius);
         gaps.step(!reading);
-        const double v = reading ? displayed(celsius, options.fahrenheit) : 0.0;
         below.step(reading && v < low);
         above.step(reading && v > high);
-        if (!reading)
-            continue;
-        temperature.add(v, times[i]);
-        kinetic.add(celsius);
+        if (reading) {
+            temperature.add(v, i);
+            kinetic.add(celsius);
+        }
+        if (i < rhEnd && isReading(store.RHData[i]))
+            rh.add(store.RHData[i], i);
     }
-    st.temperature = temperature.result();
-    if (const auto mkt = kinetic.celsius())
-        st.temperature.mkt = options.fahrenheit ? *mkt * 1.8 + 32.0 : *mkt;
+    st.temperature = temperature.result(times);
+    // The unit rises with °C: its minimum is the coldest reading.
+    if (temperature.count() > 0)
+        if (const auto mkt = kinetic.celsius(store.TempData[temperature.minIndex()]))
+            st.temperature.mkt = unit.of(*mkt);
     st.readings = st.temperature.readings;
     st.missing = st.samples - st.readings;
     st.longestGapSeconds = gaps.times(st.intervalSeconds).longestSeconds;
@@ -291,15 +318,8 @@ Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bo
                                     .high = options.high,
                                     .below = below.times(st.intervalSeconds),
                                     .above = above.times(st.intervalSeconds)};
-
-    if (hasRH) {
-        Moments rh;
-        const size_t end = std::min(samples.end, store.RHData.size());
-        for (size_t i = samples.begin; i < end; ++i)
-            if (isReading(store.RHData[i]))
-                rh.add(store.RHData[i], times[i]);
-        st.rh = rh.result();
-    }
+    if (hasRH)
+        st.rh = rh.result(times);
 
     // Open episodes reach the data's own first and last sample; a range cuts them after.
     const SampleBounds data{.any = count > 0,
@@ -428,8 +448,13 @@ QString duration(long long seconds) {
     return days > 0 ? QString("%1 d %2").arg(days).arg(clock) : clock;
 }
 
+// Date and time always, midnight included.
 QString timeText(const std::optional<DateTime>& t) {
-    return t ? platform::dateTimeToStr(platform::roundToSecond(*t)) : kNone;
+    if (!t)
+        return kNone;
+    const platform::FormatSettings& user = platform::formatSettings();
+    return platform::formatDateTime(user.shortDateFormat + " " + user.longTimeFormat,
+                                    platform::roundToSecond(*t));
 }
 
 QString extreme(const std::optional<double>& value, const std::optional<DateTime>& at,
@@ -463,7 +488,7 @@ QString limitText(const std::optional<double>& limit, const QString& unit) {
 }
 
 QString excursionText(const Excursions& e) {
-    return QString("%1 in %2 runs, longest %3")
+    return QString("%1 (excursions: %2, longest %3)")
         .arg(duration(e.seconds))
         .arg(e.count)
         .arg(duration(e.longestSeconds));

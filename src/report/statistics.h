@@ -19,7 +19,8 @@ constexpr double kDefaultActivationEnergy = 83.144; // kJ/mol, the rules' usual 
 constexpr double kGasConstant = 8.3144598;          // J/(mol·K)
 
 // A part of the data: the samples and events within [from, to]; an alarm
-// episode that crosses an end of it is cut there and counts as open there.
+// episode that reaches beyond the part's first or last sample is cut at that
+// sample and counts as open there.
 struct TimeRange {
     platform::DateTime from = 0, to = 0;
 };

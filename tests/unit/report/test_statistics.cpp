@@ -1,6 +1,7 @@
 // The statistics over small stores, each expected value worked out here by
 // hand or by the plain formula, never by the code under test.
 #include "model/sample_store.h"
+#include "platform/formatting.h"
 #include "report/statistics.h"
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -187,6 +188,9 @@ class TestStatistics : public QObject {
         QTest::addColumn<double>("expected");
         QTest::newRow("known series") << Floats{20, 25, 30, 22} << false << 83.144 << 25.0317;
         QTest::newRow("known series in F") << Floats{20, 25, 30, 22} << true << 83.144 << 77.0570;
+        // 20 °C met again after warmer readings: its term is taken afresh.
+        QTest::newRow("a value again after a warmer one")
+            << Floats{20, 30, 20, 25, 30, 22, 20} << false << 83.144 << 24.8487;
         QTest::newRow("missing readings do not count")
             << Floats{20, X, 25, 30, X, 22} << false << 83.144 << 25.0317;
         // exp(-ΔH/(R·T)) underflows to zero here; a flat series keeps its value.
@@ -361,6 +365,30 @@ class TestStatistics : public QObject {
         QCOMPARE(json["above_s"].toInteger(), expected[3] * 60);
         QCOMPARE(json["excursions"].toInteger(), expected[1] + expected[4]);
         QCOMPARE(json["longest_s"].toInteger(), std::max(expected[2], expected[5]) * 60);
+    }
+
+    // The table in the user's formats: here a decimal comma and day first.
+    void rows() {
+        platform::FormatSettings& user = platform::formatSettings();
+        const platform::FormatSettings saved = user;
+        user.decimalSeparator = ',';
+        user.shortDateFormat = "dd/mm/yyyy";
+        SampleStore store;
+        fill(store, {-0.001f, 2.5f, X});
+        store.AlarmStarts[0] = minutes({1});
+        const QString text = report::statisticsText(
+            report::computeStatistics(store, kPerHour, false, {.fahrenheit = false, .high = 2.0}));
+        user = saved;
+        for (const char* line :
+             {"Samples\t3\n", "Without a reading\t1\n", "Span\t00:02:00\n",
+              "Temperature minimum\t0,00 °C at 01/12/2026 00:00:00\n",
+              "Temperature maximum\t2,50 °C at 01/12/2026 00:01:00\n",
+              "Temperature alarms\t1, total 00:01:00, longest 00:01:00\n", "RH mean\t—\n",
+              "Low limit\tnot set\n",
+              "Above the high limit\t00:01:00 (excursions: 1, longest 00:01:00)\n",
+              "Temperature alarm 1\t01/12/2026 00:01:00 to 01/12/2026 00:02:00, 00:01:00, 2,50 °C "
+              "to 2,50 °C, open at the end\n"})
+            QVERIFY2(text.contains(QString::fromUtf8(line)), qPrintable(text));
     }
 
     // The keys and shapes of the command line's object.

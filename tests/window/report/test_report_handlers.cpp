@@ -3,6 +3,7 @@
 // read back as text.
 #include "app_fixture.h"
 #include "chart/chart.h"
+#include "platform/formatting.h"
 #include "report/statistics_window.h"
 #include "upload_rig.h"
 #include <QAction>
@@ -147,7 +148,7 @@ void TestReportHandlers::windowReportsChoicesThatDoNotRead() {
     };
     const Case cases[] = {
         {"", "", "83.144", "", ""},
-        {"2", "", "83.144", "", "00:30:00 in 1 runs, longest 00:30:00"},
+        {"2", "", "83.144", "", "00:30:00 (excursions: 1, longest 00:30:00)"},
         {"x", "", "83.144", "The low limit is not a number.", ""},
         {"", "5,5,", "83.144", "The high limit is not a number.", ""},
         {"6", "5", "83.144", "The low limit is above the high limit.", ""},
@@ -203,13 +204,13 @@ void TestReportHandlers::visibleRangeFollowsZoomAndPan() {
 
     form.Chart1->panPixels(plot.width() / 8);
     QVERIFY(samplesShown() != "0");
-    QTRY_COMPARE(
-        shown(form, "First sample"),
-        platform::dateTimeToStr(
-            form.store.SampleTimes[std::lower_bound(
-                                       form.store.SampleTimes.begin(), form.store.SampleTimes.end(),
-                                       form.Chart1->BottomAxis().axis()->range().lower) -
-                                   form.store.SampleTimes.begin()]));
+    const std::vector<double>& times = form.store.SampleTimes;
+    const double firstShown = *std::lower_bound(times.begin(), times.end(),
+                                                form.Chart1->BottomAxis().axis()->range().lower);
+    const platform::FormatSettings& user = platform::formatSettings();
+    QTRY_COMPARE(shown(form, "First sample"),
+                 platform::formatDateTime(user.shortDateFormat + " " + user.longTimeFormat,
+                                          platform::roundToSecond(firstShown)));
 
     // Back to the whole data set, whatever the chart shows.
     window.WholeData->setChecked(true);
