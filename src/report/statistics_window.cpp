@@ -125,10 +125,20 @@ void StatisticsWindow::showStatistics(const report::Statistics& statistics, cons
     Copy->setEnabled(true);
     const QList<report::StatisticsRow> rows =
         report::statisticsRows(statistics) + report::episodeRows(statistics);
+    // A pan updates the table many times a second: its items take the new
+    // texts in place, and the labels' column is measured again only when the
+    // rows are others.
+    const int before = Table->rowCount();
     Table->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
-        Table->setItem(i, 0, new QTableWidgetItem(rows[i].label));
-        Table->setItem(i, 1, new QTableWidgetItem(rows[i].value));
+        for (int column : {0, 1}) {
+            const QString& text = column == 0 ? rows[i].label : rows[i].value;
+            if (QTableWidgetItem* item = Table->item(i, column))
+                item->setText(text);
+            else
+                Table->setItem(i, column, new QTableWidgetItem(text));
+        }
     }
-    Table->resizeColumnToContents(0);
+    if (Table->rowCount() != before)
+        Table->resizeColumnToContents(0);
 }
