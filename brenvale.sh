@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 ROOT=$(pwd)
 BUILD="$ROOT/build"
 
-PACKAGES="cmake ninja-build g++ qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 libgl-dev locales"
+PACKAGES="cmake ninja-build g++ qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 libgl-dev locales poppler-utils"
 # The checkers of the install test: desktop entry, catalogue entry, manual pages,
 # and the Debian package (built with dpkg-shlibdeps and file, checked by lintian).
 PACKAGES="$PACKAGES desktop-file-utils appstream man-db dpkg-dev file lintian"

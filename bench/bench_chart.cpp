@@ -1,4 +1,5 @@
 // Time to plot a sample store and to redraw the chart at full view and zoomed.
+#include "bench_store.h"
 #include "chart/chart.h"
 #include "chart/plot_buffer.h"
 #include "model/sample_store.h"
@@ -10,23 +11,6 @@
 #include <memory>
 
 namespace {
-
-// One sample a minute with a daily swing, a gap now and then, and events.
-void fill(SampleStore& store, int n) {
-    const double start = 45000;
-    for (int i = 0; i < n; ++i) {
-        const double t = start + i / 1440.0;
-        store.SampleTimes.push_back(t);
-        const bool gap = i % 9973 == 500;
-        store.TempData.push_back(gap ? kNoReading
-                                     : float(20 + 8 * std::sin(i / 229.0) + (i % 7) * 0.1));
-        store.RHData.push_back(gap ? kNoReading : float(50 + 20 * std::cos(i / 311.0)));
-        if (i % 5000 == 10)
-            store.AlarmStarts[0].push_back(t - 1e-5);
-        if (i % 20000 == 30)
-            store.NewSensorEvents.push_back(t - 1e-5);
-    }
-}
 
 // The machine is shared: the fastest of several replots is the chart's own cost.
 double replotMs(Chart& chart) {
@@ -51,7 +35,7 @@ void zoom(Chart& chart, double fraction) {
 
 void run(int n, bool rh) {
     auto store = std::make_unique<SampleStore>();
-    fill(*store, n);
+    fillBenchStore(*store, n);
     Chart chart;
     chart.resize(800, 420);
     chart.LeftAxis().setAutomatic(true);

@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include <QAction>
+#include <QCheckBox>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -126,6 +127,13 @@ const std::vector<ValuedOption>& valuedOptions() {
              o.chart = v;
              return std::nullopt;
          }},
+        {"report",
+         [](Options& o, const QString& v) -> std::optional<QString> {
+             if (QFileInfo(v).suffix().toLower() != "pdf")
+                 return "--report takes a .pdf file name";
+             o.report = v;
+             return std::nullopt;
+         }},
         {"unit", [](Options& o, const QString& v) { return applyUnit(o.statistics, v); }},
         {"limits", [](Options& o, const QString& v) { return applyLimits(o.statistics, v); }},
         {"mkt-energy",
@@ -207,7 +215,8 @@ std::optional<QString> checkCombination(const Options& options, bool stepOptions
         return "--auto goes with --auto-file";
     if (!options.autoInterval.isEmpty() &&
         (options.upload || !options.load.isEmpty() || !options.save.isEmpty() ||
-         !options.chart.isEmpty() || options.channel || options.rangeIndex))
+         !options.chart.isEmpty() || !options.report.isEmpty() || options.channel ||
+         options.rangeIndex))
         return "--auto runs by itself, without the other steps";
     const bool custom = options.rangeIndex == 3;
     if (custom != (!options.from.isEmpty() && !options.to.isEmpty()) ||
@@ -412,6 +421,19 @@ bool runSteps(ApplicationWindows& windows, platform::ScriptedDialogs& dialogs,
                                          [&form] { form.UpdateFooter(); });
         echoToStderr(written ? "Chart written to " + options.chart
                              : "Cannot write the chart to " + options.chart);
+        if (!written)
+            return false;
+    }
+    if (!options.report.isEmpty()) {
+        // The chart of the report shows the unit of its statistics, as
+        // "Show Temp in F" clicked to match would.
+        bool written = false;
+        platform::runGuarded([&] {
+            form.TempInF->setChecked(options.statistics.fahrenheit);
+            written = form.WriteReport(options.report, options.statistics);
+        });
+        echoToStderr(written ? "Report written to " + options.report
+                             : "Cannot write the report to " + options.report);
         return written;
     }
     return true;
@@ -429,16 +451,16 @@ QString usage() {
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
            "                [--date-format \"PATTERN\"] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z] [--load FILE] [--upload] [--save FILE]\n"
-           "                [--chart FILE.png|FILE.pdf]\n"
+           "                [--chart FILE.png|FILE.pdf] [--report FILE.pdf]\n"
            "                [--stats [--unit C|F] [--limits LOW:HIGH] [--mkt-energy KJ_PER_MOL]]\n"
            "       brenvale --headless --auto once|1h|4h|8h|24h|7d|30d --auto-file BASE\n"
            "                [--auto-channels 1|2|both] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z]\n"
            "\n"
            "Without a window, runs the steps in the order load, upload, save, chart,\n"
-           "with the settings of the current directory; a step that fails ends the\n"
-           "run. Exit status: 0 when every step succeeded, 1 when one failed, 2 for\n"
-           "bad arguments.\n"
+           "report, with the settings of the current directory; a step that fails\n"
+           "ends the run. Exit status: 0 when every step succeeded, 1 when one\n"
+           "failed, 2 for bad arguments.\n"
            "With --stats, prints the statistics of the loaded or uploaded data as one\n"
            "JSON object on stdout: temperatures in F (or C with --unit C), the time\n"
            "below LOW and above HIGH of --limits (in that unit; either may be left out,\n"

@@ -1,7 +1,7 @@
 #pragma once
 // The command line: without a window, it runs the program's own operations
-// (Load Chart, Upload Data, Save Chart, Print Chart or a PNG of the chart) in
-// that order, answering the dialogs through their door.
+// (Load Chart, Upload Data, Save Chart, Print Chart or a PNG of the chart,
+// Export Report) in that order, answering the dialogs through their door.
 #include "report/statistics.h"
 #include <QDateTime>
 #include <QString>
@@ -24,7 +24,8 @@ struct Options {
     QString load;
     bool upload = false;
     QString save;
-    QString chart; // .png or .pdf
+    QString chart;  // .png or .pdf
+    QString report; // .pdf
     // Automatic downloads: "once" or an interval ("1h" ... "30d"), the base
     // name of the monthly files and the channels ("1", "2" or "both").
     QString autoInterval;

@@ -302,6 +302,7 @@ void TForm1::buildMenus() {
     PrintChart1 = file->addAction("&Print Chart");
     PrintChart1->setShortcut(QKeySequence("Ctrl+P"));
     ExportChartImage1 = file->addAction("Export Chart &Image...");
+    ExportReport1 = file->addAction("Export &Report...");
     Exit1 = file->addAction("E&xit");
 
     QMenu* setup = menuBar()->addMenu("&Setup");
@@ -338,6 +339,10 @@ void TForm1::buildMenus() {
     }
     DateFormatItems[0]->setChecked(true);
     UserInformation1 = setup->addAction("&Edit User Information");
+
+    QMenu* view = menuBar()->addMenu("&View");
+    Statistics1 = view->addAction("&Statistics");
+    Statistics1->setShortcut(QKeySequence("Ctrl+T"));
 
     QMenu* help = menuBar()->addMenu("&Help");
     About1 = help->addAction("&About");

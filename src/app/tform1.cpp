@@ -55,6 +55,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), link(std::make_unique<Lin
     buildMenus();
     connectHandlers();
     setUpAutoDownloads();
+    setUpStatistics();
     fitToScreen();
 }
 
@@ -238,6 +239,8 @@ void TForm1::ClearBuffer() {
     SecureData->hide();
     LockImage->hide();
     setWindowTitle(store.BaseCaption);
+    DataFile.clear();
+    DataDuplicate.clear();
 
     if (const auto info = app::readText(settingsPath("USERINFO.DAT"))) {
         UserInformationBox.setText(*info);
@@ -255,6 +258,7 @@ void TForm1::ClearBuffer() {
 
     addNoDataPlaceholder(1);
     addNoDataPlaceholder(2);
+    StatisticsDataChanged();
 }
 
 void TForm1::NewClear1Click() {
@@ -300,6 +304,8 @@ void TForm1::setUploadButtonsIdle() {
     AbortUpload->setEnabled(false);
     RadioButton1->setEnabled(true);
     RadioButton2->setEnabled(true);
+    // Whatever ended the upload, the statistics no longer follow one.
+    StatisticsDataChanged();
 }
 
 void TForm1::setUploadButtonsBusy() {

@@ -9,10 +9,12 @@
 #include "model/controls.h"
 #include "model/sample_store.h"
 #include "platform/formatting.h"
+#include "report/statistics.h"
 #include <QMainWindow>
 #include <array>
 #include <memory>
 #include <optional>
+#include <variant>
 
 class QAction;
 class QActionGroup;
@@ -33,6 +35,8 @@ class TForm4;
 class TForm5;
 class TForm6;
 class RadioGroup;
+class StatisticsWindow;
+class QTimer;
 struct LinkState;
 namespace decode {
 struct PacketLists;
@@ -335,6 +339,28 @@ class TForm1 : public QMainWindow {
     // Per channel, the chain of scrambled rows of this run and its duplicate.
     std::array<files::AppendChain, 2> AppendCipherState;
 
+    // ---- Statistics and report (src/report/report_handlers.cpp) ----
+    QAction* Statistics1 = nullptr;   // View > Statistics
+    QAction* ExportReport1 = nullptr; // File > Export Report...
+    StatisticsWindow* StatisticsView = nullptr;
+    // Where the data in the store came from: the file loaded (empty for an
+    // upload), and the duplicate that holds them (loaded or just saved).
+    QString DataFile;
+    QString DataDuplicate;
+    void Statistics1Click();
+    void ExportReport1Click();
+    // The report of the whole data set, with the window's limits and ΔH;
+    // false when the file could not be written.
+    bool WriteReport(const QString& fileName, const report::StatisticsOptions& options);
+    // The options that the window's choices ask for (limits, ΔH, the
+    // visible range) in the chart's unit, or why a choice does not read.
+    // Without the window: the defaults, the whole data set.
+    std::variant<report::StatisticsOptions, QString> statisticsOptions() const;
+    // The data in the store have changed (cleared, loaded, uploaded so far,
+    // another unit): the window follows at the next pass of the event loop.
+    void StatisticsDataChanged();
+    void StatisticsRefresh();
+
   signals:
     // An automatic download attempt has ended; `succeeded`: saved or nothing new.
     void automaticDownloadEnded(int channel, bool succeeded);
@@ -355,4 +381,6 @@ class TForm1 : public QMainWindow {
     TForm6* m_port = nullptr;
     DiagnosticsView* m_diagnostics = nullptr;
     std::unique_ptr<QPrinter> m_printer;
+    void setUpStatistics(); // src/report/report_handlers.cpp
+    QTimer* m_statisticsTimer = nullptr;
 };

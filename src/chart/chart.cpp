@@ -2,6 +2,7 @@
 #include "model/palette.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
+#include <QPicture>
 #include <QPrinter>
 #include <QRubberBand>
 #include <QToolTip>
@@ -428,13 +429,29 @@ void Chart::print(QPrinter& printer) {
         throw platform::PlatformError(QStringLiteral("The printer could not be started"));
     }
     const QRectF paper = printer.pageLayout().fullRectPixels(printer.resolution());
-    const QRectF area = paper.adjusted(paper.width() * 0.05, paper.height() * 0.05,
-                                       -paper.width() * 0.05, -paper.height() * 0.05);
-    followData();
-    painter.setMode(QCPPainter::pmVectorized);
-    painter.translate(area.topLeft());
-    painter.scale(area.width() / width(), area.height() / height());
-    toPainter(&painter, width(), height());
+    paint(painter, paper.adjusted(paper.width() * 0.05, paper.height() * 0.05,
+                                  -paper.width() * 0.05, -paper.height() * 0.05));
     painter.end();
     restore();
+}
+
+void Chart::paint(QCPPainter& painter, const QRectF& area) {
+    followData();
+    // Drawn first at the screen's resolution: a picture replays its text at
+    // the size it had there, where a page's own resolution would blow up every
+    // font set in points (the axes' labels) against the stretched lines.
+    QPicture picture;
+    {
+        QCPPainter recorder(&picture);
+        recorder.setMode(QCPPainter::pmVectorized);
+        toPainter(&recorder, width(), height());
+    }
+    // The picture replays itself scaled from its resolution to the page's.
+    const double replayX = double(painter.device()->logicalDpiX()) / picture.logicalDpiX();
+    const double replayY = double(painter.device()->logicalDpiY()) / picture.logicalDpiY();
+    painter.save();
+    painter.translate(area.topLeft());
+    painter.scale(area.width() / width() / replayX, area.height() / height() / replayY);
+    painter.drawPicture(0, 0, picture);
+    painter.restore();
 }

@@ -95,6 +95,8 @@ class Chart : public QCustomPlot {
     // printer's orientation is restored. Raises platform::PlatformError when
     // the printer cannot be started.
     void print(QPrinter& printer);
+    // The chart as it prints, in vectors, stretched over `area` of a page.
+    void paint(QCPPainter& painter, const QRectF& area);
 
   signals:
     void zoomed();

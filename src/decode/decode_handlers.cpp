@@ -222,4 +222,5 @@ void TForm1::CommitPacket(const decode::PacketLists& packet) {
     const decode::LiveDrawing drawing = decode::commitPacket(
         store, packet, TempInF->isChecked(), seriesPointCount(1), seriesPointCount(2));
     drawLive(drawing);
+    StatisticsDataChanged();
 }

@@ -101,6 +101,7 @@ FileOutcome TForm1::SaveDataFile() {
     SecureData->show();
     LockImage->show();
     Edit1.setText("Data file and encrypted duplicate (*.bvx) saved.");
+    DataDuplicate = files::duplicateName(*name);
     QString caption = store.BaseCaption + " | " + *name;
     if (!store.ChannelLabel.isEmpty())
         caption += " | " + store.ChannelLabel;
@@ -203,5 +204,8 @@ FileOutcome TForm1::LoadDataFile(const QString& fileName) {
     store.ChannelLabel.clear();
     setWindowTitle(store.BaseCaption + " | " + fileName);
     FreshData.setChecked(false);
+    DataFile = fileName;
+    DataDuplicate = loader.scrambledSeen() ? fileName : QString();
+    StatisticsDataChanged();
     return FileOutcome::Done;
 }

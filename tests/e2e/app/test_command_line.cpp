@@ -5,6 +5,7 @@
 #include "app/version.h"
 #include "built_programs.h"
 #include "upload_rig.h"
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -37,8 +38,8 @@ QString describe(const std::variant<app::Options, app::BadArguments>& parsed) {
         words << "date-format=" + *o->dateFormat;
     if (!o->startupFile.isEmpty())
         words << "file=" + o->startupFile;
-    for (const auto& [name, value] :
-         {std::pair{"load", o->load}, std::pair{"save", o->save}, std::pair{"chart", o->chart}})
+    for (const auto& [name, value] : {std::pair{"load", o->load}, std::pair{"save", o->save},
+                                      std::pair{"chart", o->chart}, std::pair{"report", o->report}})
         if (!value.isEmpty())
             words << QString(name) + "=" + value;
     if (!o->autoInterval.isEmpty())
@@ -153,6 +154,10 @@ class TestCommandLine : public QObject {
                                << "headless load=in.bvx save=out.csv chart=c.pdf";
         QTest::newRow("chart neither png nor pdf")
             << QStringList{"--headless", "--chart", "c.jpg"} << "bad";
+        QTest::newRow("report") << QStringList{"--headless", "--load", "in.bvx", "--report",
+                                               "r.PDF"}
+                                << "headless load=in.bvx report=r.PDF";
+        QTest::newRow("report not pdf") << QStringList{"--headless", "--report", "r.png"} << "bad";
         QTest::newRow("file with --headless") << QStringList{"--headless", "a.bvx"} << "bad";
         QTest::newRow("unknown option") << QStringList{"--headless", "--fast"} << "bad";
         QTest::newRow("auto once")
@@ -191,6 +196,30 @@ class TestCommandLine : public QObject {
         QVERIFY(r.err.contains("Chart written to out.png"));
         QVERIFY(QFileInfo(path("out.png")).size() > 0);
         QCOMPARE(simulatorLog(), QByteArray("?B057600T05001120126000000000300BD00000000"));
+    }
+
+    // The report of data just saved names their duplicate and its SHA-256.
+    void uploadSaveAndReport() {
+        QVERIFY(startSimulator({"--format", "2", "--rh", "1", "--count", "300"}));
+        const ProgramRun r =
+            run({"--headless", "--upload", "--save", "out.csv", "--report", "out.pdf"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(r.err.contains("Report written to out.pdf"));
+        QFile duplicate(path("out.bvx"));
+        QVERIFY(duplicate.open(QIODevice::ReadOnly));
+        const QByteArray sha =
+            QCryptographicHash::hash(duplicate.readAll(), QCryptographicHash::Sha256).toHex();
+        QProcess text;
+        text.start("pdftotext", {path("out.pdf"), "-"});
+        QVERIFY(text.waitForFinished(30000));
+        const QString report = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(report.contains("Source: Upload, Channel 1"), qPrintable(report));
+        QVERIFY(report.contains("Duplicate: out.bvx"));
+        QVERIFY2(report.contains("SHA-256: " + QString::fromLatin1(sha)), qPrintable(report));
+
+        const ProgramRun unwritable = run({"--headless", "--report", "no/such/folder/r.pdf"});
+        QCOMPARE(unwritable.exitCode, 1);
+        QVERIFY(unwritable.err.contains("Cannot write the report to no/such/folder/r.pdf"));
     }
 
     // Upload, save, and the duplicate loaded back: the logger's samples and

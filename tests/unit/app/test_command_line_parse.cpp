@@ -32,6 +32,11 @@ class TestCommandLineReasons : public QObject {
             << QStringList{"--save", "out.csv"} << "these options need --headless";
         QTest::newRow("file beside --headless")
             << QStringList{"--headless", "a.bvx"} << "name the file to load with --load";
+        QTest::newRow("report not pdf")
+            << QStringList{"--headless", "--report", "r.txt"} << "--report takes a .pdf file name";
+        QTest::newRow("auto with a report")
+            << QStringList{"--headless", "--auto", "once", "--auto-file", "p", "--report", "r.pdf"}
+            << "--auto runs by itself, without the other steps";
         QTest::newRow("auto with a step")
             << QStringList{"--headless", "--auto", "once", "--auto-file", "p", "--load", "a.bvx"}
             << "--auto runs by itself, without the other steps";

@@ -207,12 +207,12 @@ class TestWindowLayout : public QObject {
         QStringList titles;
         for (QAction* menu : menus)
             titles << menu->text();
-        QCOMPARE(titles, (QStringList{"&File", "&Setup", "&Help"}));
+        QCOMPARE(titles, (QStringList{"&File", "&Setup", "&View", "&Help"}));
         QStringList fileItems;
         for (QAction* item : menus[0]->menu()->actions())
             fileItems << item->text().remove(QChar('&'));
         QCOMPARE(fileItems, (QStringList{"Load Chart", "Save Chart", "New/Clear", "Print Chart",
-                                         "Export Chart Image...", "Exit"}));
+                                         "Export Chart Image...", "Export Report...", "Exit"}));
 
         QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
         QTRY_VERIFY(menus[0]->menu()->isVisible());
