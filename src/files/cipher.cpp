@@ -1,4 +1,5 @@
 #include "files/cipher.h"
+#include <cstdint>
 
 namespace {
 
@@ -60,16 +61,62 @@ unsigned char unscrambleByte(unsigned char c, int n) {
     return static_cast<unsigned char>(value);
 }
 
-QByteArray ScrambleLine(CipherState& state, QByteArrayView plain) {
-    QByteArray out(plain.size(), Qt::Uninitialized);
+namespace {
+
+bool allPrintable(QByteArrayView text) {
+    bool printable = true;
+    for (char c : text)
+        printable &= isPrintable(static_cast<unsigned char>(c));
+    return printable;
+}
+
+// A printable byte after a printable link rotates within the range, so each
+// scrambled byte is the one before plus a step known in advance, modulo the
+// range: the chain is a running sum and no byte waits for the division of
+// the one before.
+void scrambleRotating(CipherState& state, QByteArrayView plain, char* out) {
+    std::uint64_t sum = static_cast<std::uint64_t>(state.ChainChar - kFirst);
+    int position = state.PositionStep;
+    const std::uint64_t line = static_cast<std::uint64_t>(state.LineStep);
+    for (qsizetype i = 0; i < plain.size(); ++i) {
+        if (++position == 12)
+            position = 3;
+        sum += static_cast<unsigned char>(plain[i]) + static_cast<std::uint64_t>(position) + line;
+        out[i] = static_cast<char>(kFirst + sum % kRange);
+    }
+    state.PositionStep = position;
+    if (!plain.isEmpty())
+        state.ChainChar = static_cast<signed char>(out[plain.size() - 1]);
+}
+
+void scrambleStepping(CipherState& state, QByteArrayView plain, char* out) {
     for (qsizetype i = 0; i < plain.size(); ++i) {
         const int n = nextShift(state);
         const unsigned char c = scrambleByte(static_cast<unsigned char>(plain[i]), n);
         out[i] = static_cast<char>(c);
         state.ChainChar = static_cast<signed char>(c);
     }
+}
+
+} // namespace
+
+void ScrambleLineAppend(CipherState& state, QByteArrayView plain, QByteArray& out) {
+    const qsizetype at = out.size();
+    out.resize(at + plain.size());
+    char* const to = out.data() + at;
+    // Lines lose this path only to bytes outside the printable range, which
+    // no row of a data file holds.
+    if (isPrintable(static_cast<unsigned char>(state.ChainChar)) && allPrintable(plain))
+        scrambleRotating(state, plain, to);
+    else
+        scrambleStepping(state, plain, to);
     advancePosition(state); // the line end takes a position of its own
     advanceLine(state);
+}
+
+QByteArray ScrambleLine(CipherState& state, QByteArrayView plain) {
+    QByteArray out;
+    ScrambleLineAppend(state, plain, out);
     return out;
 }
 

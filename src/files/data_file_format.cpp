@@ -3,11 +3,44 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace files {
 namespace {
 
+// Writes the digits of `value` backwards, ending at `end`; returns their start.
+char* digitsBefore(char* end, unsigned long long value) {
+    do {
+        *--end = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return end;
+}
+
 void appendFixed2(QByteArray& out, double value) {
+    // A double times 100 takes at most 60 bits, which a 64-bit long double
+    // holds exactly: the rounding, half to even on exact ties, is then the
+    // same as to_chars's own.
+    if constexpr (std::numeric_limits<long double>::digits >= 64) {
+        if (std::fabs(value) < 1e15) {
+            const long double scaled = std::fabs(static_cast<long double>(value)) * 100;
+            auto hundredths = static_cast<unsigned long long>(scaled);
+            const long double rest = scaled - static_cast<long double>(hundredths);
+            if (rest > 0.5L || (rest == 0.5L && (hundredths & 1)))
+                ++hundredths;
+            char buffer[24];
+            char* const end = buffer + sizeof buffer;
+            end[-1] = static_cast<char>('0' + hundredths % 10);
+            end[-2] = static_cast<char>('0' + hundredths / 10 % 10);
+            end[-3] = '.';
+            char* begin = digitsBefore(end - 3, hundredths / 100);
+            if (std::signbit(value))
+                *--begin = '-';
+            out.append(begin, end - begin);
+            return;
+        }
+    }
     char buffer[400]; // room for the widest double written in full
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
@@ -18,6 +51,141 @@ void appendInt(QByteArray& out, long long value) {
     char buffer[24];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr - buffer);
+}
+
+// A date pattern taken apart once, for the rows: the fields of the eight
+// date formats, and the separators between them. Any other pattern, and any
+// date outside the years 1 to 9999, goes through the general formatting.
+class RowDateFormat {
+  public:
+    explicit RowDateFormat(const QString& pattern) : m_pattern(pattern) { compile(); }
+    const QString& pattern() const { return m_pattern; }
+
+    void append(QByteArray& out, platform::DateTime t) const {
+        char buffer[kMaxPieces * 4];
+        const qsizetype size = m_fast ? render(buffer, t) : -1;
+        if (size < 0)
+            out += fileText(platform::formatDateTimeFixed(m_pattern, t));
+        else
+            out.append(buffer, size);
+    }
+
+  private:
+    enum class Field : char { Literal, Year4, Year2, Month, Day, Hour, Minute, Second, AmPm };
+    struct Piece {
+        Field field;
+        char literal;
+    };
+    static constexpr size_t kMaxPieces = 16; // of at most four characters each
+
+    void compile() {
+        const auto run = [&](qsizetype i) {
+            qsizetype n = 1;
+            while (i + n < m_pattern.size() && m_pattern[i + n].toLower() == m_pattern[i].toLower())
+                ++n;
+            return n;
+        };
+        bool afterHour = false;
+        for (qsizetype i = 0; i < m_pattern.size();) {
+            const QChar c = m_pattern[i];
+            if (m_pattern.mid(i, 5) == "AM/PM") {
+                m_pieces.push_back({Field::AmPm, 0});
+                m_twelveHour = true;
+                afterHour = false;
+                i += 5;
+                continue;
+            }
+            if (c == ' ' || c == '/' || c == ':' || c == ',' || c == '-' || c == '.') {
+                m_pieces.push_back({Field::Literal, static_cast<char>(c.unicode())});
+                ++i;
+                continue;
+            }
+            const qsizetype n = run(i);
+            const char16_t lower = c.toLower().unicode();
+            Field field = Field::Literal;
+            if (lower == 'y' && (n == 2 || n == 4))
+                field = n == 2 ? Field::Year2 : Field::Year4;
+            else if (n == 2 && lower == 'm')
+                field = afterHour ? Field::Minute : Field::Month;
+            else if (n == 2 && lower == 'n')
+                field = Field::Minute;
+            else if (n == 2 && lower == 'd')
+                field = Field::Day;
+            else if (n == 2 && lower == 'h')
+                field = Field::Hour;
+            else if (n == 2 && lower == 's')
+                field = Field::Second;
+            if (field == Field::Literal) {
+                m_fast = false;
+                return;
+            }
+            m_pieces.push_back({field, 0});
+            afterHour = lower == 'h';
+            i += n;
+        }
+        m_fast = m_pieces.size() <= kMaxPieces;
+    }
+
+    // The text of t into `out`; -1 when the date is not one for this path.
+    qsizetype render(char* out, platform::DateTime t) const {
+        if (!(t > -693594.0 && t < 2958466.0)) // 1 January 1 to 31 December 9999
+            return -1;
+        const platform::DateTimeParts p = platform::decodeDateTime(t);
+        if (p.year < 1 || p.year > 9999)
+            return -1;
+        char* o = out;
+        const auto two = [&](int v) {
+            *o++ = static_cast<char>('0' + v / 10);
+            *o++ = static_cast<char>('0' + v % 10);
+        };
+        for (const Piece& piece : m_pieces) {
+            switch (piece.field) {
+            case Field::Literal:
+                *o++ = piece.literal;
+                break;
+            case Field::Year4:
+                two(p.year / 100);
+                two(p.year % 100);
+                break;
+            case Field::Year2:
+                two(p.year % 100);
+                break;
+            case Field::Month:
+                two(p.month);
+                break;
+            case Field::Day:
+                two(p.day);
+                break;
+            case Field::Hour:
+                two(m_twelveHour ? (p.hour % 12 == 0 ? 12 : p.hour % 12) : p.hour);
+                break;
+            case Field::Minute:
+                two(p.minute);
+                break;
+            case Field::Second:
+                two(p.second);
+                break;
+            case Field::AmPm:
+                *o++ = p.hour < 12 ? 'A' : 'P';
+                *o++ = 'M';
+                break;
+            }
+        }
+        return o - out;
+    }
+
+    QString m_pattern;
+    std::vector<Piece> m_pieces;
+    bool m_twelveHour = false;
+    bool m_fast = true;
+};
+
+// The rows of one save all share their pattern: it is taken apart once.
+const RowDateFormat& rowDateFormat(const QString& pattern) {
+    thread_local std::optional<RowDateFormat> format;
+    if (!format || format->pattern() != pattern)
+        format.emplace(pattern);
+    return *format;
 }
 
 // RH as written: truncated toward zero. A value that has no integer form
@@ -77,7 +245,7 @@ void appendEventCounts(QByteArray& out, const std::array<int, 7>& counts) {
 void appendSampleFields(QByteArray& out, const QString& pattern, platform::DateTime time,
                         float celsius, float rh, bool withRh) {
     const bool noReading = celsius == kNoReading;
-    out += fileText(platform::formatDateTimeFixed(pattern, time));
+    rowDateFormat(pattern).append(out, time);
     out += ", ";
     appendFixed2(out, celsius);
     out += ", ";
