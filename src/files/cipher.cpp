@@ -123,13 +123,30 @@ QByteArray ScrambleLine(CipherState& state, QByteArrayView plain) {
 void UnscrambleLineInto(CipherState& state, QByteArrayView scrambled, QByteArray& plain) {
     plain.resize(scrambled.size());
     char* out = plain.data();
-    for (qsizetype i = 0; i < scrambled.size(); ++i) {
-        const int n = nextShift(state);
-        const unsigned char c = static_cast<unsigned char>(scrambled[i]);
-        // Printable bytes, all of them in a duplicate, take the rotation inline.
-        out[i] =
-            static_cast<char>(isPrintable(c) && n > 0 ? rotateBack(c, n) : unscrambleByte(c, n));
-        state.ChainChar = static_cast<signed char>(c);
+    if (isPrintable(static_cast<unsigned char>(state.ChainChar)) && allPrintable(scrambled)) {
+        // All of a duplicate's bytes: each one's shift is known from the byte
+        // before it in the input, so the rotation needs no other test.
+        int position = state.PositionStep;
+        unsigned chain = static_cast<unsigned char>(state.ChainChar);
+        const unsigned line = static_cast<unsigned>(state.LineStep);
+        for (qsizetype i = 0; i < scrambled.size(); ++i) {
+            if (++position == 12)
+                position = 3;
+            const unsigned c = static_cast<unsigned char>(scrambled[i]);
+            const unsigned n = static_cast<unsigned>(position) + line + chain;
+            out[i] = static_cast<char>(kFirst + (c + 2 * kRange - kFirst - n) % kRange);
+            chain = c;
+        }
+        state.PositionStep = position;
+        if (!scrambled.isEmpty())
+            state.ChainChar = static_cast<signed char>(scrambled[scrambled.size() - 1]);
+    } else {
+        for (qsizetype i = 0; i < scrambled.size(); ++i) {
+            const int n = nextShift(state);
+            const unsigned char c = static_cast<unsigned char>(scrambled[i]);
+            out[i] = static_cast<char>(unscrambleByte(c, n));
+            state.ChainChar = static_cast<signed char>(c);
+        }
     }
     advancePosition(state);
     advanceLine(state);
