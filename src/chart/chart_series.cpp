@@ -138,11 +138,13 @@ void ChartSeries::append(Batch&& batch) {
 }
 
 void ChartSeries::clear() {
-    m_x.clear();
-    m_y.clear();
-    m_colour.clear();
-    m_labels.clear();
-    m_blocks.clear();
+    // The memory goes too: a redraw builds its points before it hands them
+    // over, and millions of old ones kept meanwhile would double the peak.
+    m_x = {};
+    m_y = {};
+    m_colour = {};
+    m_labels = {};
+    m_blocks = {};
     m_ascending = true;
     m_hasValue = false;
     m_placeholderOnly = false;
