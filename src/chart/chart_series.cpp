@@ -140,11 +140,12 @@ void ChartSeries::append(Batch&& batch) {
 void ChartSeries::clear() {
     // The memory goes too: a redraw builds its points before it hands them
     // over, and millions of old ones kept meanwhile would double the peak.
-    m_x = {};
-    m_y = {};
-    m_colour = {};
-    m_labels = {};
-    m_blocks = {};
+    // (Assigning {} would keep the capacity.)
+    std::vector<double>().swap(m_x);
+    std::vector<double>().swap(m_y);
+    std::vector<QRgb>().swap(m_colour);
+    m_labels.clear();
+    m_blocks.clear();
     m_ascending = true;
     m_hasValue = false;
     m_placeholderOnly = false;
