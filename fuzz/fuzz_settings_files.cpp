@@ -39,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const platform::DateTime t = platform::encodeDateTime(2008, 12, 31, 23, 59, 58);
     QByteArray row;
     files::appendSampleFields(row, pattern, t, 21.5f, 45.9f, true);
+    // The rows' own date formatting writes what the general one does.
+    if (!row.startsWith(files::fileText(platform::formatDateTimeFixed(pattern, t)) + ", "))
+        std::abort();
     files::columnHeader(pattern);
     files::datePrefixLength(pattern);
     files::dateOrderOf(pattern.section(' ', 0, 0));

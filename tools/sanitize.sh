@@ -67,7 +67,8 @@ fuzz() {
         mkdir -p "$corpus"
         log="$ROOT/build-asan/fuzz/$t.log"
         status=0
-        /usr/bin/time -v -o "$log.time" nice -n 19 "$ROOT/build-asan/fuzz/$t" "$corpus" \
+        # New inputs go to the build's corpus; the seeds of fuzz/corpus stay as they are.
+        /usr/bin/time -v -o "$log.time" nice -n 19 "$ROOT/build-asan/fuzz/$t" "$corpus" "$ROOT/fuzz/corpus/$t" \
             -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 \
             -artifact_prefix="$ROOT/build-asan/fuzz/$t-" >"$log" 2>&1 || status=$?
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")

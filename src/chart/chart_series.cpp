@@ -138,9 +138,12 @@ void ChartSeries::append(Batch&& batch) {
 }
 
 void ChartSeries::clear() {
-    m_x.clear();
-    m_y.clear();
-    m_colour.clear();
+    // The memory goes too: a redraw builds its points before it hands them
+    // over, and millions of old ones kept meanwhile would double the peak.
+    // (Assigning {} would keep the capacity.)
+    std::vector<double>().swap(m_x);
+    std::vector<double>().swap(m_y);
+    std::vector<QRgb>().swap(m_colour);
     m_labels.clear();
     m_blocks.clear();
     m_ascending = true;

@@ -21,14 +21,15 @@ std::optional<platform::DateTime> PlotBuffer(const SampleStore& store, const Plo
         events[k] = *lists[k];
     const bool eventFlag = decode::eventsPresent(events, run.times.front(), run.times.back());
 
+    // The old points go before the new ones are built, not after.
+    chart.Series1().clear();
+    chart.Series2().clear();
     ChartSeries::Batch temperature, humidity;
     temperature.reserve(n);
     humidity.reserve(n);
     decode::buildPoints(run, events, eventFlag, options.TempInF, decode::kRedrawRules, temperature,
                         humidity);
 
-    chart.Series1().clear();
-    chart.Series2().clear();
     chart.Series1().append(std::move(temperature));
     chart.Series2().append(std::move(humidity));
     return store.SampleTimes[n - 1];

@@ -26,6 +26,8 @@ unsigned char unscrambleByte(unsigned char c, int n);
 // Scrambles one line (no line end) and advances the state past its line end.
 // The caller writes '?', the result and the line end.
 QByteArray ScrambleLine(CipherState& state, QByteArrayView plain);
+// As ScrambleLine, appending the scrambled bytes to `out`.
+void ScrambleLineAppend(CipherState& state, QByteArrayView plain, QByteArray& out);
 // Unscrambles the bytes that follow the '?' of a scrambled line (no line
 // end) and advances the state past the line end.
 QByteArray UnscrambleLine(CipherState& state, QByteArrayView scrambled);

@@ -32,12 +32,19 @@ qint64 DuplicatingWriter::writeData(const char* data, qint64 size) {
     const char* const end = data + size;
     while (data < end) {
         const char* stop = static_cast<const char*>(std::memchr(data, '\n', end - data));
-        m_line.append(data, (stop ? stop : end) - data);
-        if (!stop)
+        if (!stop) {
+            m_line.append(data, end - data);
             break;
-        if (m_line.endsWith('\r'))
-            m_line.chop(1);
-        scrambleLine();
+        }
+        // A line whole in this write is scrambled where it lies.
+        QByteArrayView line(data, stop - data);
+        if (!m_line.isEmpty()) {
+            m_line.append(line);
+            line = m_line;
+        }
+        if (line.endsWith('\r'))
+            line.chop(1);
+        scrambleLine(line);
         data = stop + 1;
     }
     if (m_plainWritten && m_scrambled.size() >= kChunk)
@@ -45,9 +52,9 @@ qint64 DuplicatingWriter::writeData(const char* data, qint64 size) {
     return m_plainWritten ? size : -1;
 }
 
-void DuplicatingWriter::scrambleLine() {
+void DuplicatingWriter::scrambleLine(QByteArrayView line) {
     m_scrambled += '?';
-    m_scrambled += ScrambleLine(m_state, m_line);
+    ScrambleLineAppend(m_state, line, m_scrambled);
     m_scrambled += kLineEnd;
     m_line.resize(0);
 }
@@ -61,7 +68,7 @@ void DuplicatingWriter::finish() {
     if (!m_plainWritten || !m_duplicateWritten)
         return;
     if (!m_line.isEmpty())
-        scrambleLine();
+        scrambleLine(m_line);
     writeDuplicate();
 }
 

@@ -33,7 +33,8 @@ class DuplicatingWriter : public QIODevice {
     qint64 writeData(const char* data, qint64 size) override;
 
   private:
-    void scrambleLine();
+    // Scrambles a complete line (no line end) and empties m_line.
+    void scrambleLine(QByteArrayView line);
     void writeDuplicate();
 
     QIODevice& m_plain;

@@ -78,15 +78,19 @@ NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
 }
 
 QString dataChunkText(const QByteArray& chunk, int headerFormat, int memoLength) {
-    QString text;
-    text.reserve(chunk.size() * 2);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QString text(chunk.size() * 2, Qt::Uninitialized);
+    QChar* out = text.data();
     for (qsizetype i = 0; i < chunk.size(); ++i) {
         const auto byte = static_cast<unsigned char>(chunk[i]);
-        if (headerFormat == 1 && memoLength + 2 * i >= 40)
-            text.append(QChar(byte));
-        else
-            text.append(QString::asprintf("%02X", byte));
+        if (headerFormat == 1 && memoLength + 2 * i >= 40) {
+            *out++ = QChar(byte);
+        } else {
+            *out++ = QLatin1Char(kHex[byte >> 4]);
+            *out++ = QLatin1Char(kHex[byte & 0xF]);
+        }
     }
+    text.truncate(out - text.constData());
     return text;
 }
 

@@ -116,6 +116,34 @@ class TestDataFileWriter : public QObject {
             "01/01/2009 00:15:00, 0.12, 273.27, 32.23, 100, 1, 0, 0, 0, 0, 0, 0\r\n"));
     }
 
+    // The rows take their pattern apart once and write the date themselves:
+    // the same text as the general formatting, for the menu's patterns and
+    // for any other a DATEFMT.DAT may hold, at every time of day and at the
+    // ends of the calendar.
+    void rowDatesAsGeneralFormatting_data() {
+        QTest::addColumn<QString>("pattern");
+        for (const char* pattern :
+             {"mm/dd/yyyy hh:mm:ss", "mm/dd/yyyy hh:mm:ss AM/PM", "dd/mm/yyyy hh:mm:ss",
+              "yyyy/mm/dd hh:mm:ss", "mm/dd/yyyy, hh:mm:ss", "mm/dd/yyyy, hh:mm:ss AM/PM",
+              "dd/mm/yyyy, hh:mm:ss", "yyyy/mm/dd, hh:mm:ss", "yy-mm-dd hh.nn", "yyyymmddhhnnss",
+              "m/d/yy h:n:s am/pm", "dd.mm.yyyy hh:mm:ss A/P", "yyy/mm 'at' hh:mm:ss.zzz", "",
+              "AM/PM hh:mm dd/mm"})
+            QTest::newRow(pattern) << QString(pattern);
+    }
+    void rowDatesAsGeneralFormatting() {
+        QFETCH(QString, pattern);
+        QList<platform::DateTime> times = {-693594.0,  -700.25,         -1e-9, 0.0,
+                                           1.0 - 1e-9, 2958465.9999999, 3e6,   1e9};
+        for (int i = 0; i < 3000; ++i)
+            times << 30000.0 + i * 13.37 + i * 0.0001234;
+        for (const platform::DateTime t : times) {
+            QByteArray row;
+            files::appendSampleFields(row, pattern, t, 20.0f, 0.0f, false);
+            QCOMPARE(row.left(row.indexOf(", 20.00")),
+                     files::fileText(platform::formatDateTimeFixed(pattern, t)));
+        }
+    }
+
     void userTextOutsidePrintableAscii() {
         // The scrambler gives only printable characters back; others are written as '?'.
         QCOMPARE(files::fileText(QString::fromUtf8("Zoë\tLab")), QByteArray("Zo??Lab"));

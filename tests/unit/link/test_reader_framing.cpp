@@ -124,6 +124,15 @@ void ReaderFramingTest::dataChunkText_data() {
                                                      "8A")
                                        << 1 << 36 << "01028A";
     QTest::newRow("older: text from 40") << QByteArray("8A47") << 1 << 40 << "8A47";
+    QByteArray everyByte;
+    QString everyHex;
+    for (int b = 0; b < 256; ++b) {
+        everyByte += static_cast<char>(b);
+        everyHex += QString::asprintf("%02X", b);
+    }
+    QTest::newRow("newer: every byte value") << everyByte << 2 << 0 << everyHex;
+    QTest::newRow("older: NUL and high bytes as text")
+        << QByteArray("\0\xE9", 2) << 1 << 40 << QString(QChar(0)) + QChar(0xE9);
 }
 
 void ReaderFramingTest::dataChunkText() {
