@@ -105,6 +105,8 @@ QByteArray monthlyFiles(const SampleStore& store, const QString& pattern, bool w
     const size_t rows = store.SampleTimes.size();
     for (const auto& [first, last] : {std::pair{size_t(0), rows / 2}, std::pair{rows / 2, rows}}) {
         files::MonthlyAppend out(base, 1, headers, chain);
+        if (!out.begin(store.SampleTimes[first], store.SampleTimes[last - 1]))
+            return "journal failed";
         out.openMonth(store.SampleTimes[first]);
         QString month = out.plainName();
         QByteArray fields;
@@ -119,7 +121,7 @@ QByteArray monthlyFiles(const SampleStore& store, const QString& pattern, bool w
                                       store.RHData[i], withRh);
             out.appendRow(fields, events.countsFor(store.SampleTimes[i]), i % 3 != 2);
         }
-        if (!out.closeMonth())
+        if (!out.commit())
             return "write failed";
     }
     QByteArray all;
