@@ -245,6 +245,18 @@ class TestMonthlyAppend : public QObject {
         return opened;
     }
     QString journal() const { return files::journalName(base()); }
+    // One download of a row in December and a row on New Year's Day, each
+    // month closed in turn; the caller commits or rolls back.
+    void acrossTheYearEnd(files::MonthlyAppend& out) {
+        QVERIFY(out.begin(m_dec9, encodeDateTime(2027, 1, 1, 0, 0, 0)));
+        QCOMPARE(out.openMonth(m_dec9), files::MonthlyAppend::Opened::Both);
+        out.appendRow(kRow1, kFirstEvents, true);
+        QVERIFY(out.closeMonth());
+        QCOMPARE(out.openMonth(encodeDateTime(2027, 1, 1, 0, 0, 0)),
+                 files::MonthlyAppend::Opened::Both);
+        out.appendRow(kRow2, kNoEvents, true);
+        QVERIFY(out.closeMonth());
+    }
     static QByteArray plainRows() {
         return kRow1 + ", 1, 0, 0, 0, 0, 0, 0\r\n" + kRow2 + ", 0, 0, 0, 0, 0, 0, 0\r\n";
     }
@@ -303,14 +315,7 @@ class TestMonthlyAppend : public QObject {
         const files::AppendChain before = chain;
 
         files::MonthlyAppend out(base(), 1, m_headers, chain);
-        QVERIFY(out.begin(m_dec9, encodeDateTime(2027, 1, 1, 0, 0, 0)));
-        QCOMPARE(out.openMonth(m_dec9), files::MonthlyAppend::Opened::Both);
-        out.appendRow(kRow1, kFirstEvents, true);
-        QVERIFY(out.closeMonth());
-        QCOMPARE(out.openMonth(encodeDateTime(2027, 1, 1, 0, 0, 0)),
-                 files::MonthlyAppend::Opened::Both);
-        out.appendRow(kRow2, kNoEvents, true);
-        QVERIFY(out.closeMonth());
+        acrossTheYearEnd(out);
         out.rollBack();
         QCOMPARE(readAll(path("T1202612plant.csv")), plain);
         QCOMPARE(readAll(path("T1202612plant.bvx")), dup);
@@ -357,14 +362,7 @@ class TestMonthlyAppend : public QObject {
         files::AppendChain laterRun;
         {
             files::MonthlyAppend out(base(), 1, m_headers, laterRun);
-            QVERIFY(out.begin(m_dec9, encodeDateTime(2027, 1, 1, 0, 0, 0)));
-            QCOMPARE(out.openMonth(m_dec9), files::MonthlyAppend::Opened::Both);
-            out.appendRow(kRow1, kFirstEvents, true);
-            QVERIFY(out.closeMonth());
-            QCOMPARE(out.openMonth(encodeDateTime(2027, 1, 1, 0, 0, 0)),
-                     files::MonthlyAppend::Opened::Both);
-            out.appendRow(kRow2, kNoEvents, true);
-            QVERIFY(out.closeMonth());
+            acrossTheYearEnd(out);
         }
         QVERIFY(QFile::exists(path("T1202612plant_0.bxv")));
         QCOMPARE(files::rollBackJournal(journal()), files::RollBack::RolledBack);
