@@ -19,7 +19,7 @@ LinkState::~LinkState() = default;
 PortLink& LinkState::port(TForm1& form) {
     if (!m_port) {
         m_host.reset(new ReaderHost{
-            .mainThread = &form,
+            .mainThread = form,
             .Startloadingheader = form.Startloadingheader,
             .Headerloaded = form.Headerloaded,
             .Startloadingdata = form.Startloadingdata,

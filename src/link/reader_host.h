@@ -3,17 +3,30 @@
 // controls (read through their thread-safe mirrors from the reader, changed
 // only in callbacks on the main thread) and the operations its callbacks run.
 // The main window provides one; tests build one from free-standing controls.
-// Filled by name (designated initialisers), so a swapped or missing control does not compile.
+// Filled by name (designated initialisers), so a swapped or missing member does not compile.
 #include "model/controls.h"
 #include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <concepts>
 #include <functional>
+#include <type_traits>
 
 class QObject;
 
+// A callback the host must give. A member left out of a designated
+// initialiser is initialised from {}, which this refuses at compile time;
+// a plain std::function would be empty and fail only when the reader calls it.
+template <typename Signature> struct HostCallback : std::function<Signature> {
+    HostCallback() = delete;
+    template <std::convertible_to<std::function<Signature>> F>
+    HostCallback(F f) : std::function<Signature>(std::move(f)) {}
+};
+static_assert(!std::is_default_constructible_v<HostCallback<void()>>,
+              "a ReaderHost without one of its callbacks must not compile");
+
 struct ReaderHost {
-    QObject* mainThread; // the callbacks run on this object's thread
+    QObject& mainThread; // the callbacks run on this object's thread
 
     FlagControl& Startloadingheader;
     FlagControl& Headerloaded;
@@ -35,14 +48,14 @@ struct ReaderHost {
     // When the next automatic download is due, set by the main thread.
     const std::atomic<platform::DateTime>& NextAutoTime;
 
-    std::function<bool()> uploadEnabled;        // the "Upload Data" button
-    std::function<void()> setUploadButtonsIdle; // Upload on, Abort off, channels on
-    std::function<void()> setUploadButtonsBusy; // the reverse
-    std::function<void()> SendBlockRequest;
-    std::function<void()> ScheduleNextAuto;
+    HostCallback<bool()> uploadEnabled;        // the "Upload Data" button
+    HostCallback<void()> setUploadButtonsIdle; // Upload on, Abort off, channels on
+    HostCallback<void()> setUploadButtonsBusy; // the reverse
+    HostCallback<void()> SendBlockRequest;
+    HostCallback<void()> ScheduleNextAuto;
     // A callback ended by a platform error (already shown): ends the upload
     // that the broken chain left waiting, with the error's text.
-    std::function<void(const QString&)> callbackFailed;
+    HostCallback<void(const QString&)> callbackFailed;
 };
 
 // The reader's working state, one copy for all its threads: a new thread

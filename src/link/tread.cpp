@@ -60,7 +60,7 @@ class CallbackRelay : public QObject {
 TRead::TRead(ReaderHost& host, ReaderShared& shared, std::shared_ptr<bvlink::SerialPort> port)
     : m_host(host), m_shared(shared), m_port(std::move(port)),
       m_relay(std::make_unique<CallbackRelay>([this] { RunHandover(); })) {
-    m_relay->moveToThread(m_host.mainThread->thread());
+    m_relay->moveToThread(m_host.mainThread.thread());
     m_thread = std::thread([this] { Execute(); });
 }
 

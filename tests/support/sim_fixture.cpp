@@ -1,7 +1,7 @@
 #include "sim_fixture.h"
 
 ReaderFixture::ReaderFixture(const bvsim::LoggerConfig& config)
-    : host{.mainThread = &mainThread,
+    : host{.mainThread = mainThread,
            .Startloadingheader = Startloadingheader,
            .Headerloaded = Headerloaded,
            .Startloadingdata = Startloadingdata,
