@@ -45,16 +45,6 @@ void requestStop(int) {
     g_stopRequested = 1;
 }
 
-// Options that Qt's application object takes for itself, with one dash or
-// two; those of the first list carry a value. The parse runs before that
-// object exists (help, version and bad arguments need no display), so it
-// steps over them and the application object applies them.
-const QStringList kToolkitValued = {
-    "style",   "stylesheet", "platform",        "platformpluginpath", "platformtheme",
-    "plugin",  "session",    "qwindowgeometry", "qwindowicon",        "qwindowtitle",
-    "display", "geometry",   "qmljsdebugger"};
-const QStringList kToolkitFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
-
 // An option that takes a value: it checks the value and stores it, or
 // returns what the option takes.
 struct ValuedOption {
@@ -153,8 +143,8 @@ const std::vector<ValuedOption>& valuedOptions() {
     return options;
 }
 
-// The program's options and Qt's, in the syntax QCommandLineParser reads:
-// "--name value", "--name=value", and one dash as well as two.
+// The program's options, in the syntax QCommandLineParser reads: "--name
+// value", "--name=value", and one dash as well as two.
 void declareOptions(QCommandLineParser& parser) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({{{"h", "help"}, QString()},
@@ -164,13 +154,6 @@ void declareOptions(QCommandLineParser& parser) {
     parser.addOption({"stats", QString()});
     for (const ValuedOption& option : valuedOptions())
         parser.addOption({option.name, QString(), "value"});
-    // Qt's own: a value for those of the first list.
-    for (const QString& name : kToolkitValued + kToolkitFlags) {
-        QCommandLineOption option(name, QString(),
-                                  kToolkitValued.contains(name) ? "value" : QString());
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
-    }
 }
 
 // Why the parser refused the arguments, in the words of this program.
@@ -483,6 +466,23 @@ std::optional<QDateTime> parseRangeTime(const QString& text) {
     if (!value.isValid())
         return std::nullopt;
     return value;
+}
+
+bool asksHeadless(const QStringList& arguments) {
+    // As the parser reads it: one dash or two, before any "--".
+    const QStringList options = arguments.mid(0, arguments.indexOf("--"));
+    return options.contains("--headless") || options.contains("-headless");
+}
+
+bool displayMissing(const QStringList& arguments, const QProcessEnvironment& environment) {
+    if (!environment.value("DISPLAY").isEmpty() || !environment.value("WAYLAND_DISPLAY").isEmpty())
+        return false;
+    // Qt takes the last -platform (one dash or two) over the variable.
+    QString platform = environment.value("QT_QPA_PLATFORM");
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i)
+        if (arguments[i] == "-platform" || arguments[i] == "--platform")
+            platform = arguments[i + 1];
+    return platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
 }
 
 std::variant<Options, BadArguments> parse(const QStringList& arguments) {

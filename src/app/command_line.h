@@ -4,6 +4,7 @@
 // Export Report) in that order, answering the dialogs through their door.
 #include "report/statistics.h"
 #include <QDateTime>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -40,7 +41,17 @@ struct BadArguments {
     QString reason;
 };
 
+// The program's arguments, once the application has taken Qt's own options
+// (-platform, -style, -reverse, ...) out of them.
 std::variant<Options, BadArguments> parse(const QStringList& arguments);
+
+// Read before the application exists, to choose its platform:
+// whether the arguments ask for a run without a window;
+bool asksHeadless(const QStringList& arguments);
+// whether the window would have no display: the platform Qt is to use (its
+// -platform option, else QT_QPA_PLATFORM, else the desktop's) is X11's or
+// Wayland's, and neither DISPLAY nor WAYLAND_DISPLAY is set.
+bool displayMissing(const QStringList& arguments, const QProcessEnvironment& environment);
 
 // The time of --from or --to, "MM/DD/YYYY hh:mm:ss"; nothing when the text
 // is not one.

@@ -89,14 +89,6 @@ class TestCommandLine : public QObject {
         QTest::newRow("file to open") << QStringList{"a.bvx"} << "file=a.bvx";
         QTest::newRow("two files: the first is opened")
             << QStringList{"a.bvx", "b.bvx"} << "file=a.bvx";
-        QTest::newRow("Qt's options go to Qt")
-            << QStringList{"-style", "fusion", "a.bvx", "-platform", "offscreen", "-reverse"}
-            << "file=a.bvx";
-        QTest::newRow("Qt's options with two dashes or =")
-            << QStringList{"--style=fusion", "--platform", "xcb", "a.bvx"} << "file=a.bvx";
-        QTest::newRow("Qt's options only") << QStringList{"-style", "fusion"} << "";
-        QTest::newRow("Qt's option beside --headless")
-            << QStringList{"-platform", "offscreen", "--headless", "--upload"} << "headless upload";
         QTest::newRow("help") << QStringList{"--help"} << "help";
         QTest::newRow("-h") << QStringList{"-h"} << "help";
         QTest::newRow("version") << QStringList{"--version"} << "version";
@@ -360,6 +352,63 @@ class TestCommandLine : public QObject {
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, out);
         QVERIFY(r.err.isEmpty());
+    }
+
+    // The application takes Qt's own options out of the arguments before the
+    // parse. Without a display (no DISPLAY, WAYLAND_DISPLAY or
+    // QT_QPA_PLATFORM), help, version and bad arguments are answered as
+    // always, and the window is refused with a message instead of Qt's abort.
+    // `err`: a text that stderr holds; empty: stderr is empty.
+    void qtOptionsAndDisplays_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("display"); // false: without the three variables
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const QString portFailure = "UPLOAD CANCELLED. Cannot open serial port.";
+        const QString noDisplay =
+            "brenvale: no display to open the window on; use --headless for a run without one";
+        QTest::newRow("Qt's options go to Qt")
+            << QStringList{"-style",    "fusion",   "--headless", "-platform",
+                           "offscreen", "-reverse", "--upload"}
+            << true << 1 << "" << portFailure;
+        QTest::newRow("Qt's options with two dashes or =")
+            << QStringList{"--style=fusion", "--platform", "xcb", "a.bvx"} << false << 1 << ""
+            << noDisplay;
+        QTest::newRow("Qt's options only")
+            << QStringList{"-style", "fusion"} << false << 1 << "" << noDisplay;
+        QTest::newRow("Qt's option beside --headless")
+            << QStringList{"-platform", "offscreen", "--headless", "--upload"} << true << 1 << ""
+            << portFailure;
+        QTest::newRow("no display: help")
+            << QStringList{"--help"} << false << 0 << app::usage() << "";
+        QTest::newRow("no display: help with -platform xcb")
+            << QStringList{"-platform", "xcb", "--help"} << false << 0 << app::usage() << "";
+        QTest::newRow("no display: version")
+            << QStringList{"--version"} << false << 0 << app::versionCaption() + "\n"
+            << "";
+        QTest::newRow("no display: bad argument")
+            << QStringList{"--frobnicate"} << false << 2 << ""
+            << "brenvale: unknown option --frobnicate\n" + app::usage();
+        QTest::newRow("no display: the window") << QStringList{} << false << 1 << "" << noDisplay;
+        QTest::newRow("no display: headless")
+            << QStringList{"--headless", "--upload"} << false << 1 << "" << portFailure;
+    }
+    void qtOptionsAndDisplays() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, display);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!display)
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                environment.remove(name);
+        const Run r =
+            runProgram(builtProgram("brenvale"), arguments, folder->dir.path(), environment);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err)); // -1: it crashed
+        QCOMPARE(r.out, out);
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), qPrintable(r.err));
     }
 };
 

@@ -1,5 +1,6 @@
 // The reasons the command line gives for arguments it refuses: the words a
-// user or a cron log reads after "brenvale: ".
+// user or a cron log reads after "brenvale: ". And what is read of the
+// arguments before the application exists, to choose its platform.
 #include "app/command_line.h"
 #include <QTest>
 
@@ -57,6 +58,51 @@ class TestCommandLineReasons : public QObject {
         QVERIFY(options);
         QCOMPARE(options->userName, QString("--upload"));
         QVERIFY(!options->upload);
+    }
+
+    void asksHeadless_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("headless");
+        QTest::newRow("two dashes") << QStringList{"--upload", "--headless"} << true;
+        QTest::newRow("one dash") << QStringList{"-headless"} << true;
+        QTest::newRow("a file after --") << QStringList{"--", "--headless"} << false;
+        QTest::newRow("window") << QStringList{"a.bvx"} << false;
+    }
+    void asksHeadless() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, headless);
+        QCOMPARE(app::asksHeadless(arguments), headless);
+    }
+
+    void displayMissing_data() {
+        QTest::addColumn<QStringList>("arguments"); // Qt's own options still among them
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<bool>("missing");
+        QTest::newRow("nothing set") << QStringList{} << QStringList{} << true;
+        QTest::newRow("X11") << QStringList{} << QStringList{"DISPLAY=:0"} << false;
+        QTest::newRow("Wayland") << QStringList{} << QStringList{"WAYLAND_DISPLAY=wayland-0"}
+                                 << false;
+        QTest::newRow("DISPLAY empty") << QStringList{} << QStringList{"DISPLAY="} << true;
+        QTest::newRow("off screen by the variable")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=offscreen"} << false;
+        QTest::newRow("X11 by the variable")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=xcb"} << true;
+        QTest::newRow("off screen by -platform")
+            << QStringList{"-platform", "offscreen"} << QStringList{} << false;
+        QTest::newRow("--platform over the variable")
+            << QStringList{"--platform", "xcb"} << QStringList{"QT_QPA_PLATFORM=offscreen"} << true;
+        QTest::newRow("the last -platform")
+            << QStringList{"-platform", "wayland", "a.bvx", "-platform", "minimal"} << QStringList{}
+            << false;
+    }
+    void displayMissing() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, environment);
+        QFETCH(bool, missing);
+        QProcessEnvironment variables;
+        for (const QString& variable : environment)
+            variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        QCOMPARE(app::displayMissing(arguments, variables), missing);
     }
 };
 
