@@ -70,12 +70,25 @@ struct SampleRun {
     std::optional<float> tempBefore{}, rhBefore{};
 };
 
-// Appends the run's points to the two series' point lists. A point list has
-// labelNext(label), addPacked(x, y, QRgb colour; alpha 0 colourless) and
-// size(), the points the series holds with those added.
-template <typename Points>
-void buildPoints(const SampleRun& run, const EventTimes& events, bool eventFlag, bool tempInF,
-                 const PointRules& rules, Points& temperature, Points& humidity) {
+// A temperature in degrees Celsius as the chart plots it.
+inline double plottedTemperature(float celsius, bool inF) {
+    return inF ? celsius * 1.8 + 32 : celsius;
+}
+
+// What one sample puts on the two series. A colourless point on the second
+// series (alpha 0) carries the label only and stands at the number of points
+// the series holds before it; a coloured one stands at the sample's RH.
+struct SamplePoints {
+    std::optional<QRgb> temperature{}; // the colour of its temperature point, if any
+    std::optional<QRgb> humidity{};    // the colour of its point on the second series, if any
+    QString label{};                   // for that point
+};
+
+// Calls mark(j, SamplePoints) for each sample j of the run, in order;
+// `seriesEmpty` when neither series holds a point before the run.
+template <typename Mark>
+void markSamples(const SampleRun& run, const EventTimes& events, bool eventFlag, bool seriesEmpty,
+                 const PointRules& rules, Mark&& mark) {
     EventLabels labels(events, rules.liveLabels);
     const QRgb red = kTemperatureColour.rgb(), blue = kRHColour.rgb(),
                silver = kAfterGapColour.rgb();
@@ -85,26 +98,46 @@ void buildPoints(const SampleRun& run, const EventTimes& events, bool eventFlag,
         const std::optional<float> previous = j > 0 ? values[j - 1] : before;
         return run.firstIndex + j >= rules.firstSilverIndex && previous == kNoReading;
     };
+    bool empty = seriesEmpty;
     for (std::size_t j = 0; j < run.temps.size(); ++j) {
-        const platform::DateTime x = run.times[j];
-        const float t = run.temps[j];
         const bool first = run.firstIndex + j == 0;
-        QString label = labels.take(x, first && rules.firstSampleIsNewSensor ? 1 : 0);
-        if (temperature.size() == 0 && humidity.size() == 0 && !eventFlag && label.isEmpty())
-            label = QStringLiteral(".");
-        const bool temperatureDrawn = t < rules.noReadingFrom;
+        SamplePoints points{
+            .label = labels.take(run.times[j], first && rules.firstSampleIsNewSensor ? 1 : 0)};
+        if (empty && !eventFlag && points.label.isEmpty())
+            points.label = QStringLiteral(".");
+        const bool temperatureDrawn = run.temps[j] < rules.noReadingFrom;
         if (temperatureDrawn)
-            temperature.addPacked(x, tempInF ? t * 1.8 + 32 : t,
-                                  afterGap(run.temps, run.tempBefore, j) ? silver : red);
+            points.temperature = afterGap(run.temps, run.tempBefore, j) ? silver : red;
         const bool hasRH = j < run.rh.size();
-        if (hasRH && run.rh[j] < rules.noReadingFrom) {
-            humidity.labelNext(label);
-            humidity.addPacked(x, run.rh[j], afterGap(run.rh, run.rhBefore, j) ? silver : blue);
-        } else if (temperatureDrawn && (!hasRH || rules.labelPastRHGap)) {
-            humidity.labelNext(label);
-            humidity.addPacked(x, double(humidity.size()), 0);
-        }
+        if (hasRH && run.rh[j] < rules.noReadingFrom)
+            points.humidity = afterGap(run.rh, run.rhBefore, j) ? silver : blue;
+        else if (temperatureDrawn && (!hasRH || rules.labelPastRHGap))
+            points.humidity = QRgb(0);
+        empty = empty && !points.temperature && !points.humidity;
+        mark(j, points);
     }
+}
+
+// Appends the run's points to the two series' point lists. A point list has
+// labelNext(label), addPacked(x, y, QRgb colour; alpha 0 colourless) and
+// size(), the points the series holds with those added.
+template <typename Points>
+void buildPoints(const SampleRun& run, const EventTimes& events, bool eventFlag, bool tempInF,
+                 const PointRules& rules, Points& temperature, Points& humidity) {
+    const bool seriesEmpty = temperature.size() == 0 && humidity.size() == 0;
+    markSamples(
+        run, events, eventFlag, seriesEmpty, rules, [&](std::size_t j, const SamplePoints& points) {
+            const platform::DateTime x = run.times[j];
+            if (points.temperature)
+                temperature.addPacked(x, plottedTemperature(run.temps[j], tempInF),
+                                      *points.temperature);
+            if (!points.humidity)
+                return;
+            humidity.labelNext(points.label);
+            humidity.addPacked(
+                x, qAlpha(*points.humidity) != 0 ? double(run.rh[j]) : double(humidity.size()),
+                *points.humidity);
+        });
 }
 
 } // namespace decode

@@ -1,9 +1,14 @@
 // Redrawing the chart from the sample store: gaps, colours, event labels and
 // the invisible points that carry labels.
 #include "chart/chart.h"
+#include "chart/chart_hover.h"
 #include "chart/plot_buffer.h"
+#include "chart_fixture.h"
+#include "decode/point_builder.h"
 #include "model/sample_store.h"
 #include <QTest>
+#include <bit>
+#include <cmath>
 
 namespace {
 
@@ -48,6 +53,99 @@ QStringList labels(const ChartSeries& s) {
     for (int i = 0; i < s.count(); ++i)
         if (!s.label(i).isEmpty())
             out << QString("%1:%2").arg(s.x(i)).arg(s.label(i));
+    return out;
+}
+
+// Three days of a sample a minute: runs of missing readings of either
+// quantity (9999, and 9998 that is no gap), a NaN, events of every kind
+// (some sharing a sample, some before the first or after the last) and an
+// RH list that ends before the temperatures.
+void fillLogger(SampleStore& store) {
+    const int n = 4320;
+    const double start = 45000;
+    for (int i = 0; i < n; ++i) {
+        const double t = start + i / 1440.0;
+        store.SampleTimes.push_back(t);
+        const bool tempGap = i % 611 == 3 || i % 611 == 4 || (i >= 2000 && i < 2200);
+        store.TempData.push_back(tempGap         ? 9999.0f
+                                 : i % 1500 == 7 ? 9998.0f
+                                 : i == 3333     ? NAN
+                                                 : float(20 + 8 * std::sin(i / 97.0)));
+        if (i < n - 10) {
+            const bool rhGap = i % 757 == 5 || (i >= 2150 && i < 2300) || i == 0;
+            store.RHData.push_back(rhGap ? 9999.0f : float(50 + 20 * std::cos(i / 131.0)));
+        }
+        if (i % 900 == 30)
+            store.NewSensorEvents.push_back(t - 1e-4);
+        if (i % 700 == 60) {
+            store.AlarmStarts[i % 1400 == 60 ? 0 : 1].push_back(t);
+            store.AlarmEnds[0].push_back(t + 0.1);
+        }
+    }
+    store.NewSensorEvents.insert(store.NewSensorEvents.begin(), start - 1);
+    store.TestStarts = {start + 0.5, start + 0.5, start + 1.2};
+    store.TestEnds = {start + 2.9, start + 9};
+}
+
+// The redraw from held points, as PlotBuffer drew before it read the store.
+void plotHeld(const SampleStore& store, const PlotOptions& options, Chart& chart) {
+    const std::size_t n = store.TempData.size();
+    const decode::SampleRun run{.times = store.SampleTimes,
+                                .temps = store.TempData,
+                                .rh = std::span(store.RHData).first(options.RHBV ? n - 10 : 0)};
+    decode::EventTimes events;
+    for (std::size_t k = 0; k < events.size(); ++k)
+        events[k] = *store.eventLists()[k];
+    ChartSeries::Batch temperature, humidity;
+    decode::buildPoints(run, events,
+                        decode::eventsPresent(events, run.times.front(), run.times.back()),
+                        options.TempInF, decode::kRedrawRules, temperature, humidity);
+    chart.Series1().clear();
+    chart.Series2().clear();
+    chart.Series1().append(std::move(temperature));
+    chart.Series2().append(std::move(humidity));
+}
+
+// Every point as the bits of x and y, its colour and its label.
+QStringList points(const ChartSeries& s) {
+    QStringList out;
+    for (int i = 0; i < s.count(); ++i)
+        out << QString("%1 %2 %3 %4")
+                   .arg(std::bit_cast<quint64>(s.x(i)), 0, 16)
+                   .arg(std::bit_cast<quint64>(s.y(i)), 0, 16)
+                   .arg(s.colour(i).name(QColor::HexArgb), s.label(i));
+    return out;
+}
+
+// The strokes as drawn in the chart's current view, both ways of reading.
+QStringList strokes(const ChartSeries& s) {
+    QStringList out;
+    for (const auto reading : {ChartSeries::Reading::Summary, ChartSeries::Reading::EveryPoint})
+        for (const ChartSeries::Stroke& stroke : s.strokes(reading)) {
+            QString line = QString::number(stroke.colour, 16);
+            for (const QPointF& p : stroke.points)
+                line += QString(" %1,%2").arg(p.x(), 0, 'g', 17).arg(p.y(), 0, 'g', 17);
+            out << line;
+        }
+    return out;
+}
+
+QStringList segments(const ChartSeries& s) {
+    QStringList out;
+    for (const ChartSeries::Segment& segment : s.drawnSegments())
+        out << QString("%1-%2 %3").arg(segment.from).arg(segment.to).arg(segment.colour.name());
+    return out;
+}
+
+// The tip under the mouse at each sample, with the label the RH series gives it.
+QStringList tips(const SampleStore& store, const PlotOptions& options, Chart& chart) {
+    QStringList out;
+    for (std::size_t i = 0; i < store.SampleTimes.size(); ++i) {
+        const double t = store.SampleTimes[i];
+        const auto labels = chart.Series2().labelsIn(t, t);
+        out << chart::sampleTip(store, i, {options.TempInF, options.RHBV, "dd/mm/yyyy hh:mm:ss"},
+                                labels.empty() ? QString() : labels.front().second);
+    }
     return out;
 }
 
@@ -195,6 +293,88 @@ class TestChartPlotBuffer : public QObject {
         QCOMPARE(PlotBuffer(store, {false, true}, *m_chart),
                  std::optional<platform::DateTime>(2.0));
         QCOMPARE(m_chart->Series1().count(), 2);
+    }
+
+    // The series that reads the store shows what held points of the same
+    // redraw show: points, segments, strokes in several views, axes, labels,
+    // the tip under the mouse and the image; points added after it join it
+    // as they join held points.
+    void storeAndHeldPointsAlike_data() {
+        QTest::addColumn<bool>("fahrenheit");
+        QTest::addColumn<bool>("rh");
+        QTest::newRow("F with RH") << true << true;
+        QTest::newRow("C with RH") << false << true;
+        QTest::newRow("F without RH") << true << false;
+    }
+    void storeAndHeldPointsAlike() {
+        QFETCH(bool, fahrenheit);
+        QFETCH(bool, rh);
+        SampleStore& store = *m_store;
+        fillLogger(store);
+        const PlotOptions options{fahrenheit, rh};
+        const auto fromStore = makeTestChart(), held = makeTestChart();
+        for (Chart* chart : {fromStore.get(), held.get()}) {
+            chart->LeftAxis().setAutomatic(true);
+            chart->RightAxis().setVisible(rh);
+            chart->RightAxis().setAutomatic(true);
+        }
+        PlotBuffer(store, options, *fromStore);
+        plotHeld(store, options, *held);
+
+        const auto expectAlike = [&](const char* view) {
+            fromStore->replot();
+            held->replot();
+            for (ChartAxis* axis : {&fromStore->BottomAxis(), &fromStore->LeftAxis(),
+                                    &fromStore->TopAxis(), &fromStore->RightAxis()}) {
+                const QCPAxis* other = held->axisRect()->axis(axis->axis()->axisType(), 0);
+                QVERIFY2(axis->axis()->range() == other->range(), view);
+            }
+            for (auto which : {&Chart::Series1, &Chart::Series2}) {
+                const ChartSeries& a = ((*fromStore).*which)();
+                const ChartSeries& b = ((*held).*which)();
+                QCOMPARE(points(a), points(b));
+                QCOMPARE(segments(a), segments(b));
+                QCOMPARE(strokes(a), strokes(b));
+                QCOMPARE(a.labelsIn(-1e9, 1e9), b.labelsIn(-1e9, 1e9));
+            }
+            QCOMPARE(fromStore->xAxis2->tickVectorLabels(), held->xAxis2->tickVectorLabels());
+            QVERIFY2(fromStore->toPixmap().toImage() == held->toPixmap().toImage(), view);
+        };
+        expectAlike("full view");
+        QCOMPARE(tips(store, options, *fromStore), tips(store, options, *held));
+        QVERIFY(!strokes(fromStore->Series1()).isEmpty());
+        for (const auto& [from, to] : {std::pair{45001.3, 45001.7}, std::pair{45001.49, 45001.51}})
+            for (Chart* chart : {fromStore.get(), held.get()})
+                for (ChartAxis* axis : {&chart->BottomAxis(), &chart->TopAxis()})
+                    axis->setMinMax(from, to);
+        expectAlike("zoomed");
+
+        // An upload's points after a redraw: the series' own points from then on.
+        for (Chart* chart : {fromStore.get(), held.get()}) {
+            chart->Series1().add(45003.5, 30, "tas", QColor(0, 255, 0));
+            chart->Series2().addX(45003.5, QString(), QColor());
+        }
+        expectAlike("points added");
+    }
+
+    // The series reads the lists where they are now: they may grow and move
+    // under it; cut back, they are not read at all.
+    void storeListsMayMoveButNotShrink() {
+        SampleStore& store = *m_store;
+        fillLogger(store);
+        PlotBuffer(store, {true, true}, *m_chart);
+        const QStringList before = points(m_chart->Series2());
+        for (auto* list : {&store.TempData, &store.RHData}) {
+            list->shrink_to_fit();
+            list->insert(list->end(), 100000, 30.0f);
+        }
+        QCOMPARE(points(m_chart->Series2()), before);
+        store.clearLists();
+        QCOMPARE(m_chart->Series2().count(), 0);
+        QVERIFY(m_chart->Series2().strokes().empty());
+        QVERIFY(m_chart->Series2().labelsIn(-1e9, 1e9).empty());
+        m_chart->Series2().addX(1, "No data", QColor(128, 128, 128));
+        QCOMPARE(points(m_chart->Series2()).size(), 1);
     }
 
   private:
