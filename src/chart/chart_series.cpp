@@ -11,12 +11,6 @@ QRgb pack(const QColor& c) {
     return c.isValid() && c.alpha() != 0 ? c.rgba() : 0;
 }
 
-// The y of store point i, the sample at store index `sample`: a colourless
-// point carries a label at the number of points before it.
-double storeY(const float* values, bool fahrenheit, int i, std::size_t sample, QRgb colour) {
-    return qAlpha(colour) != 0 ? decode::plottedTemperature(values[sample], fahrenheit) : i;
-}
-
 } // namespace
 
 // Maps coordinates of a linear axis to pixels without a call per point.
@@ -80,9 +74,10 @@ struct ChartSeries::StoreReader {
 
     int count() const { return n; }
     double x(int i) const { return times[sample(i)]; }
+    // A colourless point carries a label at the number of points before it.
     double y(int i) const {
         const int s = sample(i);
-        return storeY(values, fahrenheit, i, s, colour);
+        return qAlpha(colour) != 0 ? decode::plottedTemperature(values[s], fahrenheit) : i;
     }
     QRgb rgb(int i) const {
         locate(i);
@@ -106,15 +101,8 @@ struct ChartSeries::StoreReader {
     }
 };
 
-void ChartSeries::Summary::take(double x, double y, QRgb colour) {
-    if (count % kBlockSize == 0)
-        blocks.push_back({y, y, colour, true, true});
-    Block& block = blocks.back();
-    block.low = std::min(block.low, y);
-    block.high = std::max(block.high, y);
-    block.sameColour = block.sameColour && colour == block.colour;
-    block.ordered = block.ordered && !std::isnan(y);
-    if (count == 0) {
+void ChartSeries::Summary::takeKey(int i, double x) {
+    if (i == 0) {
         keyMin = keyMax = x;
     } else {
         ascending = ascending && x >= lastX;
@@ -122,26 +110,58 @@ void ChartSeries::Summary::take(double x, double y, QRgb colour) {
         keyMax = std::max(keyMax, x);
     }
     lastX = x;
-    ++count;
+}
+
+void ChartSeries::Summary::takeValues(int n, double low, double high, QRgb colour, bool ordered) {
+    if (count % kBlockSize == 0) {
+        blocks.push_back({low, high, colour, true, ordered});
+    } else {
+        Block& block = blocks.back();
+        block.low = std::min(block.low, low);
+        block.high = std::max(block.high, high);
+        block.sameColour = block.sameColour && colour == block.colour;
+        block.ordered = block.ordered && ordered;
+    }
+    count += n;
     if (qAlpha(colour) == 0)
         return;
-    valueMin = hasValue ? std::min(valueMin, y) : y;
-    valueMax = hasValue ? std::max(valueMax, y) : y;
+    valueMin = hasValue ? std::min(valueMin, low) : low;
+    valueMax = hasValue ? std::max(valueMax, high) : high;
     hasValue = true;
 }
 
-void ChartSeries::StorePoints::add(std::size_t sample, QRgb colour, const QString& label) {
-    const int i = count();
-    const int shift = static_cast<int>(sample) - i;
+void ChartSeries::StorePoints::add(std::size_t first, std::size_t end, QRgb colour,
+                                   const QString& label) {
     colour = qAlpha(colour) != 0 ? colour : 0;
+    const int shift = static_cast<int>(first) - count();
     if (pieces.empty() || pieces.back().shift != shift || pieces.back().colour != colour)
-        pieces.push_back({i, shift, colour});
+        pieces.push_back({count(), shift, colour});
     if (!label.isEmpty())
-        labels.emplace_back(i, label);
-    timesNeeded = sample + 1;
+        labels.emplace_back(count(), label);
+    timesNeeded = end;
     if (colour != 0)
-        valuesNeeded = sample + 1;
-    summary.take((*times)[sample], storeY(values->data(), fahrenheit, i, sample, colour), colour);
+        valuesNeeded = end;
+    // Block by block. Degrees F rise with degrees C, so the extremes of a
+    // block's part are those of its stored values; colourless points stand
+    // at their index.
+    for (std::size_t from = first; from < end;) {
+        const int i = count();
+        const std::size_t to = std::min(end, from + (kBlockSize - i % kBlockSize));
+        const int n = static_cast<int>(to - from);
+        if (colour == 0) {
+            summary.takeValues(n, i, i + n - 1, colour, true);
+        } else {
+            const float* v = values->data();
+            float low = v[from], high = v[from];
+            for (std::size_t k = from + 1; k < to; ++k) {
+                low = std::min(low, v[k]);
+                high = std::max(high, v[k]);
+            }
+            summary.takeValues(n, decode::plottedTemperature(low, fahrenheit),
+                               decode::plottedTemperature(high, fahrenheit), colour, true);
+        }
+        from = to;
+    }
 }
 
 ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
@@ -151,23 +171,48 @@ ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
     setAntialiased(false);
 }
 
-template <typename Read> decltype(auto) ChartSeries::read(Read&& read) const {
-    if (!m_store)
-        return read(HeldPoints{m_x.data(), m_y.data(), m_colour.data(), count()});
+ChartSeries::StoreReader ChartSeries::storeReader() const {
     const StorePoints& s = *m_store;
     // Lists cut back under the series (cleared for new data) are not read.
     const bool whole = s.times->size() >= s.timesNeeded && s.values->size() >= s.valuesNeeded;
-    return read(StoreReader{.times = s.times->data(),
-                            .values = s.values->data(),
-                            .fahrenheit = s.fahrenheit,
-                            .pieces = &s.pieces,
-                            .n = whole ? s.count() : 0});
+    return StoreReader{.times = s.times->data(),
+                       .values = s.values->data(),
+                       .fahrenheit = s.fahrenheit,
+                       .pieces = &s.pieces,
+                       .n = whole ? s.count() : 0};
+}
+
+template <typename Read> decltype(auto) ChartSeries::read(Read&& read) const {
+    if (!m_store)
+        return read(HeldPoints{m_x.data(), m_y.data(), m_colour.data(), count()});
+    return read(storeReader());
 }
 
 // Takes the held points from `from` on into the summary.
 void ChartSeries::noteAppended(int from) {
-    for (int i = from; i < count(); ++i)
-        m_summary.take(m_x[i], m_y[i], m_colour[i]);
+    for (int i = from; i < count(); ++i) {
+        m_summary.takeKey(i, m_x[i]);
+        m_summary.takeValues(1, m_y[i], m_y[i], m_colour[i], !std::isnan(m_y[i]));
+    }
+}
+
+// The x side of the summary of store points. Where the store's times are in
+// order (nearly always) the first and last point give it; else every point.
+void ChartSeries::takeStoreKeys() {
+    const StoreReader points = storeReader();
+    const int n = points.count();
+    if (n == 0)
+        return;
+    const auto& times = *m_store->times;
+    const auto first = times.begin() + points.sample(0);
+    const auto last = times.begin() + points.sample(n - 1) + 1;
+    if (std::adjacent_find(first, last, [](double a, double b) { return !(b >= a); }) == last) {
+        m_summary.keyMin = points.x(0);
+        m_summary.keyMax = m_summary.lastX = points.x(n - 1);
+        return;
+    }
+    for (int i = 0; i < n; ++i)
+        m_summary.takeKey(i, points.x(i));
 }
 
 // Like any change of the chart, new data shows at the next turn of the event loop.
@@ -251,12 +296,12 @@ void ChartSeries::show(StorePoints&& points) {
     m_labels = std::move(points.labels);
     m_summary = std::move(points.summary);
     m_store = std::move(points);
+    takeStoreKeys();
 }
 
 void ChartSeries::clear() {
-    // The memory goes too: a redraw builds its points before it hands them
-    // over, and millions of old ones kept meanwhile would double the peak.
-    // (Assigning {} would keep the capacity.)
+    // The memory goes too: an upload's millions of held points are of no use
+    // once a redraw reads the store. (Assigning {} would keep the capacity.)
     std::vector<double>().swap(m_x);
     std::vector<double>().swap(m_y);
     std::vector<QRgb>().swap(m_colour);

@@ -37,7 +37,11 @@ class ChartSeries : public QCPAbstractPlottable {
         bool hasValue = false; // a coloured point gave valueMin and valueMax
         double lastX = 0;
 
-        void take(double x, double y, QRgb colour);
+        // The x of point i, the points taken in order.
+        void takeKey(int i, double x);
+        // The next n points, all in one block and of one colour, their y
+        // from low to high (`ordered`: none is NaN).
+        void takeValues(int n, double low, double high, QRgb colour, bool ordered);
     };
 
   public:
@@ -84,8 +88,11 @@ class ChartSeries : public QCPAbstractPlottable {
         std::size_t timesNeeded = 0, valuesNeeded = 0; // list lengths read
 
         int count() const { return summary.count; }
-        // The next point: the store's sample `sample`, after those added before.
-        void add(std::size_t sample, QRgb colour, const QString& label);
+        // The next points: one for each of the store's samples [first, end),
+        // all of `colour` (alpha 0: colourless; a coloured point's value is a
+        // drawn reading, never NaN), `label` on the first. Their x go into
+        // the summary when the series shows them.
+        void add(std::size_t first, std::size_t end, QRgb colour, const QString& label);
     };
 
     ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis);
@@ -154,8 +161,10 @@ class ChartSeries : public QCPAbstractPlottable {
     struct StoreReader;
     // Calls read(points) with the reader of the points, held or in the store.
     template <typename Read> decltype(auto) read(Read&& read) const;
+    StoreReader storeReader() const;
     void hold();
     void noteAppended(int from);
+    void takeStoreKeys();
     void changed();
     template <typename Points> std::pair<int, int> visibleIndexRange(const Points& points) const;
     template <typename Points, typename Paint>

@@ -28,12 +28,12 @@ std::optional<platform::DateTime> PlotBuffer(const SampleStore& store, const Plo
     ChartSeries::StorePoints temperature{
         .times = &store.SampleTimes, .values = &store.TempData, .fahrenheit = options.TempInF};
     ChartSeries::StorePoints humidity{.times = &store.SampleTimes, .values = &store.RHData};
-    decode::markSamples(run, events, eventFlag, true, decode::kRedrawRules,
-                        [&](std::size_t j, const decode::SamplePoints& points) {
+    decode::markSamples(run, events, eventFlag, true, decode::kRedrawRules, true,
+                        [&](std::size_t from, std::size_t to, const decode::SamplePoints& points) {
                             if (points.temperature)
-                                temperature.add(j, *points.temperature, QString());
+                                temperature.add(from, to, *points.temperature, QString());
                             if (points.humidity)
-                                humidity.add(j, *points.humidity, points.label);
+                                humidity.add(from, to, *points.humidity, points.label);
                         });
     chart.Series1().show(std::move(temperature));
     chart.Series2().show(std::move(humidity));
