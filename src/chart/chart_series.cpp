@@ -1,6 +1,8 @@
 #include "chart/chart_series.h"
+#include "decode/point_builder.h"
 #include <algorithm>
 #include <cmath>
+#include <ranges>
 
 namespace {
 
@@ -45,6 +47,123 @@ void ChartSeries::Batch::addPacked(double px, double py, QRgb c) {
     colour.push_back(qAlpha(c) != 0 ? c : 0);
 }
 
+// The held points.
+struct ChartSeries::HeldPoints {
+    const double* xs;
+    const double* ys;
+    const QRgb* colours;
+    int n;
+
+    int count() const { return n; }
+    double x(int i) const { return xs[i]; }
+    double y(int i) const { return ys[i]; }
+    QRgb rgb(int i) const { return colours[i]; }
+};
+
+// The points in the store's lists. Reading mostly walks forwards, so the
+// piece of the last point read is kept for the next one.
+struct ChartSeries::StoreReader {
+    using Piece = StorePoints::Piece;
+    const platform::DateTime* times;
+    const float* values;
+    bool fahrenheit;
+    const std::vector<Piece>* pieces;
+    int n;
+    mutable int from = 0, to = 0, shift = 0;
+    mutable QRgb colour = 0;
+
+    int count() const { return n; }
+    double x(int i) const { return times[sample(i)]; }
+    // A colourless point carries a label at the number of points before it.
+    double y(int i) const {
+        const int s = sample(i);
+        return qAlpha(colour) != 0 ? decode::plottedTemperature(values[s], fahrenheit) : i;
+    }
+    QRgb rgb(int i) const {
+        locate(i);
+        return colour;
+    }
+    int sample(int i) const {
+        locate(i);
+        return i + shift;
+    }
+    void locate(int i) const {
+        if (i >= from && i < to)
+            return;
+        const auto next =
+            std::upper_bound(pieces->begin(), pieces->end(), i,
+                             [](int point, const Piece& p) { return point < p.first; });
+        const Piece& piece = next[-1];
+        from = piece.first;
+        to = next == pieces->end() ? n : next->first;
+        shift = piece.shift;
+        colour = piece.colour;
+    }
+};
+
+void ChartSeries::Summary::takeKey(int i, double x) {
+    if (i == 0) {
+        keyMin = keyMax = x;
+    } else {
+        ascending = ascending && x >= lastX;
+        keyMin = std::min(keyMin, x);
+        keyMax = std::max(keyMax, x);
+    }
+    lastX = x;
+}
+
+void ChartSeries::Summary::takeValues(int n, double low, double high, QRgb colour, bool ordered) {
+    if (count % kBlockSize == 0) {
+        blocks.push_back({low, high, colour, true, ordered});
+    } else {
+        Block& block = blocks.back();
+        block.low = std::min(block.low, low);
+        block.high = std::max(block.high, high);
+        block.sameColour = block.sameColour && colour == block.colour;
+        block.ordered = block.ordered && ordered;
+    }
+    count += n;
+    if (qAlpha(colour) == 0)
+        return;
+    valueMin = hasValue ? std::min(valueMin, low) : low;
+    valueMax = hasValue ? std::max(valueMax, high) : high;
+    hasValue = true;
+}
+
+void ChartSeries::StorePoints::add(std::size_t first, std::size_t end, QRgb colour,
+                                   const QString& label) {
+    colour = qAlpha(colour) != 0 ? colour : 0;
+    const int shift = static_cast<int>(first) - count();
+    if (pieces.empty() || pieces.back().shift != shift || pieces.back().colour != colour)
+        pieces.push_back({count(), shift, colour});
+    if (!label.isEmpty())
+        labels.emplace_back(count(), label);
+    timesNeeded = end;
+    if (colour != 0)
+        valuesNeeded = end;
+    // Block by block. Degrees F rise with degrees C, so the extremes of a
+    // block's part are those of its stored values; colourless points stand
+    // at their index.
+    for (std::size_t from = first; from < end;) {
+        const int i = count();
+        const std::size_t to = std::min(end, from + (kBlockSize - i % kBlockSize));
+        const int n = static_cast<int>(to - from);
+        if (colour == 0) {
+            summary.takeValues(n, i, i + n - 1, colour, true);
+        } else {
+            const float* v = values->data();
+            float low = v[from], high = v[from];
+            for (std::size_t k = from + 1; k < to; ++k) {
+                low = std::min(low, v[k]);
+                high = std::max(high, v[k]);
+            }
+            summary.takeValues(n, decode::plottedTemperature(low, fahrenheit),
+                               decode::plottedTemperature(high, fahrenheit), colour, true);
+        }
+        from = to;
+    }
+}
+
 ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
     : QCPAbstractPlottable(keyAxis, valueAxis) {
     setSelectable(QCP::stNone);
@@ -52,42 +171,48 @@ ChartSeries::ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis)
     setAntialiased(false);
 }
 
-// Takes the points from `from` on into the extents and the block summaries.
-void ChartSeries::noteAppended(std::size_t from) {
-    summarise(from);
-    for (std::size_t i = from; i < m_x.size(); ++i) {
-        const double x = m_x[i];
-        if (i == 0) {
-            m_keyMin = m_keyMax = x;
-        } else {
-            m_ascending = m_ascending && x >= m_x[i - 1];
-            m_keyMin = std::min(m_keyMin, x);
-            m_keyMax = std::max(m_keyMax, x);
-        }
-        if (qAlpha(m_colour[i]) == 0)
-            continue;
-        const double y = m_y[i];
-        m_valueMin = m_hasValue ? std::min(m_valueMin, y) : y;
-        m_valueMax = m_hasValue ? std::max(m_valueMax, y) : y;
-        m_hasValue = true;
+ChartSeries::StoreReader ChartSeries::storeReader() const {
+    const StorePoints& s = *m_store;
+    // Lists cut back under the series (cleared for new data) are not read.
+    const bool whole = s.times->size() >= s.timesNeeded && s.values->size() >= s.valuesNeeded;
+    return StoreReader{.times = s.times->data(),
+                       .values = s.values->data(),
+                       .fahrenheit = s.fahrenheit,
+                       .pieces = &s.pieces,
+                       .n = whole ? s.count() : 0};
+}
+
+template <typename Read> decltype(auto) ChartSeries::read(Read&& read) const {
+    if (!m_store)
+        return read(HeldPoints{m_x.data(), m_y.data(), m_colour.data(), count()});
+    return read(storeReader());
+}
+
+// Takes the held points from `from` on into the summary.
+void ChartSeries::noteAppended(int from) {
+    for (int i = from; i < count(); ++i) {
+        m_summary.takeKey(i, m_x[i]);
+        m_summary.takeValues(1, m_y[i], m_y[i], m_colour[i], !std::isnan(m_y[i]));
     }
 }
 
-// Recomputes the summaries of the blocks that hold points from `from` on.
-void ChartSeries::summarise(std::size_t from) {
-    const std::size_t n = m_y.size();
-    m_blocks.resize(from / kBlockSize);
-    for (std::size_t first = m_blocks.size() * kBlockSize; first < n; first += kBlockSize) {
-        const std::size_t last = std::min(n, first + kBlockSize);
-        Block block{m_y[first], m_y[first], true, true};
-        for (std::size_t i = first; i < last; ++i) {
-            block.low = std::min(block.low, m_y[i]);
-            block.high = std::max(block.high, m_y[i]);
-            block.sameColour = block.sameColour && m_colour[i] == m_colour[first];
-            block.ordered = block.ordered && !std::isnan(m_y[i]);
-        }
-        m_blocks.push_back(block);
+// The x side of the summary of store points. Where the store's times are in
+// order (nearly always) the first and last point give it; else every point.
+void ChartSeries::takeStoreKeys() {
+    const StoreReader points = storeReader();
+    const int n = points.count();
+    if (n == 0)
+        return;
+    const auto& times = *m_store->times;
+    const auto first = times.begin() + points.sample(0);
+    const auto last = times.begin() + points.sample(n - 1) + 1;
+    if (std::adjacent_find(first, last, [](double a, double b) { return !(b >= a); }) == last) {
+        m_summary.keyMin = points.x(0);
+        m_summary.keyMax = m_summary.lastX = points.x(n - 1);
+        return;
     }
+    for (int i = 0; i < n; ++i)
+        m_summary.takeKey(i, points.x(i));
 }
 
 // Like any change of the chart, new data shows at the next turn of the event loop.
@@ -96,14 +221,42 @@ void ChartSeries::changed() {
         mParentPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 
+// Store points become held ones, for points to be added after them.
+void ChartSeries::hold() {
+    if (!m_store)
+        return;
+    std::vector<double> x, y;
+    std::vector<QRgb> colour;
+    read([&](const auto& points) {
+        const int n = points.count();
+        x.resize(n);
+        y.resize(n);
+        colour.resize(n);
+        for (int i = 0; i < n; ++i) {
+            x[i] = points.x(i);
+            y[i] = points.y(i);
+            colour[i] = points.rgb(i);
+        }
+    });
+    if (x.empty()) {
+        clear();
+        return;
+    }
+    m_store.reset();
+    m_x.swap(x);
+    m_y.swap(y);
+    m_colour.swap(colour);
+}
+
 void ChartSeries::add(double x, double y, const QString& label, QColor colour) {
+    hold();
     m_placeholderOnly = false;
     if (!label.isEmpty())
         m_labels.emplace_back(count(), label);
     m_x.push_back(x);
     m_y.push_back(y);
     m_colour.push_back(pack(colour));
-    noteAppended(m_x.size() - 1);
+    noteAppended(count() - 1);
     changed();
 }
 
@@ -112,12 +265,13 @@ void ChartSeries::addX(double x, const QString& label, QColor colour) {
 }
 
 void ChartSeries::addPlaceholder(const QString& label, QColor colour) {
-    const bool empty = m_x.empty();
+    const bool empty = count() == 0;
     add(count(), 0, label, colour);
     m_placeholderOnly = empty;
 }
 
 void ChartSeries::append(Batch&& batch) {
+    hold();
     const std::size_t base = m_x.size();
     if (batch.size() > 0)
         m_placeholderOnly = false;
@@ -133,23 +287,43 @@ void ChartSeries::append(Batch&& batch) {
     for (auto& [offset, text] : batch.labels)
         m_labels.emplace_back(static_cast<int>(base) + offset, std::move(text));
     batch = Batch();
-    noteAppended(base);
+    noteAppended(static_cast<int>(base));
     changed();
 }
 
+void ChartSeries::show(StorePoints&& points) {
+    clear();
+    m_labels = std::move(points.labels);
+    m_summary = std::move(points.summary);
+    m_store = std::move(points);
+    takeStoreKeys();
+}
+
 void ChartSeries::clear() {
-    // The memory goes too: a redraw builds its points before it hands them
-    // over, and millions of old ones kept meanwhile would double the peak.
-    // (Assigning {} would keep the capacity.)
+    // The memory goes too: an upload's millions of held points are of no use
+    // once a redraw reads the store. (Assigning {} would keep the capacity.)
     std::vector<double>().swap(m_x);
     std::vector<double>().swap(m_y);
     std::vector<QRgb>().swap(m_colour);
+    m_store.reset();
     m_labels.clear();
-    m_blocks.clear();
-    m_ascending = true;
-    m_hasValue = false;
+    m_summary = Summary();
     m_placeholderOnly = false;
     changed();
+}
+
+int ChartSeries::count() const {
+    if (m_store)
+        return read([](const auto& points) { return points.count(); });
+    return static_cast<int>(m_x.size());
+}
+
+double ChartSeries::x(int i) const {
+    return read([i](const auto& points) { return points.x(i); });
+}
+
+double ChartSeries::y(int i) const {
+    return read([i](const auto& points) { return points.y(i); });
 }
 
 QString ChartSeries::label(int i) const {
@@ -159,45 +333,55 @@ QString ChartSeries::label(int i) const {
 }
 
 QColor ChartSeries::colour(int i) const {
-    return coloured(i) ? QColor::fromRgba(m_colour[i]) : QColor();
+    const QRgb c = read([i](const auto& points) { return points.rgb(i); });
+    return qAlpha(c) != 0 ? QColor::fromRgba(c) : QColor();
 }
 
 std::vector<std::pair<double, QString>> ChartSeries::labelsIn(double lower, double upper) const {
-    auto first = m_labels.begin();
-    auto last = m_labels.end();
-    if (m_ascending) {
-        first = std::lower_bound(first, last, lower,
-                                 [this](const auto& l, double v) { return m_x[l.first] < v; });
-        last = std::upper_bound(first, last, upper,
-                                [this](double v, const auto& l) { return v < m_x[l.first]; });
-    }
-    std::vector<std::pair<double, QString>> result;
-    for (auto it = first; it != last; ++it) {
-        const double x = m_x[it->first];
-        if (x >= lower && x <= upper)
-            result.emplace_back(x, it->second);
-    }
-    return result;
+    return read([&](const auto& points) {
+        std::vector<std::pair<double, QString>> result;
+        if (points.count() == 0)
+            return result;
+        auto first = m_labels.begin();
+        auto last = m_labels.end();
+        const auto xOf = [&](const auto& l) { return points.x(l.first); };
+        if (m_summary.ascending) {
+            first = std::lower_bound(first, last, lower,
+                                     [&](const auto& l, double v) { return xOf(l) < v; });
+            last = std::upper_bound(first, last, upper,
+                                    [&](double v, const auto& l) { return v < xOf(l); });
+        }
+        for (auto it = first; it != last; ++it) {
+            const double x = xOf(*it);
+            if (x >= lower && x <= upper)
+                result.emplace_back(x, it->second);
+        }
+        return result;
+    });
 }
 
 std::vector<ChartSeries::Segment> ChartSeries::drawnSegments() const {
-    std::vector<Segment> result;
-    for (int i = 1; i < count(); ++i)
-        if (coloured(i - 1) && coloured(i))
-            result.push_back({i - 1, i, colour(i)});
-    return result;
+    return read([](const auto& points) {
+        std::vector<Segment> result;
+        for (int i = 1; i < points.count(); ++i) {
+            const QRgb colour = points.rgb(i);
+            if (qAlpha(points.rgb(i - 1)) != 0 && qAlpha(colour) != 0)
+                result.push_back({i - 1, i, QColor::fromRgba(colour)});
+        }
+        return result;
+    });
 }
 
 std::optional<QCPRange> ChartSeries::keyExtent() const {
-    if (m_x.empty() || m_placeholderOnly)
+    if (count() == 0 || m_placeholderOnly)
         return std::nullopt;
-    return QCPRange(m_keyMin, m_keyMax);
+    return QCPRange(m_summary.keyMin, m_summary.keyMax);
 }
 
 std::optional<QCPRange> ChartSeries::valueExtent() const {
-    if (!m_hasValue)
+    if (!m_summary.hasValue)
         return std::nullopt;
-    return QCPRange(m_valueMin, m_valueMax);
+    return QCPRange(m_summary.valueMin, m_summary.valueMax);
 }
 
 double ChartSeries::selectTest(const QPointF&, bool, QVariant*) const {
@@ -218,25 +402,30 @@ QCPRange ChartSeries::getValueRange(bool& foundRange, QCP::SignDomain, const QCP
 
 // Indices [first, last) worth drawing: the points in the key range plus one
 // on each side, so that lines leaving the view are drawn up to its edge.
-std::pair<int, int> ChartSeries::visibleIndexRange() const {
-    if (!m_ascending)
-        return {0, count()};
+template <typename Points>
+std::pair<int, int> ChartSeries::visibleIndexRange(const Points& points) const {
+    const int n = points.count();
+    if (!m_summary.ascending)
+        return {0, n};
     const QCPRange r = keyAxis()->range();
-    const auto lo = std::lower_bound(m_x.begin(), m_x.end(), r.lower);
-    const auto hi = std::upper_bound(lo, m_x.end(), r.upper);
-    const int first = std::max(0, static_cast<int>(lo - m_x.begin()) - 1);
-    const int last = std::min(count(), static_cast<int>(hi - m_x.begin()) + 1);
-    return {first, last};
+    const auto indices = std::views::iota(0, n);
+    const int lo =
+        *std::ranges::partition_point(indices, [&](int i) { return points.x(i) < r.lower; });
+    const int hi = *std::ranges::partition_point(std::views::iota(lo, n),
+                                                 [&](int i) { return !(r.upper < points.x(i)); });
+    return {std::max(0, lo - 1), std::min(n, hi + 1)};
 }
 
 // The first index from `from` on, before `last`, whose point is not of `colour`.
-int ChartSeries::runEnd(int from, int last, QRgb colour, bool useBlocks) const {
+template <typename Points>
+int ChartSeries::runEnd(const Points& points, int from, int last, QRgb colour,
+                        bool useBlocks) const {
     int i = from;
-    while (i < last && m_colour[i] == colour) {
+    while (i < last && points.rgb(i) == colour) {
         const int blockEnd = i + kBlockSize;
         if (useBlocks && i % kBlockSize == 0 && blockEnd <= last) {
             // The loop condition has found the block's first point of `colour`.
-            if (m_blocks[i / kBlockSize].sameColour) {
+            if (m_summary.blocks[i / kBlockSize].sameColour) {
                 i = blockEnd;
                 continue;
             }
@@ -253,12 +442,13 @@ int ChartSeries::runEnd(int from, int last, QRgb colour, bool useBlocks) const {
 // whole block within the column of its first point gives its extremes at
 // once: the maps are monotonic, so its lowest and highest y map to the
 // extremes of its pixels.
-void ChartSeries::decimate(int first, int last, const LinearMap& toX, const LinearMap& toY,
-                           bool useBlocks, QPolygonF& line) const {
+template <typename Points>
+void ChartSeries::decimate(const Points& points, int first, int last, const LinearMap& toX,
+                           const LinearMap& toY, bool useBlocks, QPolygonF& line) const {
     // Far-off points are clamped so that their column stays a valid integer.
-    const auto pixelX = [&](int i) { return std::clamp(toX(m_x[i]), -1e9, 1e9); };
+    const auto pixelX = [&](int i) { return std::clamp(toX(points.x(i)), -1e9, 1e9); };
     double px = pixelX(first);
-    double entry = toY(m_y[first]);
+    double entry = toY(points.y(first));
     double low = entry, high = entry;
     long column = static_cast<long>(px);
     double columnX = px;
@@ -274,7 +464,7 @@ void ChartSeries::decimate(int first, int last, const LinearMap& toX, const Line
     int i = first + 1;
     while (i < last) {
         px = pixelX(i);
-        const double py = toY(m_y[i]);
+        const double py = toY(points.y(i));
         if (static_cast<long>(px) == column) {
             low = std::min(low, py);
             high = std::max(high, py);
@@ -286,7 +476,7 @@ void ChartSeries::decimate(int first, int last, const LinearMap& toX, const Line
         }
         const int blockEnd = i + kBlockSize;
         if (useBlocks && i % kBlockSize == 0 && blockEnd <= last) {
-            const Block& block = m_blocks[i / kBlockSize];
+            const Block& block = m_summary.blocks[i / kBlockSize];
             if (block.ordered && static_cast<long>(pixelX(blockEnd - 1)) == column) {
                 const double a = toY(block.low), b = toY(block.high);
                 low = std::min({low, a, b});
@@ -303,30 +493,32 @@ void ChartSeries::decimate(int first, int last, const LinearMap& toX, const Line
 // Each run of points sharing one colour is one polyline, starting at the
 // point before the run, which the run's first segment leaves from; `paint`
 // takes each polyline's colour and points.
-template <typename Paint> void ChartSeries::trace(Reading reading, Paint&& paint) const {
-    if (m_x.empty() || !keyAxis() || !valueAxis())
+template <typename Points, typename Paint>
+void ChartSeries::trace(const Points& points, Reading reading, Paint&& paint) const {
+    if (points.count() == 0 || !keyAxis() || !valueAxis())
         return;
     const LinearMap toX(keyAxis());
     const LinearMap toY(valueAxis());
-    const auto [first, last] = visibleIndexRange();
+    const auto [first, last] = visibleIndexRange(points);
+    const auto coloured = [&](int i) { return qAlpha(points.rgb(i)) != 0; };
     // Out of order, the first and last point of a block do not bound its columns.
-    const bool useBlocks = reading == Reading::Summary && m_ascending;
+    const bool useBlocks = reading == Reading::Summary && m_summary.ascending;
     QPolygonF line;
     int i = first + 1;
     while (i < last) {
         if (!coloured(i)) {
             // The next coloured point follows a colourless one: no line reaches it.
-            i = runEnd(i, last, 0, useBlocks) + 1;
+            i = runEnd(points, i, last, 0, useBlocks) + 1;
             continue;
         }
         if (!coloured(i - 1)) {
             ++i;
             continue;
         }
-        const QRgb colour = m_colour[i];
-        const int end = runEnd(i + 1, last, colour, useBlocks);
+        const QRgb colour = points.rgb(i);
+        const int end = runEnd(points, i + 1, last, colour, useBlocks);
         line.clear();
-        decimate(i - 1, end, toX, toY, useBlocks, line);
+        decimate(points, i - 1, end, toX, toY, useBlocks, line);
         paint(colour, line);
         i = end;
     }
@@ -334,7 +526,11 @@ template <typename Paint> void ChartSeries::trace(Reading reading, Paint&& paint
 
 std::vector<ChartSeries::Stroke> ChartSeries::strokes(Reading reading) const {
     std::vector<Stroke> result;
-    trace(reading, [&](QRgb colour, const QPolygonF& line) { result.push_back({colour, line}); });
+    read([&](const auto& points) {
+        trace(points, reading, [&](QRgb colour, const QPolygonF& line) {
+            result.push_back({colour, line});
+        });
+    });
     return result;
 }
 
@@ -343,10 +539,12 @@ void ChartSeries::draw(QCPPainter* painter) {
     QPen pen = mPen;
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::BevelJoin);
-    trace(Reading::Summary, [&](QRgb colour, const QPolygonF& line) {
-        pen.setColor(QColor::fromRgba(colour));
-        painter->setPen(pen);
-        painter->drawPolyline(line.constData(), line.size());
+    read([&](const auto& points) {
+        trace(points, Reading::Summary, [&](QRgb colour, const QPolygonF& line) {
+            pen.setColor(QColor::fromRgba(colour));
+            painter->setPen(pen);
+            painter->drawPolyline(line.constData(), line.size());
+        });
     });
 }
 

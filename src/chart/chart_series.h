@@ -1,9 +1,13 @@
 #pragma once
-// A line series whose points carry x, y, a label and a colour. Points are kept
-// in flat vectors (a logger holds millions of samples) and drawn by pixel
-// column, so a redraw costs the visible pixels, not the visible points. A
-// summary of each block of points lets a wide view take a whole block lying
-// within one pixel column at once instead of reading its points.
+// A line series whose points carry x, y, a label and a colour. The points are
+// either held in flat vectors (added one by one or in batches, as an upload
+// draws them) or read where they lie in the sample store's lists (a redraw
+// from the store, which would otherwise copy millions of samples). Either
+// way they are drawn by pixel column, so a redraw costs the visible pixels,
+// not the visible points: a summary of each block of points lets a wide view
+// take a whole block lying within one pixel column at once instead of
+// reading its points.
+#include "platform/clock.h"
 #include <QColor>
 #include <QString>
 #include <optional>
@@ -13,6 +17,33 @@
 
 class ChartSeries : public QCPAbstractPlottable {
     Q_OBJECT
+    // Reading 64 points per pixel column edge costs about as much as the
+    // blocks of a full view of millions of points.
+    static constexpr int kBlockSize = 64;
+    // Extremes and colour of kBlockSize consecutive points; block k starts at
+    // point k * kBlockSize, the last block may be partly filled.
+    struct Block {
+        double low, high;
+        QRgb colour;     // of its first point
+        bool sameColour; // all points have one colour, or all are colourless
+        bool ordered;    // no y is NaN, so low and high bound every y
+    };
+    // The extents and block summaries of the points, taken in order.
+    struct Summary {
+        std::vector<Block> blocks;
+        int count = 0;
+        bool ascending = true; // every x at or after the one before
+        double keyMin = 0, keyMax = 0, valueMin = 0, valueMax = 0;
+        bool hasValue = false; // a coloured point gave valueMin and valueMax
+        double lastX = 0;
+
+        // The x of point i, the points taken in order.
+        void takeKey(int i, double x);
+        // The next n points, all in one block and of one colour, their y
+        // from low to high (`ordered`: none is NaN).
+        void takeValues(int n, double low, double high, QRgb colour, bool ordered);
+    };
+
   public:
     // Points to append in one go; labels are sparse (offset into this batch, text).
     struct Batch {
@@ -37,6 +68,33 @@ class ChartSeries : public QCPAbstractPlottable {
         bool operator==(const Segment&) const = default;
     };
 
+    // The points of a redraw as read from the store: point i is the sample at
+    // store index i + shift, x its time and y its value (a temperature in
+    // degrees F with `fahrenheit`) or, colourless, i itself. Shift and colour
+    // change only at the sparse pieces; the labels are sparse too.
+    struct StorePoints {
+        // From point `first` on, up to the next piece.
+        struct Piece {
+            int first;
+            int shift;
+            QRgb colour; // alpha 0: colourless
+        };
+        const std::vector<platform::DateTime>* times = nullptr;
+        const std::vector<float>* values = nullptr;
+        bool fahrenheit = false;
+        std::vector<Piece> pieces{};
+        std::vector<std::pair<int, QString>> labels{}; // ascending point index
+        Summary summary{};
+        std::size_t timesNeeded = 0, valuesNeeded = 0; // list lengths read
+
+        int count() const { return summary.count; }
+        // The next points: one for each of the store's samples [first, end),
+        // all of `colour` (alpha 0: colourless; a coloured point's value is a
+        // drawn reading, never NaN), `label` on the first. Their x go into
+        // the summary when the series shows them.
+        void add(std::size_t first, std::size_t end, QRgb colour, const QString& label);
+    };
+
     ChartSeries(QCPAxis* keyAxis, QCPAxis* valueAxis);
 
     // An invalid colour or one with alpha 0 makes the point colourless: it is
@@ -51,11 +109,16 @@ class ChartSeries : public QCPAbstractPlottable {
     bool placeholderOnly() const { return m_placeholderOnly; }
     // Takes the batch's points; the batch is left empty.
     void append(Batch&& batch);
+    // Replaces every point with the store's. The series reads the lists
+    // until it is cleared or given other points; they may grow meanwhile,
+    // but a list that falls short of what it reads shows no points. A point
+    // added after these turns them into held ones first.
+    void show(StorePoints&& points);
     void clear();
 
-    int count() const { return static_cast<int>(m_x.size()); }
-    double x(int i) const { return m_x[i]; }
-    double y(int i) const { return m_y[i]; }
+    int count() const;
+    double x(int i) const;
+    double y(int i) const;
     QString label(int i) const;
     QColor colour(int i) const; // invalid QColor when colourless
     bool hasLabels() const { return !m_labels.empty(); }
@@ -94,33 +157,28 @@ class ChartSeries : public QCPAbstractPlottable {
 
   private:
     struct LinearMap;
-    // Extremes and colour of kBlockSize consecutive points; block k starts at
-    // point k * kBlockSize, the last block may be partly filled.
-    struct Block {
-        double low, high;
-        bool sameColour; // all points have one colour, or all are colourless
-        bool ordered;    // no y is NaN, so low and high bound every y
-    };
-    // Reading 64 points per pixel column edge costs about as much as the
-    // blocks of a full view of millions of points.
-    static constexpr int kBlockSize = 64;
-
-    void noteAppended(std::size_t from);
-    void summarise(std::size_t from);
+    struct HeldPoints;
+    struct StoreReader;
+    // Calls read(points) with the reader of the points, held or in the store.
+    template <typename Read> decltype(auto) read(Read&& read) const;
+    StoreReader storeReader() const;
+    void hold();
+    void noteAppended(int from);
+    void takeStoreKeys();
     void changed();
-    bool coloured(int i) const { return qAlpha(m_colour[i]) != 0; }
-    std::pair<int, int> visibleIndexRange() const;
-    template <typename Paint> void trace(Reading reading, Paint&& paint) const;
-    int runEnd(int from, int last, QRgb colour, bool useBlocks) const;
-    void decimate(int first, int last, const LinearMap& toX, const LinearMap& toY, bool useBlocks,
-                  QPolygonF& line) const;
+    template <typename Points> std::pair<int, int> visibleIndexRange(const Points& points) const;
+    template <typename Points, typename Paint>
+    void trace(const Points& points, Reading reading, Paint&& paint) const;
+    template <typename Points>
+    int runEnd(const Points& points, int from, int last, QRgb colour, bool useBlocks) const;
+    template <typename Points>
+    void decimate(const Points& points, int first, int last, const LinearMap& toX,
+                  const LinearMap& toY, bool useBlocks, QPolygonF& line) const;
 
     std::vector<double> m_x, m_y;
     std::vector<QRgb> m_colour;
+    std::optional<StorePoints> m_store;            // set while the points are the store's
     std::vector<std::pair<int, QString>> m_labels; // ascending point index
-    std::vector<Block> m_blocks;
-    bool m_ascending = true; // every x at or after the one before
-    double m_keyMin = 0, m_keyMax = 0, m_valueMin = 0, m_valueMax = 0;
-    bool m_hasValue = false;
+    Summary m_summary;
     bool m_placeholderOnly = false;
 };

@@ -21,16 +21,21 @@ std::optional<platform::DateTime> PlotBuffer(const SampleStore& store, const Plo
         events[k] = *lists[k];
     const bool eventFlag = decode::eventsPresent(events, run.times.front(), run.times.back());
 
-    // The old points go before the new ones are built, not after.
+    // The series read the samples where they lie: only the pieces where a
+    // point's colour or store index jumps, and the labels, are built here.
     chart.Series1().clear();
     chart.Series2().clear();
-    ChartSeries::Batch temperature, humidity;
-    temperature.reserve(n);
-    humidity.reserve(n);
-    decode::buildPoints(run, events, eventFlag, options.TempInF, decode::kRedrawRules, temperature,
-                        humidity);
-
-    chart.Series1().append(std::move(temperature));
-    chart.Series2().append(std::move(humidity));
+    ChartSeries::StorePoints temperature{
+        .times = &store.SampleTimes, .values = &store.TempData, .fahrenheit = options.TempInF};
+    ChartSeries::StorePoints humidity{.times = &store.SampleTimes, .values = &store.RHData};
+    decode::markSamples(run, events, eventFlag, true, decode::kRedrawRules, true,
+                        [&](std::size_t from, std::size_t to, const decode::SamplePoints& points) {
+                            if (points.temperature)
+                                temperature.add(from, to, *points.temperature, QString());
+                            if (points.humidity)
+                                humidity.add(from, to, *points.humidity, points.label);
+                        });
+    chart.Series1().show(std::move(temperature));
+    chart.Series2().show(std::move(humidity));
     return store.SampleTimes[n - 1];
 }

@@ -14,6 +14,8 @@ struct PlotOptions {
 // Replaces the points of `Series1` (temperature) and `Series2` (RH and the
 // event labels) with the store's samples. Returns the time of the last sample
 // plotted, the store's CurrentTime after the run; nothing when the store holds
-// no sample, in which case the chart keeps what it shows.
+// no sample, in which case the chart keeps what it shows. The series read the
+// store's lists from then on, until they are cleared or redrawn: the store
+// must outlive that, and is emptied only after the series are cleared.
 std::optional<platform::DateTime> PlotBuffer(const SampleStore& store, const PlotOptions& options,
                                              Chart& chart);

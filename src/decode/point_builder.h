@@ -51,6 +51,8 @@ class EventLabels {
     // The label of the events at or before `time` not given out yet, with
     // `extraNewSensors` more new sensors than the list holds.
     QString take(platform::DateTime time, int extraNewSensors = 0);
+    // The time from which take() gives a label (without extra new sensors).
+    platform::DateTime next() const { return m_next; }
 
   private:
     void findNext();
@@ -70,12 +72,55 @@ struct SampleRun {
     std::optional<float> tempBefore{}, rhBefore{};
 };
 
-// Appends the run's points to the two series' point lists. A point list has
-// labelNext(label), addPacked(x, y, QRgb colour; alpha 0 colourless) and
-// size(), the points the series holds with those added.
-template <typename Points>
-void buildPoints(const SampleRun& run, const EventTimes& events, bool eventFlag, bool tempInF,
-                 const PointRules& rules, Points& temperature, Points& humidity) {
+// A temperature in degrees Celsius as the chart plots it.
+inline double plottedTemperature(float celsius, bool inF) {
+    return inF ? celsius * 1.8 + 32 : celsius;
+}
+
+// What one sample puts on the two series. A colourless point on the second
+// series (alpha 0) carries the label only and stands at the number of points
+// the series holds before it; a coloured one stands at the sample's RH.
+struct SamplePoints {
+    std::optional<QRgb> temperature{}; // the colour of its temperature point, if any
+    std::optional<QRgb> humidity{};    // the colour of its point on the second series, if any
+    QString label{};                   // for that point
+};
+
+// The end of the stretch of plain samples from j > 0 on, before the label due
+// at `nextLabel`: every reading drawn, no reading before it missing, and all
+// with an RH reading or all without. Each such sample puts a point in the
+// temperature colour on the first series and one in the RH colour (with RH)
+// or a label carrier (without) on the second.
+inline std::size_t plainEnd(const SampleRun& run, std::size_t j, platform::DateTime nextLabel,
+                            const PointRules& rules) {
+    const bool hasRH = j < run.rh.size();
+    if (run.temps[j - 1] == kNoReading || (hasRH && run.rh[j - 1] == kNoReading))
+        return j;
+    // A drawn reading lies below the no-reading mark: within the stretch no
+    // sample makes the next one silver.
+    const float from = rules.noReadingFrom;
+    std::size_t k = j;
+    if (hasRH) {
+        while (k < run.rh.size() && run.temps[k] < from && run.rh[k] < from &&
+               run.times[k] < nextLabel)
+            ++k;
+    } else {
+        while (k < run.temps.size() && run.temps[k] < from && run.times[k] < nextLabel)
+            ++k;
+    }
+    return k;
+}
+
+// Calls mark(from, to, SamplePoints) for the samples of the run in order:
+// each of the samples [from, to) puts those points, and the label goes to
+// the first. `seriesEmpty` when neither series holds a point before the run.
+// With `stretches`, a stretch of plain samples comes in one call; without,
+// every sample comes alone.
+template <typename Mark>
+void markSamples(const SampleRun& run, const EventTimes& events, bool eventFlag, bool seriesEmpty,
+                 const PointRules& rules, bool stretches, Mark&& mark) {
+    static_assert(kLiveRules.noReadingFrom <= kNoReading &&
+                  kRedrawRules.noReadingFrom <= kNoReading);
     EventLabels labels(events, rules.liveLabels);
     const QRgb red = kTemperatureColour.rgb(), blue = kRHColour.rgb(),
                silver = kAfterGapColour.rgb();
@@ -85,26 +130,63 @@ void buildPoints(const SampleRun& run, const EventTimes& events, bool eventFlag,
         const std::optional<float> previous = j > 0 ? values[j - 1] : before;
         return run.firstIndex + j >= rules.firstSilverIndex && previous == kNoReading;
     };
-    for (std::size_t j = 0; j < run.temps.size(); ++j) {
-        const platform::DateTime x = run.times[j];
-        const float t = run.temps[j];
-        const bool first = run.firstIndex + j == 0;
-        QString label = labels.take(x, first && rules.firstSampleIsNewSensor ? 1 : 0);
-        if (temperature.size() == 0 && humidity.size() == 0 && !eventFlag && label.isEmpty())
-            label = QStringLiteral(".");
-        const bool temperatureDrawn = t < rules.noReadingFrom;
-        if (temperatureDrawn)
-            temperature.addPacked(x, tempInF ? t * 1.8 + 32 : t,
-                                  afterGap(run.temps, run.tempBefore, j) ? silver : red);
-        const bool hasRH = j < run.rh.size();
-        if (hasRH && run.rh[j] < rules.noReadingFrom) {
-            humidity.labelNext(label);
-            humidity.addPacked(x, run.rh[j], afterGap(run.rh, run.rhBefore, j) ? silver : blue);
-        } else if (temperatureDrawn && (!hasRH || rules.labelPastRHGap)) {
-            humidity.labelNext(label);
-            humidity.addPacked(x, double(humidity.size()), 0);
+    bool empty = seriesEmpty;
+    std::size_t j = 0;
+    while (j < run.temps.size()) {
+        // Past the first point, so that no "." is due.
+        if (stretches && !empty && j > 0) {
+            const std::size_t end = plainEnd(run, j, labels.next(), rules);
+            if (end > j) {
+                mark(j, end,
+                     SamplePoints{.temperature = red,
+                                  .humidity = j < run.rh.size() ? blue : QRgb(0)});
+                j = end;
+                continue;
+            }
         }
+        const bool first = run.firstIndex + j == 0;
+        SamplePoints points{
+            .label = labels.take(run.times[j], first && rules.firstSampleIsNewSensor ? 1 : 0)};
+        if (empty && !eventFlag && points.label.isEmpty())
+            points.label = QStringLiteral(".");
+        const bool temperatureDrawn = run.temps[j] < rules.noReadingFrom;
+        if (temperatureDrawn)
+            points.temperature = afterGap(run.temps, run.tempBefore, j) ? silver : red;
+        const bool hasRH = j < run.rh.size();
+        if (hasRH && run.rh[j] < rules.noReadingFrom)
+            points.humidity = afterGap(run.rh, run.rhBefore, j) ? silver : blue;
+        else if (temperatureDrawn && (!hasRH || rules.labelPastRHGap))
+            points.humidity = QRgb(0);
+        empty = empty && !points.temperature && !points.humidity;
+        mark(j, j + 1, points);
+        ++j;
     }
+}
+
+// Appends the run's points to the two series' point lists. A point list has
+// labelNext(label), addPacked(x, y, QRgb colour; alpha 0 colourless) and
+// size(), the points the series holds with those added.
+template <typename Points>
+void buildPoints(const SampleRun& run, const EventTimes& events, bool eventFlag, bool tempInF,
+                 const PointRules& rules, Points& temperature, Points& humidity) {
+    const bool seriesEmpty = temperature.size() == 0 && humidity.size() == 0;
+    markSamples(run, events, eventFlag, seriesEmpty, rules, false,
+                [&](std::size_t from, std::size_t to, const SamplePoints& points) {
+                    if (points.humidity)
+                        humidity.labelNext(points.label);
+                    for (std::size_t j = from; j < to; ++j) {
+                        const platform::DateTime x = run.times[j];
+                        if (points.temperature)
+                            temperature.addPacked(x, plottedTemperature(run.temps[j], tempInF),
+                                                  *points.temperature);
+                        if (points.humidity)
+                            humidity.addPacked(x,
+                                               qAlpha(*points.humidity) != 0
+                                                   ? double(run.rh[j])
+                                                   : double(humidity.size()),
+                                               *points.humidity);
+                    }
+                });
 }
 
 } // namespace decode

@@ -1,9 +1,14 @@
 // Redrawing the chart from the sample store: gaps, colours, event labels and
 // the invisible points that carry labels.
 #include "chart/chart.h"
+#include "chart/chart_hover.h"
 #include "chart/plot_buffer.h"
+#include "chart_fixture.h"
+#include "decode/point_builder.h"
 #include "model/sample_store.h"
 #include <QTest>
+#include <bit>
+#include <cmath>
 
 namespace {
 
@@ -48,6 +53,94 @@ QStringList labels(const ChartSeries& s) {
     for (int i = 0; i < s.count(); ++i)
         if (!s.label(i).isEmpty())
             out << QString("%1:%2").arg(s.x(i)).arg(s.label(i));
+    return out;
+}
+
+// n samples a minute apart, jagged: runs of missing readings of either
+// quantity (9999, and 9998 that is no gap), a NaN, events of every kind
+// (some sharing a sample, some before the first or after the last) and an
+// RH list that ends before the temperatures.
+void fillLogger(SampleStore& store, int n) {
+    const double start = 45000;
+    for (int i = 0; i < n; ++i) {
+        const double t = start + i / 1440.0;
+        store.SampleTimes.push_back(t);
+        // Any point of a pixel column may be its highest or lowest.
+        const double jitter = (i * 7919 % 13) * 0.3;
+        const bool tempGap = i % 611 == 3 || i % 611 == 4 || (i >= 2000 && i < 2200);
+        store.TempData.push_back(tempGap         ? 9999.0f
+                                 : i % 1500 == 7 ? 9998.0f
+                                 : i == 3333     ? NAN
+                                                 : float(20 + 8 * std::sin(i / 97.0) + jitter));
+        if (i < n - 10) {
+            const bool rhGap = i % 757 == 5 || (i >= 2150 && i < 2300) || i == 0;
+            store.RHData.push_back(rhGap ? 9999.0f
+                                         : float(50 + 20 * std::cos(i / 131.0) - 2 * jitter));
+        }
+        if (i % 900 == 30)
+            store.NewSensorEvents.push_back(t - 1e-4);
+        if (i % 700 == 60) {
+            store.AlarmStarts[i % 1400 == 60 ? 0 : 1].push_back(t);
+            store.AlarmEnds[0].push_back(t + 0.1);
+        }
+    }
+    store.NewSensorEvents.insert(store.NewSensorEvents.begin(), start - 1);
+    const double end = start + n / 1440.0;
+    store.TestStarts = {start + 0.5, start + 0.5, start + 1.2};
+    store.TestEnds = {end - 0.1, end + 6};
+}
+
+// The redraw from held points, as PlotBuffer drew before it read the store.
+void plotHeld(const SampleStore& store, const PlotOptions& options, Chart& chart) {
+    const std::size_t n = store.TempData.size();
+    const decode::SampleRun run{.times = store.SampleTimes,
+                                .temps = store.TempData,
+                                .rh = std::span(store.RHData).first(options.RHBV ? n - 10 : 0)};
+    decode::EventTimes events;
+    for (std::size_t k = 0; k < events.size(); ++k)
+        events[k] = *store.eventLists()[k];
+    ChartSeries::Batch temperature, humidity;
+    decode::buildPoints(run, events,
+                        decode::eventsPresent(events, run.times.front(), run.times.back()),
+                        options.TempInF, decode::kRedrawRules, temperature, humidity);
+    chart.Series1().clear();
+    chart.Series2().clear();
+    chart.Series1().append(std::move(temperature));
+    chart.Series2().append(std::move(humidity));
+}
+
+// Every point: the bits of x and y, its colour and its label's index.
+std::vector<quint64> points(const ChartSeries& s) {
+    std::vector<quint64> out;
+    for (int i = 0; i < s.count(); ++i)
+        out.insert(out.end(), {std::bit_cast<quint64>(s.x(i)), std::bit_cast<quint64>(s.y(i)),
+                               s.colour(i).rgba64(), quint64(s.label(i).isEmpty() ? 0 : i)});
+    return out;
+}
+
+// The strokes as drawn in the chart's current view, both ways of reading.
+QStringList strokes(const ChartSeries& s) {
+    QStringList out;
+    for (const auto reading : {ChartSeries::Reading::Summary, ChartSeries::Reading::EveryPoint})
+        for (const ChartSeries::Stroke& stroke : s.strokes(reading)) {
+            QString line = QString::number(stroke.colour, 16);
+            for (const QPointF& p : stroke.points)
+                line += QString(" %1,%2").arg(p.x(), 0, 'g', 17).arg(p.y(), 0, 'g', 17);
+            out << line;
+        }
+    return out;
+}
+
+// The tip under the mouse at each sample that the RH series labels; at the
+// others it reads the store alone.
+QStringList tips(const SampleStore& store, const PlotOptions& options, Chart& chart) {
+    QStringList out;
+    for (std::size_t i = 0; i < store.SampleTimes.size(); ++i) {
+        const double t = store.SampleTimes[i];
+        for (const auto& [x, label] : chart.Series2().labelsIn(t, t))
+            out << chart::sampleTip(store, i,
+                                    {options.TempInF, options.RHBV, "dd/mm/yyyy hh:mm:ss"}, label);
+    }
     return out;
 }
 
@@ -195,6 +288,112 @@ class TestChartPlotBuffer : public QObject {
         QCOMPARE(PlotBuffer(store, {false, true}, *m_chart),
                  std::optional<platform::DateTime>(2.0));
         QCOMPARE(m_chart->Series1().count(), 2);
+    }
+
+    // The series that reads the store shows what held points of the same
+    // redraw show: points, segments, strokes in several views, axes, labels,
+    // the tip under the mouse and the image; points added after it join it
+    // as they join held points.
+    void storeAndHeldPointsAlike_data() {
+        QTest::addColumn<bool>("fahrenheit");
+        QTest::addColumn<bool>("rh");
+        QTest::addColumn<int>("samples");
+        QTest::newRow("F with RH") << true << true << 4320;
+        QTest::newRow("C with RH") << false << true << 4320;
+        QTest::newRow("F without RH") << true << false << 4320;
+        // Many whole blocks of points in each pixel column of a full view.
+        QTest::newRow("F with RH, half a year") << true << true << 260000;
+    }
+    void storeAndHeldPointsAlike() {
+        QFETCH(bool, fahrenheit);
+        QFETCH(bool, rh);
+        QFETCH(int, samples);
+        SampleStore& store = *m_store;
+        fillLogger(store, samples);
+        const PlotOptions options{fahrenheit, rh};
+        const auto fromStore = makeTestChart(), held = makeTestChart();
+        for (Chart* chart : {fromStore.get(), held.get()}) {
+            chart->LeftAxis().setAutomatic(true);
+            chart->RightAxis().setVisible(rh);
+            chart->RightAxis().setAutomatic(true);
+        }
+        PlotBuffer(store, options, *fromStore);
+        plotHeld(store, options, *held);
+
+        const auto expectAlike = [&](const char* view) {
+            fromStore->replot();
+            held->replot();
+            for (ChartAxis* axis : {&fromStore->BottomAxis(), &fromStore->LeftAxis(),
+                                    &fromStore->TopAxis(), &fromStore->RightAxis()}) {
+                const QCPAxis* other = held->axisRect()->axis(axis->axis()->axisType(), 0);
+                QVERIFY2(axis->axis()->range() == other->range(), view);
+            }
+            for (auto which : {&Chart::Series1, &Chart::Series2})
+                QCOMPARE(strokes(((*fromStore).*which)()), strokes(((*held).*which)()));
+            QCOMPARE(fromStore->xAxis2->tickVectorLabels(), held->xAxis2->tickVectorLabels());
+            QVERIFY2(fromStore->toPixmap().toImage() == held->toPixmap().toImage(), view);
+        };
+        const auto showTimes = [&](double from, double to) {
+            for (Chart* chart : {fromStore.get(), held.get()})
+                for (ChartAxis* axis : {&chart->BottomAxis(), &chart->TopAxis()})
+                    axis->setMinMax(from, to);
+        };
+        // The points whatever the view.
+        const auto expectSamePoints = [&] {
+            for (auto which : {&Chart::Series1, &Chart::Series2}) {
+                const ChartSeries& a = ((*fromStore).*which)();
+                const ChartSeries& b = ((*held).*which)();
+                QCOMPARE(points(a), points(b));
+                QVERIFY(a.drawnSegments() == b.drawnSegments());
+                QCOMPARE(a.labelsIn(-1e9, 1e9), b.labelsIn(-1e9, 1e9));
+            }
+        };
+        expectSamePoints();
+        expectAlike("full view");
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(tips(store, options, *fromStore), tips(store, options, *held));
+        QVERIFY(!strokes(fromStore->Series1()).isEmpty());
+        // Parts of the span; zoomed far out, whole blocks of points fall into
+        // one pixel column.
+        const struct {
+            const char* name;
+            double from, to;
+        } views[] = {{"zoomed out", -16, 17}, {"a tenth", 0.43, 0.53}, {"narrow", 0.497, 0.503}};
+        const double start = store.SampleTimes.front(), span = store.SampleTimes.back() - start;
+        for (const auto& view : views) {
+            showTimes(start + view.from * span, start + view.to * span);
+            expectAlike(view.name);
+            QVERIFY(!QTest::currentTestFailed());
+        }
+
+        // An upload's points after a redraw: the series' own points from then on.
+        for (Chart* chart : {fromStore.get(), held.get()}) {
+            chart->Series1().add(start + span + 0.5, 30, "tas", QColor(0, 255, 0));
+            chart->Series2().addX(start + span + 0.5, QString(), QColor());
+        }
+        showTimes(start - span, start + 2 * span);
+        expectSamePoints();
+        expectAlike("points added");
+    }
+
+    // The series reads the lists where they are now: they may grow and move
+    // under it; cut back, they are not read at all.
+    void storeListsMayMoveButNotShrink() {
+        SampleStore& store = *m_store;
+        fillLogger(store, 4320);
+        PlotBuffer(store, {true, true}, *m_chart);
+        const auto before = points(m_chart->Series2());
+        for (auto* list : {&store.TempData, &store.RHData}) {
+            list->shrink_to_fit();
+            list->insert(list->end(), 100000, 30.0f);
+        }
+        QCOMPARE(points(m_chart->Series2()), before);
+        store.clearLists();
+        QCOMPARE(m_chart->Series2().count(), 0);
+        QVERIFY(m_chart->Series2().strokes().empty());
+        QVERIFY(m_chart->Series2().labelsIn(-1e9, 1e9).empty());
+        m_chart->Series2().addX(1, "No data", QColor(128, 128, 128));
+        QCOMPARE(m_chart->Series2().count(), 1);
     }
 
   private:

@@ -3,6 +3,7 @@
 #include "decode/point_builder.h"
 #include <QStringList>
 #include <QTest>
+#include <optional>
 #include <utility>
 
 Q_DECLARE_METATYPE(decode::PointRules)
@@ -24,6 +25,24 @@ struct Recorded {
     }
     std::size_t size() const { return points.size(); }
 };
+
+// Each sample's points as "j temperature humidity label", one call expanded.
+QStringList marks(const decode::SampleRun& run, const decode::EventTimes& events,
+                  const decode::PointRules& rules, bool seriesEmpty, bool stretches) {
+    QStringList out;
+    const auto colour = [](const std::optional<QRgb>& c) {
+        return c ? QString::number(*c, 16) : QString("-");
+    };
+    decode::markSamples(run, events, false, seriesEmpty, rules, stretches,
+                        [&](std::size_t from, std::size_t to, const decode::SamplePoints& p) {
+                            for (std::size_t j = from; j < to; ++j)
+                                out << QString("%1 %2 %3 %4")
+                                           .arg(j)
+                                           .arg(colour(p.temperature), colour(p.humidity),
+                                                j == from ? p.label : QString());
+                        });
+    return out;
+}
 
 } // namespace
 
@@ -61,6 +80,42 @@ class TestPointBuilder : public QObject {
                             t, h);
         QCOMPARE(t.points, temperature);
         QCOMPARE(h.points, humidity);
+    }
+
+    // Plain stretches taken whole give each sample what it gets alone:
+    // a stretch ends at a missing reading, after it, at a label and where
+    // the RH list ends, under either rules, in a later packet too.
+    void stretchesMarkAsSingleSamples_data() {
+        QTest::addColumn<decode::PointRules>("rules");
+        QTest::addColumn<int>("firstIndex");
+        QTest::newRow("live, first packet") << decode::kLiveRules << 0;
+        QTest::newRow("live, later packet") << decode::kLiveRules << 40;
+        QTest::newRow("redraw") << decode::kRedrawRules << 0;
+    }
+    void stretchesMarkAsSingleSamples() {
+        QFETCH(decode::PointRules, rules);
+        QFETCH(int, firstIndex);
+        std::vector<double> times;
+        std::vector<float> temps, rh;
+        for (int j = 0; j < 60; ++j) {
+            times.push_back(j);
+            temps.push_back(j % 11 == 4 ? 9999 : j % 13 == 6 ? 9998 : 20 + j % 3);
+            if (j < 50)
+                rh.push_back(j % 17 == 9 ? 9999 : j == 30 ? 9998.5f : 50);
+        }
+        const std::vector<double> alarms{2.5, 20, 20, 33.2};
+        decode::EventTimes events;
+        events[1] = alarms;
+        const decode::SampleRun run{.times = times,
+                                    .temps = temps,
+                                    .rh = rh,
+                                    .firstIndex = std::size_t(firstIndex),
+                                    .tempBefore =
+                                        firstIndex > 0 ? std::optional(9999.0f) : std::nullopt};
+        const bool seriesEmpty = firstIndex == 0;
+        const QStringList single = marks(run, events, rules, seriesEmpty, false);
+        QCOMPARE(single.size(), 60);
+        QCOMPARE(marks(run, events, rules, seriesEmpty, true), single);
     }
 };
 
