@@ -102,7 +102,7 @@ class TestStatistics : public QObject {
         QCOMPARE(*st.first, minute(0));
         QCOMPARE(*st.last, minute(int(celsius.size()) - 1));
         QCOMPARE(st.spanSeconds, (celsius.size() - 1) * 60);
-        QCOMPARE(st.intervalSeconds, 60);
+        QCOMPARE(*st.intervalSeconds, 60);
         QFETCH(double, min);
         QFETCH(int, minAt);
         QFETCH(double, max);
@@ -166,7 +166,7 @@ class TestStatistics : public QObject {
         const report::Statistics st = report::computeStatistics(store, 4, false, {});
         QCOMPARE(st.samples, 1);
         QCOMPARE(st.spanSeconds, 0);
-        QCOMPARE(st.intervalSeconds, 900);
+        QCOMPARE(*st.intervalSeconds, 900);
         QCOMPARE(*st.temperature.mean, 54.5);
         QCOMPARE(*st.temperature.stdev, 0.0);
         QVERIFY(qAbs(*st.temperature.mkt - 54.5) < 1e-9);
