@@ -418,6 +418,12 @@ struct StatisticsIndex {
     Thresholds limits{};
     double ratio = 0; // ΔH/R in kelvin
     std::vector<Summary> blocks{};
+
+    // The whole data's alarm episodes, temperature and RH, with their
+    // extremes (none in the sums of a part of the data), and the numbers of
+    // events they were paired from.
+    std::optional<std::array<std::vector<Episode>, 2>> episodes{};
+    std::array<size_t, 4> alarmEvents{};
 };
 
 namespace {
@@ -625,17 +631,38 @@ struct Selection {
     const SampleStore& store;
     const StatisticsIndex& index;
     IndexRange samples;
-    bool fahrenheit;
 };
 
+SampleBounds boundsOf(const SampleStore& store) {
+    const size_t count = sampleCount(store);
+    return {.any = count > 0,
+            .first = count > 0 ? store.SampleTimes.front() : 0,
+            .last = count > 0 ? store.SampleTimes[count - 1] : 0};
+}
+
+std::array<size_t, 4> alarmEventsOf(const SampleStore& store) {
+    return {store.AlarmStarts[0].size(), store.AlarmEnds[0].size(), store.AlarmStarts[1].size(),
+            store.AlarmEnds[1].size()};
+}
+
+// The quantity's readings during an episode: their extremes in the display unit.
+void measure(Episode& ep, const StatisticsIndex& index, const SampleStore& store, bool rh) {
+    const Sums during =
+        sumsOf(index, store, indicesWithin(store.SampleTimes, TimeRange{ep.start, ep.end}), rh);
+    const DisplayUnit unit = rh ? DisplayUnit{} : displayUnit(index.fahrenheit);
+    ep.min = during.count > 0 ? std::optional(unit.of(during.min)) : std::nullopt;
+    ep.max = during.count > 0 ? std::optional(unit.of(during.max)) : std::nullopt;
+}
+
 // Cuts the episodes to the selected samples and fills in their durations and
-// the quantity's extremes during each.
+// the quantity's extremes during each (those `measured` already keep theirs
+// unless cut).
 AlarmStatistics finishEpisodes(std::vector<Episode> all, const Selection& sel, bool rh,
-                               const std::optional<TimeRange>& range) {
+                               const std::optional<TimeRange>& range, bool measured) {
     AlarmStatistics alarms;
     const auto& times = sel.store.SampleTimes;
-    const DisplayUnit unit = rh ? DisplayUnit{} : displayUnit(sel.fahrenheit);
     for (Episode& ep : all) {
+        bool cut = false;
         if (range) {
             const bool any = sel.samples.end > sel.samples.begin;
             const DateTime lo = any ? times[sel.samples.begin] : range->from;
@@ -644,20 +671,16 @@ AlarmStatistics finishEpisodes(std::vector<Episode> all, const Selection& sel, b
                 continue;
             if (ep.start < lo) {
                 ep.start = lo;
-                ep.openAtStart = true;
+                ep.openAtStart = cut = true;
             }
             if (ep.end > hi) {
                 ep.end = hi;
-                ep.openAtEnd = true;
+                ep.openAtEnd = cut = true;
             }
         }
         ep.durationSeconds = secondsBetween(ep.start, ep.end);
-        const Sums during =
-            sumsOf(sel.index, sel.store, indicesWithin(times, TimeRange{ep.start, ep.end}), rh);
-        if (during.count > 0) {
-            ep.min = unit.of(during.min);
-            ep.max = unit.of(during.max);
-        }
+        if (!measured || cut)
+            measure(ep, sel.index, sel.store, rh);
         alarms.totalSeconds += ep.durationSeconds;
         alarms.longestSeconds = std::max(alarms.longestSeconds, ep.durationSeconds);
         alarms.episodes.push_back(ep);
@@ -669,8 +692,16 @@ AlarmStatistics finishEpisodes(std::vector<Episode> all, const Selection& sel, b
 
 std::shared_ptr<const StatisticsIndex> indexStatistics(const SampleStore& store,
                                                        const StatisticsOptions& options) {
-    return std::make_shared<const StatisticsIndex>(
-        buildIndex(store, options, {0, sampleCount(store)}));
+    auto index =
+        std::make_shared<StatisticsIndex>(buildIndex(store, options, {0, sampleCount(store)}));
+    auto& episodes = index->episodes.emplace();
+    for (int q = 0; q < 2; ++q) {
+        episodes[q] = pairEpisodes(store.AlarmStarts[q], store.AlarmEnds[q], boundsOf(store));
+        for (Episode& ep : episodes[q])
+            measure(ep, *index, store, q == 1);
+    }
+    index->alarmEvents = alarmEventsOf(store);
+    return index;
 }
 
 bool indexFits(const StatisticsIndex& index, const SampleStore& store,
@@ -680,6 +711,7 @@ bool indexFits(const StatisticsIndex& index, const SampleStore& store,
            index.high == options.high && index.activationEnergy == options.activationEnergy &&
            index.covered.begin == 0 && index.covered.end == count &&
            index.rhEnd == std::min(count, store.RHData.size()) &&
+           index.alarmEvents == alarmEventsOf(store) &&
            (count == 0 || (index.first == store.SampleTimes.front() &&
                            index.last == store.SampleTimes[count - 1]));
 }
@@ -722,15 +754,14 @@ Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bo
         st.rh = quantityOf(selected.rh, index->rhShift, DisplayUnit{}, store.RHData, times);
 
     // Open episodes reach the data's own first and last sample; a range cuts them after.
-    const SampleBounds data{.any = count > 0,
-                            .first = count > 0 ? times.front() : 0,
-                            .last = count > 0 ? times[count - 1] : 0};
-    const Selection sel{
-        .store = store, .index = *index, .samples = samples, .fahrenheit = options.fahrenheit};
+    const Selection sel{.store = store, .index = *index, .samples = samples};
     for (int q = 0; q < 2; ++q) {
-        std::vector<Episode> all = pairEpisodes(store.AlarmStarts[q], store.AlarmEnds[q], data);
+        const bool measured = index->episodes.has_value();
+        std::vector<Episode> all =
+            measured ? (*index->episodes)[q]
+                     : pairEpisodes(store.AlarmStarts[q], store.AlarmEnds[q], boundsOf(store));
         (q == 0 ? st.temperatureAlarms : st.rhAlarms) =
-            finishEpisodes(std::move(all), sel, q == 1, options.range);
+            finishEpisodes(std::move(all), sel, q == 1, options.range, measured);
     }
     st.newSensorEvents = countWithin(store.NewSensorEvents, options.range);
     st.testStarts = countWithin(store.TestStarts, options.range);
