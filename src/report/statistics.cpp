@@ -53,11 +53,9 @@ struct IndexRange {
 // of all ones (true) or zeros. The small functions on them are always
 // inlined: a call would pass the vectors through memory.
 template <int N> struct Lanes;
-// GCC notes that 32-byte vectors pass differently with AVX; these functions
-// are this file's own, so no caller elsewhere sees their signature.
-#if defined(__GNUC__) && !defined(__clang__)
+// The compilers note that 32-byte vectors pass differently with AVX; these
+// functions are this file's own, so no caller elsewhere sees their signature.
 #pragma GCC diagnostic ignored "-Wpsabi"
-#endif
 template <> struct Lanes<2> {
     typedef float Floats __attribute__((vector_size(8)));
     typedef double Doubles __attribute__((vector_size(16)));
@@ -178,8 +176,8 @@ template <int N>
         count -= reading;
         sum += d;
         squares += d * d;
-        low = reading & (v < low) ? v : low;
-        high = reading & (v > high) ? v : high;
+        low = (reading & (v < low)) ? v : low;
+        high = (reading & (v > high)) ? v : high;
     });
     Sums s{.count = laneSum(count),
            .sum = laneSum(sum),
