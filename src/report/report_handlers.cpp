@@ -118,13 +118,12 @@ void TForm1::StatisticsRefresh() {
 }
 
 bool TForm1::WriteReport(const QString& fileName, const report::StatisticsOptions& options) {
-    report::StatisticsOptions whole = options;
-    whole.range.reset();
     const report::Statistics statistics =
-        report::computeStatistics(store, SamplesPerHour, RHBV.checked(), whole);
+        report::computeStatistics(store, SamplesPerHour, RHBV.checked(), options);
     const report::ReportContent content{
         .program = app::versionCaption(),
         .source = dataSource(store, DataFile),
+        .coverage = options.range ? "the chart's visible range" : "the whole data set",
         .userName = store.UserName,
         .userLocation = store.UserLocation,
         .unitId = store.UnitId,

@@ -51,24 +51,16 @@ struct IndexRange {
 // side by side: selections instead of branches, and partial sums per lane,
 // added in a fixed order so that results repeat. A comparison gives a lane
 // of all ones (true) or zeros. The small functions on them are always
-// inlined: a call would pass the vectors through memory.
-template <int N> struct Lanes;
-// The compilers note that 32-byte vectors pass differently with AVX; these
-// functions are this file's own, so no caller elsewhere sees their signature.
+// inlined: a call would pass the vectors through memory. (The compilers note
+// that 32-byte vectors pass differently with AVX; these functions are this
+// file's own, so no caller elsewhere sees their signature.)
 #pragma GCC diagnostic ignored "-Wpsabi"
-template <> struct Lanes<2> {
-    typedef float Floats __attribute__((vector_size(8)));
-    typedef double Doubles __attribute__((vector_size(16)));
-    typedef std::int32_t Ints __attribute__((vector_size(8)));
-    typedef std::uint64_t Bits __attribute__((vector_size(16)));
-    typedef std::uint8_t Bytes __attribute__((vector_size(2)));
-};
-template <> struct Lanes<4> {
-    typedef float Floats __attribute__((vector_size(16)));
-    typedef double Doubles __attribute__((vector_size(32)));
-    typedef std::int32_t Ints __attribute__((vector_size(16)));
-    typedef std::uint64_t Bits __attribute__((vector_size(32)));
-    typedef std::uint8_t Bytes __attribute__((vector_size(4)));
+template <int N> struct Lanes {
+    typedef float Floats __attribute__((vector_size(N * sizeof(float))));
+    typedef double Doubles __attribute__((vector_size(N * sizeof(double))));
+    typedef std::int32_t Ints __attribute__((vector_size(N * sizeof(std::int32_t))));
+    typedef std::uint64_t Bits __attribute__((vector_size(N * sizeof(std::uint64_t))));
+    typedef std::uint8_t Bytes __attribute__((vector_size(N)));
 };
 
 template <typename Floats> [[gnu::always_inline]] inline auto readingsOf(Floats v) {
@@ -826,14 +818,19 @@ QJsonObject alarmsJson(const AlarmStatistics& a) {
 
 QJsonObject statisticsJson(const Statistics& st) {
     QJsonValue limits = QJsonValue::Null;
+    // Without readings nothing was within or beyond the limits.
+    const auto measured = [&st](long long value) {
+        return st.readings > 0 ? QJsonValue(value) : QJsonValue::Null;
+    };
     if (st.limits)
-        limits = QJsonObject{{"low", number(st.limits->low, kDerivedDecimals)},
-                             {"high", number(st.limits->high, kDerivedDecimals)},
-                             {"below_s", st.limits->below.seconds},
-                             {"above_s", st.limits->above.seconds},
-                             {"excursions", st.limits->below.count + st.limits->above.count},
-                             {"longest_s", std::max(st.limits->below.longestSeconds,
-                                                    st.limits->above.longestSeconds)}};
+        limits = QJsonObject{
+            {"low", number(st.limits->low, kDerivedDecimals)},
+            {"high", number(st.limits->high, kDerivedDecimals)},
+            {"below_s", measured(st.limits->below.seconds)},
+            {"above_s", measured(st.limits->above.seconds)},
+            {"excursions", measured(st.limits->below.count + st.limits->above.count)},
+            {"longest_s",
+             measured(std::max(st.limits->below.longestSeconds, st.limits->above.longestSeconds))}};
     return {
         {"samples", st.samples},
         {"readings", st.readings},
@@ -951,11 +948,12 @@ QList<StatisticsRow> statisticsRows(const Statistics& st) {
              {"Test ends", QString::number(st.testEnds)},
              {"Longest gap", st.missing > 0 ? duration(st.longestGapSeconds) : kNone}};
     if (st.limits)
-        rows +=
-            {{"Low limit", limitText(st.limits->low, unit)},
-             {"High limit", limitText(st.limits->high, unit)},
-             {"Below the low limit", st.limits->low ? excursionText(st.limits->below) : kNone},
-             {"Above the high limit", st.limits->high ? excursionText(st.limits->above) : kNone}};
+        rows += {{"Low limit", limitText(st.limits->low, unit)},
+                 {"High limit", limitText(st.limits->high, unit)},
+                 {"Below the low limit",
+                  st.limits->low && st.readings > 0 ? excursionText(st.limits->below) : kNone},
+                 {"Above the high limit",
+                  st.limits->high && st.readings > 0 ? excursionText(st.limits->above) : kNone}};
     return rows;
 }
 

@@ -215,7 +215,8 @@ class TestStatistics : public QObject {
         SampleStore store;
         fill(store, celsius, rh);
         store.AlarmEnds[0] = minutes({1});
-        const report::Statistics st = report::computeStatistics(store, kPerHour, true, {});
+        const report::Statistics st =
+            report::computeStatistics(store, kPerHour, true, {.low = 35.6, .high = 46.4});
         QCOMPARE(st.readings, 0);
         QVERIFY(!st.temperature.min && !st.temperature.mean && !st.temperature.mkt);
         QVERIFY(!st.rh->max && !st.rh->stdev);
@@ -226,12 +227,22 @@ class TestStatistics : public QObject {
         QVERIFY(json["temperature"]["mkt"].isNull());
         QVERIFY(json["rh"]["mean"].isNull());
         QCOMPARE(json["first"].isNull(), celsius.isEmpty());
+        // Without samples there is no storage interval either.
+        QCOMPARE(json["interval_s"].isNull(), celsius.isEmpty());
+        // Nothing was within or beyond the limits.
+        QCOMPARE(json["limits"]["high"].toDouble(), 46.4);
+        for (const char* key : {"below_s", "above_s", "excursions", "longest_s"})
+            QVERIFY2(json["limits"][key].isNull(), key);
         QCOMPARE(json["alarms"]["temperature"]["episodes"].toInt(), 1);
 
         const QString text = report::statisticsText(st);
         QVERIFY(text.contains("Temperature minimum\t—\n"));
         QVERIFY(text.contains("Mean kinetic temperature\t—\n"));
         QVERIFY(text.contains("RH standard deviation\t—\n"));
+        QCOMPARE(text.contains("Storage interval\t—\n"), celsius.isEmpty());
+        QCOMPARE(text.contains("Span\t—\n"), celsius.isEmpty());
+        QVERIFY(text.contains("Below the low limit\t—\n"));
+        QVERIFY(text.contains("Above the high limit\t—\n"));
         QVERIFY(!text.contains("nan", Qt::CaseInsensitive));
     }
 
