@@ -41,21 +41,29 @@ double threadCpuMs() {
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
+struct Times {
+    double elapsed = 1e9, cpu = 1e9;
+};
+
 // The machine is shared: the fastest of several runs, in elapsed and in CPU
 // time, is the computation's own cost.
-QString bestMs(const SampleStore& store, const report::StatisticsOptions& options) {
-    double elapsed = 1e9, cpu = 1e9;
+Times bestMs(const SampleStore& store, const report::StatisticsOptions& options) {
+    Times best;
     for (int i = 0; i < 9; ++i) {
         QElapsedTimer timer;
         const double cpuStart = threadCpuMs();
         timer.start();
         const report::Statistics st = report::computeStatistics(store, 60, true, options);
-        elapsed = std::min(elapsed, timer.nsecsElapsed() / 1e6);
-        cpu = std::min(cpu, threadCpuMs() - cpuStart);
+        best.elapsed = std::min(best.elapsed, timer.nsecsElapsed() / 1e6);
+        best.cpu = std::min(best.cpu, threadCpuMs() - cpuStart);
         if (st.samples == 0)
             std::puts("no samples"); // keeps the computation from being left out
     }
-    return QString("%1 ms (CPU %2 ms)").arg(elapsed, 0, 'f', 3).arg(cpu, 0, 'f', 3);
+    return best;
+}
+
+QString text(const Times& t) {
+    return QString("%1 ms (CPU %2 ms)").arg(t.elapsed, 0, 'f', 3).arg(t.cpu, 0, 'f', 3);
 }
 
 } // namespace
@@ -64,8 +72,9 @@ int main() {
     const report::StatisticsOptions whole{.fahrenheit = true, .low = 35.6, .high = 46.4};
     auto smooth = std::make_unique<SampleStore>();
     fill(*smooth, kSamples, true);
+    const Times distinct = bestMs(*smooth, whole);
     std::printf("statistics of %d samples with RH and limits, every reading different: %s\n",
-                kSamples, qPrintable(bestMs(*smooth, whole)));
+                kSamples, qPrintable(text(distinct)));
     smooth.reset();
     auto store = std::make_unique<SampleStore>();
     fill(*store, kSamples, false);
@@ -81,15 +90,22 @@ int main() {
             std::puts("no sum");
     }
     std::printf("for comparison, the plain sum of the %d readings: CPU %.3f ms\n", kSamples, plain);
+    const Times steps = bestMs(*store, whole);
     std::printf("statistics of %d samples with RH and limits, in steps of 0.01 C: %s\n", kSamples,
-                qPrintable(bestMs(*store, whole)));
+                qPrintable(text(steps)));
     const double first = store->SampleTimes.front(), last = store->SampleTimes.back();
     for (double fraction : {0.01, 0.1}) {
         const double middle = (first + last) / 2, half = (last - first) * fraction / 2;
         report::StatisticsOptions zoomed = whole;
         zoomed.range = report::TimeRange{middle - half, middle + half};
         std::printf("statistics of a range of %.0f%% (%.0f samples): %s\n", fraction * 100,
-                    kSamples * fraction, qPrintable(bestMs(*store, zoomed)));
+                    kSamples * fraction, qPrintable(text(bestMs(*store, zoomed))));
     }
+    // CPU time: what other programs on the machine take meanwhile is not the computation's.
+    constexpr double kGoalMs = 20;
+    const double worst = std::max(distinct.cpu, steps.cpu);
+    std::printf("goal: statistics of 2,000,000 samples, the slower of the two, CPU %.3f ms, goal "
+                "%.1f ms: %.2f of it, %s\n",
+                worst, kGoalMs, worst / kGoalMs, worst <= kGoalMs ? "met" : "not met");
     return 0;
 }

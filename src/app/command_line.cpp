@@ -208,14 +208,14 @@ std::optional<QString> checkCombination(const Options& options, bool stepOptions
     return std::nullopt;
 }
 
-// The statistics need data, and their choices need the statistics.
+// The statistics need data, and their choices the statistics or the report.
 std::optional<QString> checkStatistics(const QCommandLineParser& parser, const Options& options) {
     if (options.stats && options.load.isEmpty() && !options.upload)
         return "--stats goes with --load or --upload";
     const bool choices =
         parser.isSet("unit") || parser.isSet("limits") || parser.isSet("mkt-energy");
-    if (choices && !options.stats)
-        return "--unit, --limits and --mkt-energy go with --stats";
+    if (choices && !options.stats && options.report.isEmpty())
+        return "--unit, --limits and --mkt-energy go with --stats or --report";
     return std::nullopt;
 }
 
@@ -434,8 +434,8 @@ QString usage() {
            "                 --from \"MM/DD/YYYY hh:mm:ss\" --to \"MM/DD/YYYY hh:mm:ss\"]\n"
            "                [--date-format \"PATTERN\"] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z] [--load FILE] [--upload] [--save FILE]\n"
-           "                [--chart FILE.png|FILE.pdf] [--report FILE.pdf]\n"
-           "                [--stats [--unit C|F] [--limits LOW:HIGH] [--mkt-energy KJ_PER_MOL]]\n"
+           "                [--chart FILE.png|FILE.pdf] [--report FILE.pdf] [--stats]\n"
+           "                [--unit C|F] [--limits LOW:HIGH] [--mkt-energy KJ_PER_MOL]\n"
            "       brenvale --headless --auto once|1h|4h|8h|24h|7d|30d --auto-file BASE\n"
            "                [--auto-channels 1|2|both] [--user-name X] [--user-location Y]\n"
            "                [--bv-id Z]\n"
@@ -445,10 +445,11 @@ QString usage() {
            "ends the run. Exit status: 0 when every step succeeded, 1 when one\n"
            "failed, 2 for bad arguments.\n"
            "With --stats, prints the statistics of the loaded or uploaded data as one\n"
-           "JSON object on stdout: temperatures in F (or C with --unit C), the time\n"
-           "below LOW and above HIGH of --limits (in that unit; either may be left out,\n"
-           "as in :46.4), and the mean kinetic temperature with the activation energy\n"
-           "of --mkt-energy (default 83.144 kJ/mol).\n"
+           "JSON object on stdout. They and the report's (with its chart) have\n"
+           "temperatures in F (or C with --unit C), the time below LOW and above HIGH\n"
+           "of --limits (in that unit; either may be left out, as in :46.4), and the\n"
+           "mean kinetic temperature with the activation energy of --mkt-energy\n"
+           "(default 83.144 kJ/mol); these three go with --stats, --report or both.\n"
            "With --auto, downloads automatically into the monthly files of BASE: once\n"
            "(exit 0 when every channel was saved or had nothing new), or at the interval\n"
            "until SIGINT or SIGTERM (exit 0).\n"

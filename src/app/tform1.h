@@ -349,15 +349,16 @@ class TForm1 : public QMainWindow {
     QString DataDuplicate;
     void Statistics1Click();
     void ExportReport1Click();
-    // The report of the whole data set, with the window's limits and ΔH;
-    // false when the file could not be written.
+    // The report with these choices of the statistics (File > Export Report...
+    // gives the window's, the command line its own); false when the file
+    // could not be written.
     bool WriteReport(const QString& fileName, const report::StatisticsOptions& options);
     // The options that the window's choices ask for (limits, ΔH, the
     // visible range) in the chart's unit, or why a choice does not read.
-    // Without the window: the defaults, the whole data set.
+    // Before the window was first opened: no limits, the whole data set.
     std::variant<report::StatisticsOptions, QString> statisticsOptions() const;
-    // The data in the store have changed (cleared, loaded, uploaded so far,
-    // another unit): the window follows at the next pass of the event loop.
+    // The data in the store have changed (cleared, loaded, uploaded so far):
+    // the window follows at the next pass of the event loop.
     void StatisticsDataChanged();
     void StatisticsRefresh();
 
@@ -382,5 +383,9 @@ class TForm1 : public QMainWindow {
     DiagnosticsView* m_diagnostics = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     void setUpStatistics(); // src/report/report_handlers.cpp
+    void scheduleStatistics();
     QTimer* m_statisticsTimer = nullptr;
+    // The block sums of the data for the window's choices: a zoom or a pan
+    // costs them and the samples at the range's ends, not all it shows.
+    std::shared_ptr<const report::StatisticsIndex> m_statisticsIndex;
 };

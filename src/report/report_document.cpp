@@ -43,7 +43,8 @@ QString reportHtml(const ReportContent& content) {
     if (!content.unitId.isEmpty())
         html += line("BV ID", content.unitId);
 
-    html += section("Statistics") + tableHtml(content.statistics, content.statistics.size());
+    html += section("Statistics of " + content.coverage) +
+            tableHtml(content.statistics, content.statistics.size());
 
     html += section("Alarm episodes");
     const qsizetype episodes = content.episodes.size();

@@ -16,6 +16,7 @@ namespace report {
 struct ReportContent {
     QString program;  // name and version
     QString source;   // the loaded file, or the upload's channel and logger
+    QString coverage; // the part of the data the statistics are of
     QString userName; // empty ones are left out
     QString userLocation;
     QString unitId;

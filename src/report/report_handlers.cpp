@@ -47,11 +47,11 @@ void TForm1::setUpStatistics() {
     connect(Statistics1, &QAction::triggered, this, [this] { Statistics1Click(); });
     connect(ExportReport1, &QAction::triggered, this,
             [this] { platform::runGuarded([this] { ExportReport1Click(); }); });
-    connect(TempInF, &QCheckBox::toggled, this, [this] { StatisticsDataChanged(); });
+    connect(TempInF, &QCheckBox::toggled, this, [this] { scheduleStatistics(); });
     for (auto signal : {&Chart::zoomed, &Chart::scrolled})
         connect(Chart1, signal, this, [this] {
             if (StatisticsView && StatisticsView->VisibleRange->isChecked())
-                StatisticsDataChanged();
+                scheduleStatistics();
         });
 }
 
@@ -59,7 +59,7 @@ void TForm1::Statistics1Click() {
     if (!StatisticsView) {
         StatisticsView = new StatisticsWindow(this);
         connect(StatisticsView, &StatisticsWindow::choiceChanged, this,
-                [this] { StatisticsDataChanged(); });
+                [this] { scheduleStatistics(); });
     }
     StatisticsView->show();
     StatisticsView->raise();
@@ -67,10 +67,17 @@ void TForm1::Statistics1Click() {
     StatisticsRefresh();
 }
 
-void TForm1::StatisticsDataChanged() {
+void TForm1::scheduleStatistics() {
     // A timer that runs already brings the change with it.
     if (StatisticsView && StatisticsView->isVisible() && !m_statisticsTimer->isActive())
         m_statisticsTimer->start();
+}
+
+void TForm1::StatisticsDataChanged() {
+    // Other choices (unit, limits, ΔH) make the next pass build the sums
+    // again; other data must say so.
+    m_statisticsIndex.reset();
+    scheduleStatistics();
 }
 
 std::variant<report::StatisticsOptions, QString> TForm1::statisticsOptions() const {
@@ -100,21 +107,23 @@ void TForm1::StatisticsRefresh() {
         StatisticsView->showProblem(*reason);
         return;
     }
+    const auto& chosen = std::get<report::StatisticsOptions>(options);
+    if (!m_statisticsIndex || !report::indexFits(*m_statisticsIndex, store, chosen))
+        m_statisticsIndex = report::indexStatistics(store, chosen);
     const report::Statistics statistics = report::computeStatistics(
-        store, SamplesPerHour, RHBV.checked(), std::get<report::StatisticsOptions>(options));
+        store, SamplesPerHour, RHBV.checked(), chosen, m_statisticsIndex.get());
     const QString note =
         uploadRunning() ? "An upload is in progress: these are the samples so far." : QString();
     StatisticsView->showStatistics(statistics, note);
 }
 
 bool TForm1::WriteReport(const QString& fileName, const report::StatisticsOptions& options) {
-    report::StatisticsOptions whole = options;
-    whole.range.reset();
     const report::Statistics statistics =
-        report::computeStatistics(store, SamplesPerHour, RHBV.checked(), whole);
+        report::computeStatistics(store, SamplesPerHour, RHBV.checked(), options);
     const report::ReportContent content{
         .program = app::versionCaption(),
         .source = dataSource(store, DataFile),
+        .coverage = options.range ? "the chart's visible range" : "the whole data set",
         .userName = store.UserName,
         .userLocation = store.UserLocation,
         .unitId = store.UnitId,

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -75,7 +76,7 @@ struct Statistics {
     long long missing = 0;                              // without (9998 and above)
     std::optional<platform::DateTime> first{}, last{};  // first and last sample time
     long long spanSeconds = 0;                          // last - first
-    long long intervalSeconds = 0;                      // the storage interval
+    std::optional<long long> intervalSeconds{}; // the storage interval (none without samples)
     QuantityStatistics temperature{};
     std::optional<QuantityStatistics> rh{}; // none when the data carry no RH
     AlarmStatistics temperatureAlarms{}, rhAlarms{};
@@ -84,8 +85,22 @@ struct Statistics {
     std::optional<LimitStatistics> limits{}; // none when no limit was given
 };
 
+// The sums of the samples block by block for one choice of unit, limits and
+// ΔH: with them the statistics of any range cost the sums of its whole
+// blocks and the few samples at its two ends, however many it holds. Built
+// once per change of the data or of those choices, not per zoom.
+struct StatisticsIndex;
+std::shared_ptr<const StatisticsIndex> indexStatistics(const SampleStore& store,
+                                                       const StatisticsOptions& options);
+// Whether the index was built for these choices (the range aside) and for a
+// store of this size and span; the caller drops it when the data change.
+bool indexFits(const StatisticsIndex& index, const SampleStore& store,
+               const StatisticsOptions& options);
+
+// With an index that fits, from its sums; otherwise from the samples.
 Statistics computeStatistics(const SampleStore& store, double samplesPerHour, bool hasRH,
-                             const StatisticsOptions& options);
+                             const StatisticsOptions& options,
+                             const StatisticsIndex* index = nullptr);
 
 // The --stats object: numbers as JSON numbers, a missing value as null.
 QJsonObject statisticsJson(const Statistics& statistics);

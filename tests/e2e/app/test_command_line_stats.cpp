@@ -1,10 +1,12 @@
 // --stats through the built program: the JSON object on stdout after an
-// upload from the simulated logger or a load, and its options refused with
-// exit status 2.
+// upload from the simulated logger or a load, its options shaping the report
+// as well, and refused with exit status 2.
 #include "built_programs.h"
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -13,6 +15,15 @@ const QString kFixture = QStringLiteral("/tests/data/files/dup_mdy_rh.bvx");
 
 QString fixture() {
     return qEnvironmentVariable("BRENVALE_SOURCE_DIR") + kFixture;
+}
+
+// pdftotext's text of a PDF; empty when it cannot be read.
+QString pdfText(const QString& file) {
+    QProcess process;
+    process.start("pdftotext", {file, "-"});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // The one line of stdout as an object; empty when it is not one.
@@ -105,6 +116,44 @@ class TestCommandLineStats : public QObject {
         QCOMPARE(json[1]["rh"], json[0]["rh"]);
     }
 
+    // --unit, --limits and --mkt-energy shape the report's statistics and its
+    // chart without --stats, and the JSON as well with it.
+    void choicesShapeTheReport() {
+        const QStringList choices = {"--unit", "C", "--limits", "2:8", "--mkt-energy", "100"};
+        for (const bool stats : {false, true}) {
+            QStringList arguments =
+                QStringList{"--headless", "--load", fixture(), "--report", folder->path("r.pdf")} +
+                choices;
+            if (stats)
+                arguments << "--stats";
+            const ProgramRun r = folder->run(arguments);
+            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+            QCOMPARE(r.out.isEmpty(), !stats);
+            if (stats) {
+                const QJsonObject json = statistics(r);
+                QCOMPARE(json["unit"].toString(), "C");
+                QCOMPARE(json["limits"]["low"].toDouble(), 2.0);
+            }
+            const QString text = pdfText(folder->path("r.pdf"));
+            for (const char* expected :
+                 {R"(Statistics of the whole data set)", R"(Temperature minimum\s+-40.00 °C)",
+                  R"(Low limit\s+2.00 °C)", R"(High limit\s+8.00 °C)",
+                  R"(Below the low limit\s+00:30:00 \(excursions: 1)",
+                  R"(Mean kinetic temperature\s+[-\d.]+ °C \(ΔH 100.000 kJ/mol\))", "Units=C"})
+                QVERIFY2(text.contains(QRegularExpression(QString::fromUtf8(expected))),
+                         qPrintable(QString::fromUtf8(expected) + "\n" + text));
+        }
+        // Without them: °F, no limits, the usual ΔH.
+        const ProgramRun plain =
+            folder->run({"--headless", "--load", fixture(), "--report", folder->path("f.pdf")});
+        QVERIFY2(plain.exitCode == 0, qPrintable(plain.err));
+        const QString text = pdfText(folder->path("f.pdf"));
+        QVERIFY(text.contains(QRegularExpression("Temperature minimum\\s+-40.00 °F")));
+        QVERIFY(text.contains("(ΔH 83.144 kJ/mol)"));
+        QVERIFY(text.contains("Units=F"));
+        QVERIFY(!text.contains("Low limit"));
+    }
+
     // A failed load prints no statistics.
     void failedLoad() {
         const ProgramRun r =
@@ -135,9 +184,14 @@ class TestCommandLineStats : public QObject {
             << load + QStringList{"--mkt-energy"} << "--mkt-energy needs a value";
         QTest::newRow("stats without data")
             << QStringList{"--headless", "--stats"} << "--stats goes with --load or --upload";
-        QTest::newRow("unit without stats")
+        const QStringList report = {"--headless", "--load", "in.bvx", "--report", "r.pdf"};
+        QTest::newRow("limits reversed, for the report")
+            << report + QStringList{"--limits", "50:40"} << "--limits: LOW 50 is above HIGH 40";
+        QTest::newRow("unit K, for the report")
+            << report + QStringList{"--unit", "K"} << "--unit takes C or F";
+        QTest::newRow("unit without stats or report")
             << QStringList{"--headless", "--load", "in.bvx", "--unit", "C"}
-            << "--unit, --limits and --mkt-energy go with --stats";
+            << "--unit, --limits and --mkt-energy go with --stats or --report";
     }
     void badValues() {
         QFETCH(QStringList, arguments);

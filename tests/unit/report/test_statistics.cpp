@@ -5,6 +5,7 @@
 #include "report/statistics.h"
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QTest>
 #include <cmath>
 
@@ -49,6 +50,80 @@ std::pair<double, double> meanAndDeviation(const QList<double>& values) {
     for (double v : values)
         squares += (v - mean) * (v - mean);
     return {mean, std::sqrt(squares / values.size())};
+}
+
+// Readings over several blocks of the window's sums: a slow swing across
+// the limits 2 and 8 °C (35.6 and 46.4 °F), missing readings now and then and
+// in a run across the first block's end, RH with its own gaps, and alarms of
+// both quantities, the first temperature one open at the start and the last
+// open at the end.
+void fillBlocks(SampleStore& store, int count) {
+    store.clearLists();
+    for (int i = 0; i < count; ++i) {
+        store.SampleTimes.push_back(minute(i));
+        const bool missing = i % 211 == 7 || (i >= 4090 && i < 4105);
+        store.TempData.push_back(missing ? X : float(4 + 6 * std::sin(i / 97.0) + (i % 5) * 0.01));
+        store.RHData.push_back(i % 173 == 3 ? X : float(50 + 30 * std::cos(i / 300.0)));
+    }
+    store.AlarmEnds[0].push_back(minute(50));
+    for (int i = 100; i + 400 < count; i += 900) {
+        store.AlarmStarts[0].push_back(minute(i));
+        store.AlarmEnds[0].push_back(minute(i + 400));
+    }
+    store.AlarmStarts[0].push_back(minute(count - 300));
+    for (int i = 700; i + 500 < count; i += 1500) {
+        store.AlarmStarts[1].push_back(minute(i));
+        store.AlarmEnds[1].push_back(minute(i + 500));
+    }
+}
+
+// What a range of fillBlocks' data gives, by the textbook: one sample after
+// another, std::exp for every reading. Runs in samples.
+struct Plain {
+    long long readings = 0, missing = 0;
+    double min = 0, max = 0;
+    int minAt = -1, maxAt = -1;
+    double mean = 0, deviation = 0, mkt = 0;
+    long long longestGap = 0;
+    long long below = 0, belowRuns = 0, belowLongest = 0;
+    long long above = 0, aboveRuns = 0, aboveLongest = 0;
+};
+
+Plain textbook(const SampleStore& store, int from, int to, double low, double high) {
+    Plain p;
+    QList<double> values;
+    double kinetic = 0;
+    const double ratio = report::kDefaultActivationEnergy * 1000 / report::kGasConstant;
+    long long gap = 0, below = 0, above = 0;
+    for (int i = from; i < to; ++i) {
+        const float c = store.TempData[i];
+        const bool reading = c < 9998;
+        gap = reading ? 0 : gap + 1;
+        p.longestGap = std::max(p.longestGap, gap);
+        p.missing += !reading;
+        const double f = c * 1.8 + 32;
+        const bool isBelow = reading && f < low, isAbove = reading && f > high;
+        p.belowRuns += isBelow && below == 0;
+        p.aboveRuns += isAbove && above == 0;
+        below = isBelow ? below + 1 : 0;
+        above = isAbove ? above + 1 : 0;
+        p.below += isBelow;
+        p.above += isAbove;
+        p.belowLongest = std::max(p.belowLongest, below);
+        p.aboveLongest = std::max(p.aboveLongest, above);
+        if (!reading)
+            continue;
+        if (p.minAt < 0 || f < p.min)
+            p.min = f, p.minAt = i;
+        if (p.maxAt < 0 || f > p.max)
+            p.max = f, p.maxAt = i;
+        values << f;
+        kinetic += std::exp(-ratio / (c + 273.15));
+    }
+    p.readings = values.size();
+    std::tie(p.mean, p.deviation) = meanAndDeviation(values);
+    p.mkt = (ratio / -std::log(kinetic / values.size()) - 273.15) * 1.8 + 32;
+    return p;
 }
 
 bool hasNoNumberTrouble(const QJsonObject& json) {
@@ -102,7 +177,7 @@ class TestStatistics : public QObject {
         QCOMPARE(*st.first, minute(0));
         QCOMPARE(*st.last, minute(int(celsius.size()) - 1));
         QCOMPARE(st.spanSeconds, (celsius.size() - 1) * 60);
-        QCOMPARE(st.intervalSeconds, 60);
+        QCOMPARE(*st.intervalSeconds, 60);
         QFETCH(double, min);
         QFETCH(int, minAt);
         QFETCH(double, max);
@@ -140,7 +215,8 @@ class TestStatistics : public QObject {
         SampleStore store;
         fill(store, celsius, rh);
         store.AlarmEnds[0] = minutes({1});
-        const report::Statistics st = report::computeStatistics(store, kPerHour, true, {});
+        const report::Statistics st =
+            report::computeStatistics(store, kPerHour, true, {.low = 35.6, .high = 46.4});
         QCOMPARE(st.readings, 0);
         QVERIFY(!st.temperature.min && !st.temperature.mean && !st.temperature.mkt);
         QVERIFY(!st.rh->max && !st.rh->stdev);
@@ -151,12 +227,22 @@ class TestStatistics : public QObject {
         QVERIFY(json["temperature"]["mkt"].isNull());
         QVERIFY(json["rh"]["mean"].isNull());
         QCOMPARE(json["first"].isNull(), celsius.isEmpty());
+        // Without samples there is no storage interval either.
+        QCOMPARE(json["interval_s"].isNull(), celsius.isEmpty());
+        // Nothing was within or beyond the limits.
+        QCOMPARE(json["limits"]["high"].toDouble(), 46.4);
+        for (const char* key : {"below_s", "above_s", "excursions", "longest_s"})
+            QVERIFY2(json["limits"][key].isNull(), key);
         QCOMPARE(json["alarms"]["temperature"]["episodes"].toInt(), 1);
 
         const QString text = report::statisticsText(st);
         QVERIFY(text.contains("Temperature minimum\t—\n"));
         QVERIFY(text.contains("Mean kinetic temperature\t—\n"));
         QVERIFY(text.contains("RH standard deviation\t—\n"));
+        QCOMPARE(text.contains("Storage interval\t—\n"), celsius.isEmpty());
+        QCOMPARE(text.contains("Span\t—\n"), celsius.isEmpty());
+        QVERIFY(text.contains("Below the low limit\t—\n"));
+        QVERIFY(text.contains("Above the high limit\t—\n"));
         QVERIFY(!text.contains("nan", Qt::CaseInsensitive));
     }
 
@@ -166,7 +252,7 @@ class TestStatistics : public QObject {
         const report::Statistics st = report::computeStatistics(store, 4, false, {});
         QCOMPARE(st.samples, 1);
         QCOMPARE(st.spanSeconds, 0);
-        QCOMPARE(st.intervalSeconds, 900);
+        QCOMPARE(*st.intervalSeconds, 900);
         QCOMPARE(*st.temperature.mean, 54.5);
         QCOMPARE(*st.temperature.stdev, 0.0);
         QVERIFY(qAbs(*st.temperature.mkt - 54.5) < 1e-9);
@@ -389,6 +475,86 @@ class TestStatistics : public QObject {
               "Temperature alarm 1\t01/12/2026 00:01:00 to 01/12/2026 00:02:00, 00:01:00, 2,50 °C "
               "to 2,50 °C, open at the end\n"})
             QVERIFY2(text.contains(QString::fromUtf8(line)), qPrintable(text));
+    }
+
+    // The window's block sums give what the samples give, and both what the
+    // textbook gives, over ranges that start and end anywhere in the blocks,
+    // with missing readings, excursions and alarms running over their edges.
+    void rangesFromTheBlockSums() {
+        SampleStore store;
+        const int count = 3 * 4096 + 1234;
+        fillBlocks(store, count);
+        report::StatisticsOptions options{.fahrenheit = true, .low = 35.6, .high = 46.4};
+        const auto index = report::indexStatistics(store, options);
+        QVERIFY(report::indexFits(*index, store, options));
+        QRandomGenerator random(20261210);
+        for (int k = 0; k < 300; ++k) {
+            // The whole data first, then a block's first sample to its last, then any.
+            int from = k == 0 ? 0 : k == 1 ? 4096 : random.bounded(count);
+            int to = k == 0 ? count : k == 1 ? 8192 : random.bounded(count) + 1;
+            if (from > to)
+                std::swap(from, to);
+            options.range = report::TimeRange{minute(from) - platform::kSecond, minute(to - 1)};
+            const report::Statistics summed =
+                report::computeStatistics(store, kPerHour, true, options, index.get());
+            const report::Statistics plain =
+                report::computeStatistics(store, kPerHour, true, options);
+            const QString where = QString("samples %1 to %2").arg(from).arg(to);
+            QVERIFY2(report::statisticsJson(summed) == report::statisticsJson(plain),
+                     qPrintable(where));
+            QVERIFY2(report::statisticsText(summed) == report::statisticsText(plain),
+                     qPrintable(where));
+
+            const Plain p = textbook(store, from, to, *options.low, *options.high);
+            for (const report::Statistics* st : {&summed, &plain}) {
+                QCOMPARE(st->samples, to - from);
+                QCOMPARE(st->readings, p.readings);
+                QCOMPARE(st->missing, p.missing);
+                QCOMPARE(st->longestGapSeconds, p.longestGap * 60);
+                if (p.readings == 0) {
+                    QVERIFY(!st->temperature.mean && !st->temperature.mkt);
+                    continue;
+                }
+                QCOMPARE(*st->temperature.min, p.min);
+                QCOMPARE(*st->temperature.max, p.max);
+                QCOMPARE(*st->temperature.minAt, minute(p.minAt));
+                QCOMPARE(*st->temperature.maxAt, minute(p.maxAt));
+                QVERIFY2(qAbs(*st->temperature.mean - p.mean) < 1e-9, qPrintable(where));
+                QVERIFY2(qAbs(*st->temperature.stdev - p.deviation) < 1e-9, qPrintable(where));
+                QVERIFY2(qAbs(*st->temperature.mkt - p.mkt) < 1e-9, qPrintable(where));
+                const report::Excursions& b = st->limits->below;
+                const report::Excursions& a = st->limits->above;
+                QCOMPARE((QList<long long>{b.seconds, b.count, b.longestSeconds, a.seconds, a.count,
+                                           a.longestSeconds}),
+                         (QList<long long>{p.below * 60, p.belowRuns, p.belowLongest * 60,
+                                           p.above * 60, p.aboveRuns, p.aboveLongest * 60}));
+            }
+        }
+    }
+
+    // Block sums built for other choices or other data are not used.
+    void blockSumsOfOtherChoicesDoNotFit() {
+        SampleStore store;
+        fillBlocks(store, 5000);
+        const report::StatisticsOptions options{.fahrenheit = true, .high = 46.4};
+        const auto index = report::indexStatistics(store, options);
+        QVERIFY(report::indexFits(*index, store, options));
+        const report::StatisticsOptions celsius{.fahrenheit = false, .high = 46.4};
+        const report::StatisticsOptions low{.fahrenheit = true, .low = 30.0, .high = 46.4};
+        const report::StatisticsOptions energy{.high = 46.4, .activationEnergy = 100};
+        for (const report::StatisticsOptions& other : {celsius, low, energy})
+            QVERIFY(!report::indexFits(*index, store, other));
+        // Used anyway, they are left aside: the statistics are those of the samples.
+        QCOMPARE(report::statisticsJson(
+                     report::computeStatistics(store, kPerHour, true, celsius, index.get())),
+                 report::statisticsJson(report::computeStatistics(store, kPerHour, true, celsius)));
+        // Another sample, another alarm event.
+        store.SampleTimes.push_back(minute(5000));
+        store.TempData.push_back(20);
+        QVERIFY(!report::indexFits(*index, store, options));
+        const auto longer = report::indexStatistics(store, options);
+        store.AlarmStarts[0].push_back(minute(4000));
+        QVERIFY(!report::indexFits(*longer, store, options));
     }
 
     // The keys and shapes of the command line's object.

@@ -57,6 +57,22 @@ QString shown(TForm1& form, const QString& label) {
     return QString();
 }
 
+// The samples within the chart's time axis, counted here from the axis.
+QString samplesShown(TForm1& form) {
+    const QCPRange range = form.Chart1->BottomAxis().axis()->range();
+    int n = 0;
+    for (double t : form.store.SampleTimes)
+        n += t >= range.lower && t <= range.upper;
+    return QString::number(n);
+}
+
+// Zooms into the second quarter of the chart's time axis.
+void zoomIntoSecondQuarter(TForm1& form) {
+    const QRect plot = form.Chart1->axisRect()->rect();
+    form.Chart1->zoomToPixels(QRect(plot.left() + plot.width() / 4, plot.top() + 5,
+                                    plot.width() / 4, plot.height() - 10));
+}
+
 // pdftotext's text of a PDF, or pdfinfo's facts about it.
 QString pdfTool(const QString& tool, const QString& file) {
     QProcess process;
@@ -85,6 +101,7 @@ class TestReportHandlers : public QObject {
     void windowFollowsAnUpload();
     void reportOfALoadedDuplicate();
     void reportOfAnUploadListsThirtyEpisodes();
+    void reportFollowsTheWindowsChoices();
     void reportThatCannotBeWritten();
     void chartPageKeepsTheScreensProportions();
 };
@@ -104,6 +121,7 @@ void TestReportHandlers::statisticsOpensOneModelessWindow() {
     QVERIFY(!form.StatisticsView->isModal());
     QCOMPARE(form.StatisticsView->windowTitle(), "Statistics");
     QCOMPARE(shown(form, "Samples"), "0");
+    QCOMPARE(shown(form, "Storage interval"), "—");
     // A second trigger shows the same window.
     StatisticsWindow* window = form.StatisticsView;
     form.Statistics1->trigger();
@@ -184,26 +202,16 @@ void TestReportHandlers::visibleRangeFollowsZoomAndPan() {
     StatisticsWindow& window = *form.StatisticsView;
     QTRY_COMPARE(shown(form, "Samples"), "400");
 
-    // Counted here from the axis, not by the statistics.
-    const auto samplesShown = [&form] {
-        const QCPRange range = form.Chart1->BottomAxis().axis()->range();
-        int n = 0;
-        for (double t : form.store.SampleTimes)
-            n += t >= range.lower && t <= range.upper;
-        return QString::number(n);
-    };
     window.VisibleRange->setChecked(true);
-    QTRY_COMPARE(shown(form, "Samples"), samplesShown());
+    QTRY_COMPARE(shown(form, "Samples"), samplesShown(form));
 
-    const QRect plot = form.Chart1->axisRect()->rect();
-    form.Chart1->zoomToPixels(QRect(plot.left() + plot.width() / 4, plot.top() + 5,
-                                    plot.width() / 4, plot.height() - 10));
-    const QString zoomed = samplesShown();
+    zoomIntoSecondQuarter(form);
+    const QString zoomed = samplesShown(form);
     QVERIFY(zoomed.toInt() > 50 && zoomed.toInt() < 200);
     QTRY_COMPARE(shown(form, "Samples"), zoomed);
 
-    form.Chart1->panPixels(plot.width() / 8);
-    QVERIFY(samplesShown() != "0");
+    form.Chart1->panPixels(form.Chart1->axisRect()->rect().width() / 8);
+    QVERIFY(samplesShown(form) != "0");
     const std::vector<double>& times = form.store.SampleTimes;
     const double firstShown = *std::lower_bound(times.begin(), times.end(),
                                                 form.Chart1->BottomAxis().axis()->range().lower);
@@ -302,6 +310,50 @@ void TestReportHandlers::reportOfAnUploadListsThirtyEpisodes() {
     QVERIFY(!text.contains("Temperature alarm 31"));
     QVERIFY(text.contains("and 5 more"));
     QVERIFY(!text.contains("SHA-256"));
+}
+
+// Export Report... takes the Statistics window's limits, ΔH and range once
+// the window has them, and keeps them when it is closed; before, the whole
+// data set without limits.
+void TestReportHandlers::reportFollowsTheWindowsChoices() {
+    AppFixture fx;
+    TForm1& form = fx.start();
+    form.TempInF->setChecked(false);
+    fillStore(form, 400);
+    const auto exported = [&](const QString& name) {
+        fx.dialogs.saveAnswers.push_back(fx.path(name));
+        form.ExportReport1->trigger();
+        return pdfTool("pdftotext", fx.path(name));
+    };
+    const auto has = [](const QString& text, const QString& pattern) {
+        return text.contains(QRegularExpression(pattern));
+    };
+    const QString before = exported("before.pdf");
+    QVERIFY2(has(before, "Statistics of the whole data set\\s+Samples\\s+400\\s"),
+             qPrintable(before));
+    QVERIFY(before.contains("(ΔH 83.144 kJ/mol)"));
+    QVERIFY(!before.contains("Low limit"));
+
+    form.Statistics1->trigger();
+    StatisticsWindow& window = *form.StatisticsView;
+    window.LowLimit->setText("100");
+    window.Energy->setText("100");
+    const QString whole = exported("whole.pdf");
+    QVERIFY(has(whole, "Statistics of the whole data set\\s+Samples\\s+400\\s"));
+    QVERIFY(has(whole, "Low limit\\s+100.00 °C"));
+    QVERIFY(has(whole, "Below the low limit\\s+1 d 01:00:00 \\(excursions: 1"));
+    QVERIFY(whole.contains("(ΔH 100.000 kJ/mol)"));
+
+    window.VisibleRange->setChecked(true);
+    zoomIntoSecondQuarter(form);
+    const QString count = samplesShown(form);
+    window.close();
+    const QString visible = exported("visible.pdf");
+    QVERIFY2(has(visible, "Statistics of the chart's visible range\\s+Samples\\s+" + count + "\\s"),
+             qPrintable(count + "\n" + visible));
+    QVERIFY(has(visible, "Low limit\\s+100.00 °C"));
+    QVERIFY(visible.contains("(ΔH 100.000 kJ/mol)"));
+    QCOMPARE(fx.dialogs.messages().size(), 0);
 }
 
 void TestReportHandlers::reportThatCannotBeWritten() {
