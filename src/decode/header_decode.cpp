@@ -3,6 +3,7 @@
 #include "model/sample_store.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
+#include <algorithm>
 #include <cmath>
 
 namespace decode {
@@ -12,9 +13,14 @@ int readHeaderLine(const QString& text, int position, int maximum, QString& line
     const int length = static_cast<int>(text.size());
     if (position < 1 || position > length)
         return position;
-    int i = position - 1;
-    while (i < length && text[i] != u'\r' && static_cast<int>(line.size()) < maximum - 1)
-        line += text[i++];
+    // The line is copied once: the reader thread scans the whole header
+    // received so far after every read.
+    const int start = position - 1;
+    const int longest = std::max(maximum - 1, 0);
+    int i = start;
+    while (i < length && text[i] != u'\r' && i - start < longest)
+        ++i;
+    line = text.mid(start, i - start);
     if (i < length && text[i] == u'\r') {
         ++i;
         if (i < length && text[i] == u'\n')

@@ -69,9 +69,9 @@ NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
             scan.score += 2;
         } else if (line.startsWith("IIR filter") && line.contains("last output") && complete) {
             scan.score += scan.rh ? 1 : 2;
-        } else if (const auto channels = leadingNumber(line);
-                   channels && line.contains("channels")) {
-            scan.rh = *channels == 2;
+        } else if (line.contains("channels")) {
+            if (const auto channels = leadingNumber(line))
+                scan.rh = *channels == 2;
         }
     }
     return scan;
