@@ -92,6 +92,12 @@ fuzz() {
     targets=${*:-$(cd "$ROOT/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')}
     # shellcheck disable=SC2086
     nice cmake --build "$ROOT/build-asan" -j "$JOBS" --target $targets
+    # Qt is built without frame pointers, so allocation stacks deeper than
+    # the allocating function run into garbage: each input would add new
+    # "unique" stacks to AddressSanitizer's depot, which then takes most of
+    # the time and memory. Rerun a crashing input with ASAN_OPTIONS= for the
+    # full allocation stack.
+    export ASAN_OPTIONS="${ASAN_OPTIONS:-malloc_context_size=2}"
     failed=0
     for t in $targets; do
         corpus="$logs/corpus-$t"
