@@ -9,18 +9,18 @@
 namespace decode {
 
 int readHeaderLine(const QString& text, int position, int maximum, QString& line) {
-    line.clear();
+    // The line keeps its storage: the reader thread scans the whole header
+    // received so far after every read, one line string for all its lines.
+    line.resize(0);
     const int length = static_cast<int>(text.size());
     if (position < 1 || position > length)
         return position;
-    // The line is copied once: the reader thread scans the whole header
-    // received so far after every read.
     const int start = position - 1;
     const int longest = std::max(maximum - 1, 0);
     int i = start;
     while (i < length && text[i] != u'\r' && i - start < longest)
         ++i;
-    line = text.mid(start, i - start);
+    line.append(QStringView(text).sliced(start, i - start));
     if (i < length && text[i] == u'\r') {
         ++i;
         if (i < length && text[i] == u'\n')

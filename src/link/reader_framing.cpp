@@ -60,8 +60,8 @@ NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
     constexpr int kLineMax = 256; // the decoder's: lines of at most 255 characters
     NewerHeaderScan scan{.rh = rh};
     int position = 1;
+    QString line;
     while (scan.score < 4 && position <= text.size()) {
-        QString line;
         const int next = decode::readHeaderLine(text, position, kLineMax, line);
         const bool complete = next >= 2 && next - 2 < text.size() && text[next - 2] == '\n';
         position = next;
