@@ -16,11 +16,11 @@ int readHeaderLine(const QString& text, int position, int maximum, QString& line
     if (position < 1 || position > length)
         return position;
     const int start = position - 1;
-    const int longest = std::max(maximum - 1, 0);
-    int i = start;
-    while (i < length && text[i] != u'\r' && i - start < longest)
-        ++i;
-    line.append(QStringView(text).sliced(start, i - start));
+    const QStringView rest =
+        QStringView(text).sliced(start, std::min(length - start, std::max(maximum - 1, 0)));
+    const qsizetype cr = rest.indexOf(u'\r');
+    line.append(cr < 0 ? rest : rest.first(cr));
+    int i = start + static_cast<int>(line.size());
     if (i < length && text[i] == u'\r') {
         ++i;
         if (i < length && text[i] == u'\n')

@@ -65,11 +65,11 @@ NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
         const int next = decode::readHeaderLine(text, position, kLineMax, line);
         const bool complete = next >= 2 && next - 2 < text.size() && text[next - 2] == '\n';
         position = next;
-        if (complete && line.startsWith("No data")) {
+        if (complete && line.startsWith(u"No data")) {
             scan.score += 2;
-        } else if (line.startsWith("IIR filter") && line.contains("last output") && complete) {
+        } else if (line.startsWith(u"IIR filter") && line.contains(u"last output") && complete) {
             scan.score += scan.rh ? 1 : 2;
-        } else if (line.contains("channels")) {
+        } else if (line.contains(u"channels")) {
             if (const auto channels = leadingNumber(line))
                 scan.rh = *channels == 2;
         }
