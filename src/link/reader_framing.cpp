@@ -6,6 +6,13 @@
 namespace bvlink {
 namespace {
 
+// The words of the newer header's progress, measured once at compile time:
+// the header is rescanned after every read.
+constexpr QStringView kNoData = u"No data";
+constexpr QStringView kIirFilter = u"IIR filter";
+constexpr QStringView kLastOutput = u"last output";
+constexpr QStringView kChannels = u"channels";
+
 // The number a line begins with, blanks before it skipped.
 std::optional<int> leadingNumber(const QString& line) {
     const QByteArray latin1 = line.toLatin1();
@@ -65,11 +72,11 @@ NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
         const int next = decode::readHeaderLine(text, position, kLineMax, line);
         const bool complete = next >= 2 && next - 2 < text.size() && text[next - 2] == '\n';
         position = next;
-        if (complete && line.startsWith(u"No data")) {
+        if (complete && line.startsWith(kNoData)) {
             scan.score += 2;
-        } else if (line.startsWith(u"IIR filter") && line.contains(u"last output") && complete) {
+        } else if (line.startsWith(kIirFilter) && line.contains(kLastOutput) && complete) {
             scan.score += scan.rh ? 1 : 2;
-        } else if (line.contains(u"channels")) {
+        } else if (line.contains(kChannels)) {
             if (const auto channels = leadingNumber(line))
                 scan.rh = *channels == 2;
         }
