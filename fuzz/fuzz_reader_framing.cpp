@@ -66,13 +66,14 @@ Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3)
+    if (size < 4)
         return 0;
-    // Two bytes choose where the header ends and how the reads are cut.
-    const qsizetype headerBytes = data[0];
-    const int cutSeed = data[1];
-    const QByteArray stream(reinterpret_cast<const char*>(data + 2),
-                            static_cast<qsizetype>(size - 2));
+    // Three bytes choose where the header ends (a newer header with RH is
+    // longer than 255 bytes) and how the reads are cut.
+    const qsizetype headerBytes = data[0] | data[1] << 8;
+    const int cutSeed = data[2];
+    const QByteArray stream(reinterpret_cast<const char*>(data + 3),
+                            static_cast<qsizetype>(size - 3));
     QList<int> cuts;
     for (int k = 0; k < 8; ++k)
         cuts << 1 + (cutSeed * (k + 3) + k * k) % kMaxRead;

@@ -6,36 +6,26 @@
 #include "link/port_names.h"
 #include "link/upload_plan.h"
 #include "platform/formatting.h"
-#include <QFile>
-#include <QTemporaryDir>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static QTemporaryDir folder;
-    const QString path = folder.filePath("SETTINGS.DAT");
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            std::abort();
-        file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    }
-    const std::optional<QString> text = app::readText(path);
-    if (!text)
-        std::abort();
+    // The bytes as the settings files are read: no file per input.
+    const QString text = app::settingsText(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     // Every line break comes back as CR LF.
-    for (qsizetype i = 0; i < text->size(); ++i)
-        if (((*text)[i] == u'\r') != (i + 1 < text->size() && (*text)[i + 1] == u'\n'))
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if ((text[i] == u'\r') != (i + 1 < text.size() && text[i + 1] == u'\n'))
             std::abort();
 
     // COMPORT.DAT: the port and the fast rate it names.
-    const QString port = bvlink::portNameOf(*text);
-    bvlink::fastRateOf(bvlink::fastBaudRateOf(*text));
-    bvlink::resolveDevice(port, folder.path());
+    bvlink::portNameOf(text);
+    bvlink::fastRateOf(bvlink::fastBaudRateOf(text));
 
     // DATEFMT.DAT: the pattern every date is written with.
-    const QString pattern = *text;
+    const QString& pattern = text;
     const platform::DateTime t = platform::encodeDateTime(2008, 12, 31, 23, 59, 58);
     QByteArray row;
     files::appendSampleFields(row, pattern, t, 21.5f, 45.9f, true);
@@ -47,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     files::dateOrderOf(pattern.section(' ', 0, 0));
 
     // USERINFO.DAT: four values, which written back read back the same.
-    const std::array<QString, 4> values = app::parseUserInfo(*text);
+    const std::array<QString, 4> values = app::parseUserInfo(text);
     if (std::none_of(values.begin(), values.end(),
                      [](const QString& v) { return v.contains(':'); })) {
         const std::array<QString, 4> again =

@@ -10,9 +10,12 @@ std::optional<QString> readText(const QString& path) {
     QFile file(path);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
+    return settingsText(file.readAll());
+}
+
+QString settingsText(const QByteArray& bytes) {
     // UTF-8, as written since user texts may hold any character; files of
     // older versions are Latin-1, which is seldom valid UTF-8.
-    const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString decoded = utf8.decode(bytes);
     if (utf8.hasError())

@@ -1,6 +1,7 @@
 #pragma once
 // The three settings files (COMPORT.DAT, DATEFMT.DAT, USERINFO.DAT): UTF-8
 // text, read and written whole through the hidden memo that mirrors each.
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <optional>
@@ -10,6 +11,9 @@ namespace app {
 // The file's whole text with every line break made CR LF, or nothing when the
 // file does not exist (or cannot be read).
 std::optional<QString> readText(const QString& path);
+// The text of a settings file's bytes, as readText makes it: UTF-8, else
+// Latin-1, every line break made CR LF.
+QString settingsText(const QByteArray& bytes);
 
 // Replaces the file with the text, byte for byte. Raises
 // platform::FileCreateError when the file cannot be created or written.

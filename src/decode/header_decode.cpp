@@ -3,18 +3,24 @@
 #include "model/sample_store.h"
 #include "platform/errors.h"
 #include "platform/formatting.h"
+#include <algorithm>
 #include <cmath>
 
 namespace decode {
 
 int readHeaderLine(const QString& text, int position, int maximum, QString& line) {
-    line.clear();
+    // The line keeps its storage: the reader thread scans the whole header
+    // received so far after every read, one line string for all its lines.
+    line.resize(0);
     const int length = static_cast<int>(text.size());
     if (position < 1 || position > length)
         return position;
-    int i = position - 1;
-    while (i < length && text[i] != u'\r' && static_cast<int>(line.size()) < maximum - 1)
-        line += text[i++];
+    const int start = position - 1;
+    const QStringView rest =
+        QStringView(text).sliced(start, std::min(length - start, std::max(maximum - 1, 0)));
+    const qsizetype cr = rest.indexOf(u'\r');
+    line.append(cr < 0 ? rest : rest.first(cr));
+    int i = start + static_cast<int>(line.size());
     if (i < length && text[i] == u'\r') {
         ++i;
         if (i < length && text[i] == u'\n')

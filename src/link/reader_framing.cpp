@@ -6,6 +6,13 @@
 namespace bvlink {
 namespace {
 
+// The words of the newer header's progress, measured once at compile time:
+// the header is rescanned after every read.
+constexpr QStringView kNoData = u"No data";
+constexpr QStringView kIirFilter = u"IIR filter";
+constexpr QStringView kLastOutput = u"last output";
+constexpr QStringView kChannels = u"channels";
+
 // The number a line begins with, blanks before it skipped.
 std::optional<int> leadingNumber(const QString& line) {
     const QByteArray latin1 = line.toLatin1();
@@ -60,18 +67,18 @@ NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
     constexpr int kLineMax = 256; // the decoder's: lines of at most 255 characters
     NewerHeaderScan scan{.rh = rh};
     int position = 1;
+    QString line;
     while (scan.score < 4 && position <= text.size()) {
-        QString line;
         const int next = decode::readHeaderLine(text, position, kLineMax, line);
         const bool complete = next >= 2 && next - 2 < text.size() && text[next - 2] == '\n';
         position = next;
-        if (complete && line.startsWith("No data")) {
+        if (complete && line.startsWith(kNoData)) {
             scan.score += 2;
-        } else if (line.startsWith("IIR filter") && line.contains("last output") && complete) {
+        } else if (line.startsWith(kIirFilter) && line.contains(kLastOutput) && complete) {
             scan.score += scan.rh ? 1 : 2;
-        } else if (const auto channels = leadingNumber(line);
-                   channels && line.contains("channels")) {
-            scan.rh = *channels == 2;
+        } else if (line.contains(kChannels)) {
+            if (const auto channels = leadingNumber(line))
+                scan.rh = *channels == 2;
         }
     }
     return scan;

@@ -26,10 +26,13 @@ class TestSettingsFiles : public QObject {
         QTest::newRow("CR LF kept") << QByteArray("a\r\nb\r\n") << "a\r\nb\r\n";
         QTest::newRow("empty") << QByteArray() << "";
         QTest::newRow("high bytes") << QByteArray("\xe9t\xe9") << QString::fromLatin1("\xe9t\xe9");
+        QTest::newRow("UTF-8") << QByteArray("\xc3\xa9t\xc3\xa9\n")
+                               << QString::fromUtf16(u"\u00e9t\u00e9\r\n");
     }
     void readMakesEveryLineBreakCrLf() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
+        QCOMPARE(app::settingsText(bytes), text);
         write("X.DAT", bytes);
         QCOMPARE(app::readText(path("X.DAT")).value(), text);
     }

@@ -69,6 +69,8 @@ class TestHeaderDecode : public QObject {
         QTest::newRow("from the middle") << "ab\r\ncd\r\n" << 5 << 256 << "cd" << 9;
         QTest::newRow("beyond the end") << "ab" << 4 << 256 << "" << 4;
         QTest::newRow("at most maximum-1") << "abcdef\r\n" << 1 << 4 << "abc" << 4;
+        QTest::newRow("maximum 1 copies nothing") << "ab\r\n" << 1 << 1 << "" << 1;
+        QTest::newRow("maximum 0 copies nothing") << "ab\r\n" << 2 << 0 << "" << 2;
     }
     void lineReader() {
         QFETCH(QString, text);
