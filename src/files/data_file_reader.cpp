@@ -218,11 +218,11 @@ qsizetype datePrefixLength(const QString& pattern) {
     return pattern.contains("AM/PM") ? pattern.size() - 1 : pattern.size() + 2;
 }
 
-std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrder order) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && *p == ' ')
-        ++p;
+namespace {
+
+// The day of a row's "12/31/2008" at p, three numbers separated by '/' in
+// the given order, moving p past it; nothing when it does not read.
+std::optional<double> readRowDay(const char*& p, const char* end, DateOrder order) {
     int numbers[3], digits[3];
     for (int k = 0; k < 3; ++k) {
         if (k > 0) {
@@ -233,6 +233,24 @@ std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrde
         if ((numbers[k] = readNumber(p, end, &digits[k])) < 0)
             return std::nullopt;
     }
+    const int yearAt = order == DateOrder::YearMonthDay ? 0 : 2;
+    const int monthAt = order == DateOrder::DayMonthYear ? 1 : (yearAt == 0 ? 1 : 0);
+    const int dayAt = 3 - yearAt - monthAt;
+    int year = numbers[yearAt];
+    if (digits[yearAt] <= 2)
+        year += 2000;
+    const int month = numbers[monthAt];
+    const int day = numbers[dayAt];
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > daysInMonth(year, month))
+        return std::nullopt;
+    return static_cast<double>(daysSinceEpoch(year, month, day));
+}
+
+// The time of a row on its day: after the date, blanks, hours, minutes and
+// seconds separated by ':', then an optional AM or PM; whatever follows is
+// ignored.
+std::optional<platform::DateTime> readRowTime(double date, const char* p, const char* end) {
     if (p == end || *p != ' ')
         return std::nullopt;
     while (p < end && *p == ' ')
@@ -256,22 +274,22 @@ std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrde
             return std::nullopt;
         hour = hour % 12 + (p[0] == 'P' || p[0] == 'p' ? 12 : 0);
     }
-
-    const int yearAt = order == DateOrder::YearMonthDay ? 0 : 2;
-    const int monthAt = order == DateOrder::DayMonthYear ? 1 : (yearAt == 0 ? 1 : 0);
-    const int dayAt = 3 - yearAt - monthAt;
-    int year = numbers[yearAt];
-    if (digits[yearAt] <= 2)
-        year += 2000;
-    const int month = numbers[monthAt];
-    const int day = numbers[dayAt];
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > daysInMonth(year, month) || hour > 23 || clock[1] > 59 || clock[2] > 59)
+    if (hour > 23 || clock[1] > 59 || clock[2] > 59)
         return std::nullopt;
-    const double date = static_cast<double>(daysSinceEpoch(year, month, day));
     const double time = ((hour * 60.0 + clock[1]) * 60.0 + clock[2]) / 86400.0;
     // Before the epoch the fraction still counts forward from midnight.
     return date + (date < 0 ? -time : time);
+}
+
+} // namespace
+
+std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrder order) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end && *p == ' ')
+        ++p;
+    const std::optional<double> date = readRowDay(p, end, order);
+    return date ? readRowTime(*date, p, end) : std::nullopt;
 }
 
 std::optional<platform::DateTime> rowDateTime(QByteArrayView row, qsizetype prefix,
@@ -424,8 +442,11 @@ struct DataFileLoader::Parser {
 
     qsizetype prefix;
     DateOrder order;
-    CipherState cipher;
-    QByteArray plain; // the unscrambled line, reused
+    CipherState cipher = {};
+    QByteArray plain = {}; // the unscrambled line, reused
+    // Rows come many to a day: the text of the last date read and its day.
+    QByteArray dateText = {};
+    double day = 0;
 
     void parse(QByteArrayView line, ParsedLines& out) {
         ParsedLines::Line parsed{Kind::BadLine, false, false, -1, line.size(), 0, 0, 0};
@@ -454,13 +475,34 @@ struct DataFileLoader::Parser {
             parsed.kind = Kind::Dateless;
             return;
         }
-        const std::optional<platform::DateTime> time = parseRowDateTime(view.first(prefix), order);
+        const std::optional<platform::DateTime> time = dateTime(view.first(prefix));
         if (!time) {
             parsed.kind = Kind::Corrupt;
             return;
         }
         parsed.time = *time;
         parsed.kind = fields(view.sliced(prefix - 1), parsed, out) ? Kind::Row : Kind::RowCorrupt;
+    }
+
+    // parseRowDateTime, reading the date only when it differs from the last.
+    std::optional<platform::DateTime> dateTime(QByteArrayView text) {
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        if (!dateText.isEmpty() && text.size() > dateText.size() && text.startsWith(dateText) &&
+            text[dateText.size()] == ' ')
+            return readRowTime(day, p + dateText.size(), end);
+        while (p < end && *p == ' ')
+            ++p;
+        const char* const dateBegin = p;
+        const std::optional<double> date = readRowDay(p, end, order);
+        if (!date)
+            return std::nullopt;
+        if (dateBegin == text.data()) {
+            // A day depends on its text alone, which the blank after it ends.
+            dateText = text.first(p - dateBegin).toByteArray();
+            day = *date;
+        }
+        return readRowTime(*date, p, end);
     }
 
     // The numbers after the date; false when one of them does not convert.
@@ -484,7 +526,12 @@ struct DataFileLoader::Parser {
             if (!celsius || !rh)
                 return false;
             std::array<int, 7> counts{};
-            for (int k = 0; k < 7; ++k) {
+            // Most rows have no events, and their counts are written alike.
+            constexpr QByteArrayView kNoEvents = ", 0, 0, 0, 0, 0, 0, 0";
+            const char* const countsBegin = text + commaAt[3];
+            const bool noEvents = field(10).second - countsBegin == kNoEvents.size() &&
+                                  QByteArrayView(countsBegin, kNoEvents.size()) == kNoEvents;
+            for (int k = 0; k < 7 && !noEvents; ++k) {
                 const auto [begin, end] = field(4 + k);
                 const std::optional<int> count = countIn(begin, end);
                 if (!count)
@@ -523,7 +570,8 @@ DataFileLoader::DataFileLoader(SampleStore& store, const QString& pattern, DateO
     : m_store(store), m_prefix(datePrefixLength(pattern)), m_order(order) {}
 
 DataFileLoader::Result DataFileLoader::feedLine(QByteArrayView line) {
-    Parser parser{m_prefix, m_order, m_cipher, std::move(m_plain)};
+    Parser parser{
+        .prefix = m_prefix, .order = m_order, .cipher = m_cipher, .plain = std::move(m_plain)};
     m_parsed.clear();
     parser.parse(line, m_parsed);
     m_cipher = parser.cipher;
@@ -614,7 +662,7 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
     // blocks before it are committed, commits it; after a line that is not
     // Ok the rest is passed over.
     const auto parseBlocks = [&] {
-        Parser parser{m_prefix, m_order, {}, {}};
+        Parser parser{.prefix = m_prefix, .order = m_order};
         for (;;) {
             std::unique_lock lock(mutex);
             changed.wait(lock, [&] { return taken < read || readerDone; });
