@@ -1,4 +1,6 @@
 #include "files/cipher.h"
+#include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace {
@@ -64,29 +66,55 @@ unsigned char unscrambleByte(unsigned char c, int n) {
 namespace {
 
 bool allPrintable(QByteArrayView text) {
-    bool printable = true;
+    // One test per byte and no early exit, so that it runs many bytes at once.
+    std::uint8_t outside = 0;
     for (char c : text)
-        printable &= isPrintable(static_cast<unsigned char>(c));
-    return printable;
+        outside |= static_cast<std::uint8_t>(static_cast<unsigned char>(c) - kFirst) >= kRange;
+    return outside == 0;
 }
+
+// Positions 3..11 in order, from any phase on for a block of whole cycles.
+constexpr int kCycle = 9;
+constexpr qsizetype kBlock = 16 * kCycle;
+constexpr auto kPositions = [] {
+    std::array<std::uint8_t, kBlock + kCycle> positions{};
+    for (size_t i = 0; i < positions.size(); ++i)
+        positions[i] = static_cast<std::uint8_t>(3 + i % kCycle);
+    return positions;
+}();
 
 // A printable byte after a printable link rotates within the range, so each
 // scrambled byte is the one before plus a step known in advance, modulo the
-// range: the chain is a running sum and no byte waits for the division of
-// the one before.
+// range: the chain is a running sum, and the sum's byte is looked up in a
+// table as long as a block's, so that no byte waits for a division.
+constexpr qsizetype kSumBlock = 7 * kCycle;
+constexpr int kMaxStep = kLast + 11 + 13; // a byte, its position and its line
+constexpr auto kSumBytes = [] {
+    std::array<char, kRange + kSumBlock * kMaxStep> bytes{};
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(kFirst + i % kRange);
+    return bytes;
+}();
+
 void scrambleRotating(CipherState& state, QByteArrayView plain, char* out) {
-    std::uint64_t sum = static_cast<std::uint64_t>(state.ChainChar - kFirst);
-    int position = state.PositionStep;
-    const std::uint64_t line = static_cast<std::uint64_t>(state.LineStep);
-    for (qsizetype i = 0; i < plain.size(); ++i) {
-        if (++position == 12)
-            position = 3;
-        sum += static_cast<unsigned char>(plain[i]) + static_cast<std::uint64_t>(position) + line;
-        out[i] = static_cast<char>(kFirst + sum % kRange);
+    const auto* in = reinterpret_cast<const std::uint8_t*>(plain.data());
+    const qsizetype size = plain.size();
+    const int phase = state.PositionStep - 2; // of byte 0 in kPositions, 1..9
+    const unsigned line = static_cast<unsigned>(state.LineStep);
+    unsigned sum = static_cast<unsigned>(state.ChainChar - kFirst);
+    for (qsizetype from = 0; from < size; from += kSumBlock) {
+        const qsizetype count = std::min(kSumBlock, size - from);
+        const std::uint8_t* positions = kPositions.data() + (phase + from) % kCycle;
+        sum %= kRange;
+        for (qsizetype i = 0; i < count; ++i) {
+            sum += in[from + i] + positions[i] + line;
+            out[from + i] = kSumBytes[sum];
+        }
     }
-    state.PositionStep = position;
-    if (!plain.isEmpty())
-        state.ChainChar = static_cast<signed char>(out[plain.size() - 1]);
+    if (size > 0) {
+        state.PositionStep = 3 + (phase + size - 1) % kCycle;
+        state.ChainChar = static_cast<signed char>(out[size - 1]);
+    }
 }
 
 void scrambleStepping(CipherState& state, QByteArrayView plain, char* out) {
@@ -120,26 +148,51 @@ QByteArray ScrambleLine(CipherState& state, QByteArrayView plain) {
     return out;
 }
 
+namespace {
+
+// All of a duplicate's bytes: each one's shift is known from the byte before
+// it in the input, so every byte unscrambles on its own, without a branch,
+// and the compiler does many at once. `d` is the plain byte's offset in the
+// printable range plus a whole number of ranges, from 40 to 249.
+void unscrambleRotating(CipherState& state, QByteArrayView scrambled, char* plain) {
+    const auto* in = reinterpret_cast<const std::uint8_t*>(scrambled.data());
+    auto* out = reinterpret_cast<std::uint8_t*>(plain);
+    const qsizetype size = scrambled.size();
+    const auto reduce = [](std::uint8_t d) {
+        d = static_cast<std::uint8_t>(d >= kRange ? d - kRange : d);
+        d = static_cast<std::uint8_t>(d >= kRange ? d - kRange : d);
+        return static_cast<std::uint8_t>(kFirst + d);
+    };
+    // 2 * kRange - kFirst less the line's shift: with the byte, the link
+    // before it and the position, d stays in 0..255.
+    const auto lineBase = static_cast<std::uint8_t>(2 * kRange - kFirst - state.LineStep);
+    const int phase = state.PositionStep - 2; // of byte 0 in kPositions, 1..9
+    for (qsizetype from = 0; from < size; from += kBlock) {
+        const qsizetype count = std::min(kBlock, size - from);
+        const std::uint8_t* positions = kPositions.data() + (phase + from) % kCycle;
+        qsizetype i = 0;
+        if (from == 0) {
+            out[0] = reduce(static_cast<std::uint8_t>(
+                in[0] - static_cast<std::uint8_t>(state.ChainChar) + lineBase - positions[0]));
+            i = 1;
+        }
+        for (; i < count; ++i)
+            out[from + i] = reduce(static_cast<std::uint8_t>(in[from + i] - in[from + i - 1] +
+                                                             lineBase - positions[i]));
+    }
+    if (size > 0) {
+        state.PositionStep = 3 + (phase + size - 1) % kCycle;
+        state.ChainChar = static_cast<signed char>(in[size - 1]);
+    }
+}
+
+} // namespace
+
 void UnscrambleLineInto(CipherState& state, QByteArrayView scrambled, QByteArray& plain) {
     plain.resize(scrambled.size());
     char* out = plain.data();
     if (isPrintable(static_cast<unsigned char>(state.ChainChar)) && allPrintable(scrambled)) {
-        // All of a duplicate's bytes: each one's shift is known from the byte
-        // before it in the input, so the rotation needs no other test.
-        int position = state.PositionStep;
-        unsigned chain = static_cast<unsigned char>(state.ChainChar);
-        const unsigned line = static_cast<unsigned>(state.LineStep);
-        for (qsizetype i = 0; i < scrambled.size(); ++i) {
-            if (++position == 12)
-                position = 3;
-            const unsigned c = static_cast<unsigned char>(scrambled[i]);
-            const unsigned n = static_cast<unsigned>(position) + line + chain;
-            out[i] = static_cast<char>(kFirst + (c + 2 * kRange - kFirst - n) % kRange);
-            chain = c;
-        }
-        state.PositionStep = position;
-        if (!scrambled.isEmpty())
-            state.ChainChar = static_cast<signed char>(scrambled[scrambled.size() - 1]);
+        unscrambleRotating(state, scrambled, out);
     } else {
         for (qsizetype i = 0; i < scrambled.size(); ++i) {
             const int n = nextShift(state);
@@ -148,6 +201,14 @@ void UnscrambleLineInto(CipherState& state, QByteArrayView scrambled, QByteArray
             state.ChainChar = static_cast<signed char>(c);
         }
     }
+    advancePosition(state);
+    advanceLine(state);
+}
+
+void SkipScrambledLine(CipherState& state, QByteArrayView scrambled) {
+    state.PositionStep = 3 + static_cast<int>((state.PositionStep - 3 + scrambled.size()) % kCycle);
+    if (!scrambled.isEmpty())
+        state.ChainChar = static_cast<signed char>(scrambled.back());
     advancePosition(state);
     advanceLine(state);
 }

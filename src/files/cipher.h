@@ -33,3 +33,6 @@ void ScrambleLineAppend(CipherState& state, QByteArrayView plain, QByteArray& ou
 QByteArray UnscrambleLine(CipherState& state, QByteArrayView scrambled);
 // As UnscrambleLine, into a buffer that the caller reuses from line to line.
 void UnscrambleLineInto(CipherState& state, QByteArrayView scrambled, QByteArray& plain);
+// Advances the state past a scrambled line as UnscrambleLine does, without
+// its text: the state after a line depends only on its length and last byte.
+void SkipScrambledLine(CipherState& state, QByteArrayView scrambled);

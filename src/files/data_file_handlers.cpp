@@ -153,24 +153,17 @@ FileOutcome TForm1::LoadDataFile(const QString& fileName) {
     using Result = files::DataFileLoader::Result;
     files::DataFileLoader loader(store, DATEFORMAT.text(), files::dateOrderOf(FileShortDateFormat));
     loader.expectBytes(file.size());
-    files::LineReader reader(file);
-    Result result = Result::Ok;
-    QByteArrayView line;
     // A long load shows how far it has read, a step at a time.
     const qint64 progressStep = file.size() / 100;
     const bool showsProgress = file.size() >= kProgressFileSize;
-    qint64 rowBytes = 0, nextProgress = 0;
-    while (result == Result::Ok && reader.next(line)) {
-        result = loader.feedLine(line);
-        rowBytes += line.size() + 2; // the rows read so far, with their CR LF
-        if (showsProgress && rowBytes >= nextProgress) {
-            showProgress(rowBytes, file.size(), "%p%");
-            nextProgress = rowBytes + progressStep;
+    qint64 nextProgress = 0;
+    const Result result = loader.loadLines(file, [&](qint64 done) {
+        if (showsProgress && done >= nextProgress) {
+            showProgress(done, file.size(), "%p%");
+            nextProgress = done + progressStep;
         }
-    }
+    });
     hideProgress();
-    if (result == Result::Ok && reader.failed())
-        result = Result::Corrupt; // a file cut short by a read error is not a loaded file
     file.close();
 
     if (const std::optional<platform::DateTime> first = loader.firstTime()) {

@@ -1,11 +1,19 @@
 #include "files/data_file_reader.h"
 #include "platform/formatting.h"
+#include <QThread>
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
 
 namespace files {
 namespace {
@@ -14,13 +22,12 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-QByteArrayView trimmed(QByteArrayView text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && isBlank(text[begin]))
+// Narrows [begin, end) to the text without blanks around it.
+void trim(const char*& begin, const char*& end) {
+    while (begin < end && isBlank(*begin))
         ++begin;
-    while (end > begin && isBlank(text[end - 1]))
+    while (end > begin && isBlank(end[-1]))
         --end;
-    return text.sliced(begin, end - begin);
 }
 
 bool isDigit(char c) {
@@ -176,26 +183,25 @@ std::optional<DetectedFormat> DateShapeGuesser::feed(QByteArrayView line, bool h
 }
 
 DateFormatSearch detectDateFormat(QIODevice& file) {
-    QByteArrayView line;
-    {
-        LineReader reader(file);
-        while (reader.next(line))
-            if (std::optional<DetectedFormat> found = formatFromHeaderLine(line))
-                return {found};
-        if (reader.lineTooLong())
-            return {std::nullopt, true};
-    }
-    if (!file.seek(0))
-        return {};
+    // One read: the first "~Date Format: " line wins wherever it stands, so
+    // the shape of the lines is only kept, from the first line that tells.
     LineReader reader(file);
     DateShapeGuesser guesser;
+    std::optional<DetectedFormat> guessed;
     bool endedWithLineEnd = true; // an empty file reads as one empty line
+    QByteArrayView line;
     while (reader.next(line)) {
-        if (std::optional<DetectedFormat> found = guesser.feed(line, reader.lastHadLineEnd()))
+        if (std::optional<DetectedFormat> found = formatFromHeaderLine(line))
             return {found};
+        if (!guessed)
+            guessed = guesser.feed(line, reader.lastHadLineEnd());
         endedWithLineEnd = reader.lastHadLineEnd();
     }
-    return {endedWithLineEnd ? guesser.feed(QByteArrayView(), false) : std::nullopt};
+    if (reader.lineTooLong())
+        return {std::nullopt, true};
+    if (!guessed && endedWithLineEnd)
+        guessed = guesser.feed(QByteArrayView(), false);
+    return {guessed};
 }
 
 DateOrder dateOrderOf(const QString& shortDateFormat) {
@@ -212,11 +218,11 @@ qsizetype datePrefixLength(const QString& pattern) {
     return pattern.contains("AM/PM") ? pattern.size() - 1 : pattern.size() + 2;
 }
 
-std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrder order) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && *p == ' ')
-        ++p;
+namespace {
+
+// The day of a row's "12/31/2008" at p, three numbers separated by '/' in
+// the given order, moving p past it; nothing when it does not read.
+std::optional<double> readRowDay(const char*& p, const char* end, DateOrder order) {
     int numbers[3], digits[3];
     for (int k = 0; k < 3; ++k) {
         if (k > 0) {
@@ -227,6 +233,24 @@ std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrde
         if ((numbers[k] = readNumber(p, end, &digits[k])) < 0)
             return std::nullopt;
     }
+    const int yearAt = order == DateOrder::YearMonthDay ? 0 : 2;
+    const int monthAt = order == DateOrder::DayMonthYear ? 1 : (yearAt == 0 ? 1 : 0);
+    const int dayAt = 3 - yearAt - monthAt;
+    int year = numbers[yearAt];
+    if (digits[yearAt] <= 2)
+        year += 2000;
+    const int month = numbers[monthAt];
+    const int day = numbers[dayAt];
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > daysInMonth(year, month))
+        return std::nullopt;
+    return static_cast<double>(daysSinceEpoch(year, month, day));
+}
+
+// The time of a row on its day: after the date, blanks, hours, minutes and
+// seconds separated by ':', then an optional AM or PM; whatever follows is
+// ignored.
+std::optional<platform::DateTime> readRowTime(double date, const char* p, const char* end) {
     if (p == end || *p != ' ')
         return std::nullopt;
     while (p < end && *p == ' ')
@@ -250,22 +274,22 @@ std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrde
             return std::nullopt;
         hour = hour % 12 + (p[0] == 'P' || p[0] == 'p' ? 12 : 0);
     }
-
-    const int yearAt = order == DateOrder::YearMonthDay ? 0 : 2;
-    const int monthAt = order == DateOrder::DayMonthYear ? 1 : (yearAt == 0 ? 1 : 0);
-    const int dayAt = 3 - yearAt - monthAt;
-    int year = numbers[yearAt];
-    if (digits[yearAt] <= 2)
-        year += 2000;
-    const int month = numbers[monthAt];
-    const int day = numbers[dayAt];
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > daysInMonth(year, month) || hour > 23 || clock[1] > 59 || clock[2] > 59)
+    if (hour > 23 || clock[1] > 59 || clock[2] > 59)
         return std::nullopt;
-    const double date = static_cast<double>(daysSinceEpoch(year, month, day));
     const double time = ((hour * 60.0 + clock[1]) * 60.0 + clock[2]) / 86400.0;
     // Before the epoch the fraction still counts forward from midnight.
     return date + (date < 0 ? -time : time);
+}
+
+} // namespace
+
+std::optional<platform::DateTime> parseRowDateTime(QByteArrayView text, DateOrder order) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end && *p == ' ')
+        ++p;
+    const std::optional<double> date = readRowDay(p, end, order);
+    return date ? readRowTime(*date, p, end) : std::nullopt;
 }
 
 std::optional<platform::DateTime> rowDateTime(QByteArrayView row, qsizetype prefix,
@@ -278,27 +302,71 @@ std::optional<platform::DateTime> rowDateTime(QByteArrayView row, qsizetype pref
     return parseRowDateTime(date, order);
 }
 
-std::optional<float> parseDecimal(QByteArrayView text) {
-    const QByteArrayView t = trimmed(text);
-    const char* p = t.data();
-    const char* const end = p + t.size();
+namespace {
+
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The value of [p, end): up to fifteen digits with an optional full stop
+// after the first, as every number a data file holds is written. Such a
+// mantissa and its power of ten are both exact doubles, so their quotient is
+// the correctly rounded value, as from_chars gives it. Nothing for any other
+// form.
+std::optional<double> plainDecimal(const char* p, const char* end) {
+    const bool negative = *p == '-';
+    p += negative || *p == '+';
+    if (end - p > 16 || p == end || !isDigit(*p))
+        return std::nullopt;
+    std::uint64_t mantissa = 0;
+    for (; p < end && isDigit(*p); ++p)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    qsizetype fraction = 0; // digits after the full stop
+    if (p < end && *p == '.') {
+        const char* const first = ++p;
+        for (; p < end && isDigit(*p); ++p)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        fraction = p - first;
+    }
+    if (p != end)
+        return std::nullopt;
+    const double value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    return negative ? -value : value;
+}
+
+std::optional<float> decimalIn(const char* p, const char* end) {
+    trim(p, end);
     // Only digits may follow the sign: no "inf", "nan" or second sign.
     const char* digits = p < end && (*p == '+' || *p == '-') ? p + 1 : p;
     if (digits == end || !(isDigit(*digits) || *digits == '.'))
         return std::nullopt;
-    if (*p == '+')
-        ++p; // the conversion takes only a minus
-    double value = 0;
-    const auto result = std::from_chars(p, end, value, std::chars_format::general);
-    if (result.ec != std::errc() || result.ptr != end || std::fabs(value) > FLT_MAX)
+    std::optional<double> value = plainDecimal(p, end);
+    if (!value) {
+        if (*p == '+')
+            ++p; // the conversion takes only a minus
+        double converted = 0;
+        const auto result = std::from_chars(p, end, converted, std::chars_format::general);
+        if (result.ec != std::errc() || result.ptr != end)
+            return std::nullopt;
+        value = converted;
+    }
+    if (std::fabs(*value) > FLT_MAX)
         return std::nullopt;
-    return static_cast<float>(value);
+    return static_cast<float>(*value);
 }
 
-std::optional<int> parseCount(QByteArrayView text) {
-    const QByteArrayView t = trimmed(text);
-    const char* p = t.data();
-    const char* const end = p + t.size();
+std::optional<int> countIn(const char* p, const char* end) {
+    // The usual count first: blanks, then a few digits up to the end.
+    while (p < end && *p == ' ')
+        ++p;
+    if (p < end && end - p <= 9) {
+        int value = 0;
+        const char* q = p;
+        for (; q < end && isDigit(*q); ++q)
+            value = value * 10 + (*q - '0');
+        if (q == end)
+            return value;
+    }
+    trim(p, end);
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-'))
         negative = *p++ == '-';
@@ -318,6 +386,47 @@ std::optional<int> parseCount(QByteArrayView text) {
     return static_cast<int>(value);
 }
 
+// The number of commas in `text`, and the places of the first N in `at`.
+// Eight bytes at a time: in a word XORed with commas, a comma is a zero
+// byte, found without carries between bytes, as the high bit of its byte.
+template <size_t N> qsizetype findCommas(QByteArrayView text, qsizetype (&at)[N]) {
+    qsizetype commas = 0;
+    const auto scan = [&](std::uint64_t word, qsizetype from) {
+        constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+        if constexpr (std::endian::native == std::endian::big)
+            word = __builtin_bswap64(word); // byte 0 in the low bits
+        const std::uint64_t x = word ^ (0x0101010101010101 * ',');
+        for (std::uint64_t hits = ~(((x & kLow7) + kLow7) | x) & ~kLow7; hits != 0;
+             hits &= hits - 1) {
+            qsizetype past = 0; // where the places of commas past the first N go
+            *(commas < qsizetype(N) ? &at[commas] : &past) = from + std::countr_zero(hits) / 8;
+            ++commas;
+        }
+    };
+    qsizetype from = 0;
+    std::uint64_t word = 0;
+    for (; from + 8 <= text.size(); from += 8) {
+        std::memcpy(&word, text.data() + from, 8);
+        scan(word, from);
+    }
+    if (from < text.size()) {
+        word = 0; // the bytes past the end are zeros, no comma
+        std::memcpy(&word, text.data() + from, static_cast<size_t>(text.size() - from));
+        scan(word, from);
+    }
+    return commas;
+}
+
+} // namespace
+
+std::optional<float> parseDecimal(QByteArrayView text) {
+    return decimalIn(text.data(), text.data() + text.size());
+}
+
+std::optional<int> parseCount(QByteArrayView text) {
+    return countIn(text.data(), text.data() + text.size());
+}
+
 double SamplesPerHourFromInterval(platform::DateTime d) {
     if (d == 0)
         return 0;
@@ -326,26 +435,332 @@ double SamplesPerHourFromInterval(platform::DateTime d) {
     return seconds == 0 ? 0 : 3600.0 / seconds;
 }
 
+// Takes lines apart with nothing of the store: one per thread, each with
+// its own scrambler state and line buffer.
+struct DataFileLoader::Parser {
+    using Kind = ParsedLines::Kind;
+
+    qsizetype prefix;
+    DateOrder order;
+    CipherState cipher = {};
+    QByteArray plain = {}; // the unscrambled line, reused
+    // Rows come many to a day: the text of the last date read and its day.
+    QByteArray dateText = {};
+    double day = 0;
+
+    void parse(QByteArrayView line, ParsedLines& out) {
+        ParsedLines::Line parsed{Kind::BadLine, false, false, -1, line.size(), 0, 0, 0};
+        if (!line.isEmpty() && line[0] == '~') {
+            parsed.kind = Kind::Header;
+            out.headers.push_back(line.toByteArray());
+        } else if (!line.isEmpty() && line[0] == '?') {
+            parsed.scrambled = true;
+            UnscrambleLineInto(cipher, line.sliced(1), plain);
+            if (!plain.isEmpty() && plain[0] == '~') {
+                parsed.kind = Kind::Header;
+                out.headers.push_back(plain);
+            } else {
+                row(parsed, out);
+            }
+        }
+        out.lines.push_back(parsed);
+    }
+
+    void row(ParsedLines::Line& parsed, ParsedLines& out) {
+        // The comma patterns put ", " between date and time; read them like the others.
+        if (plain.size() > 10 && plain[10] == ',')
+            plain[10] = ' ';
+        const QByteArrayView view(plain);
+        if (view.size() < prefix) {
+            parsed.kind = Kind::Dateless;
+            return;
+        }
+        const std::optional<platform::DateTime> time = dateTime(view.first(prefix));
+        if (!time) {
+            parsed.kind = Kind::Corrupt;
+            return;
+        }
+        parsed.time = *time;
+        parsed.kind = fields(view.sliced(prefix - 1), parsed, out) ? Kind::Row : Kind::RowCorrupt;
+    }
+
+    // parseRowDateTime, reading the date only when it differs from the last.
+    std::optional<platform::DateTime> dateTime(QByteArrayView text) {
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        if (!dateText.isEmpty() && text.size() > dateText.size() && text.startsWith(dateText) &&
+            text[dateText.size()] == ' ')
+            return readRowTime(day, p + dateText.size(), end);
+        while (p < end && *p == ' ')
+            ++p;
+        const char* const dateBegin = p;
+        const std::optional<double> date = readRowDay(p, end, order);
+        if (!date)
+            return std::nullopt;
+        if (dateBegin == text.data()) {
+            // A day depends on its text alone, which the blank after it ends.
+            dateText = text.first(p - dateBegin).toByteArray();
+            day = *date;
+        }
+        return readRowTime(*date, p, end);
+    }
+
+    // The numbers after the date; false when one of them does not convert.
+    static bool fields(QByteArrayView rest, ParsedLines::Line& parsed, ParsedLines& out) {
+        // Celsius, Kelvin, Fahrenheit, RH and the seven event counts.
+        constexpr qsizetype kFields = 11;
+        qsizetype commaAt[kFields]; // the places of the first commas
+        const qsizetype commas = findCommas(rest, commaAt);
+        const char* const text = rest.data();
+        const auto field = [&](qsizetype k) {
+            const char* begin = text + (k == 0 ? 0 : commaAt[k - 1] + 1);
+            return std::pair{begin, text + (k < commas ? commaAt[k] : rest.size())};
+        };
+        const auto [celsiusBegin, celsiusEnd] = field(0);
+        if (commas >= 6) {
+            if (commas < kFields - 1)
+                return false; // the row ends before its last count
+            const auto [rhBegin, rhEnd] = field(3);
+            const std::optional<float> celsius = decimalIn(celsiusBegin, celsiusEnd);
+            const std::optional<float> rh = decimalIn(rhBegin, rhEnd);
+            if (!celsius || !rh)
+                return false;
+            std::array<int, 7> counts{};
+            // Most rows have no events, and their counts are written alike.
+            constexpr QByteArrayView kNoEvents = ", 0, 0, 0, 0, 0, 0, 0";
+            const char* const countsBegin = text + commaAt[3];
+            const bool noEvents = field(10).second - countsBegin == kNoEvents.size() &&
+                                  QByteArrayView(countsBegin, kNoEvents.size()) == kNoEvents;
+            for (int k = 0; k < 7 && !noEvents; ++k) {
+                const auto [begin, end] = field(4 + k);
+                const std::optional<int> count = countIn(begin, end);
+                if (!count)
+                    return false;
+                counts[k] = *count;
+            }
+            parsed.celsius = *celsius;
+            parsed.rh = *rh;
+            parsed.withRh = *rh > 0 ? 1 : -1;
+            parsed.events = counts != std::array<int, 7>{};
+            if (parsed.events)
+                out.counts.push_back(counts);
+            return true;
+        }
+        const std::optional<float> celsius = decimalIn(celsiusBegin, celsiusEnd);
+        if (!celsius)
+            return false;
+        parsed.celsius = *celsius;
+        if (commas == 1 || commas == 3) {
+            // Celsius and RH: the five-field rows of the monthly files.
+            const auto [rhBegin, rhEnd] = field(commas);
+            const std::optional<float> rh = decimalIn(rhBegin, rhEnd);
+            if (!rh)
+                return false;
+            parsed.rh = *rh;
+            parsed.withRh = 1;
+            return true;
+        }
+        // Temperature only; RH stays parallel with a zero that is never shown.
+        parsed.withRh = 0;
+        return true;
+    }
+};
+
 DataFileLoader::DataFileLoader(SampleStore& store, const QString& pattern, DateOrder order)
     : m_store(store), m_prefix(datePrefixLength(pattern)), m_order(order) {}
 
 DataFileLoader::Result DataFileLoader::feedLine(QByteArrayView line) {
-    m_bytesLeft -= line.size() + 2;
-    if (line.isEmpty() || (line[0] != '?' && line[0] != '~'))
-        return Result::BadLine;
-    if (line[0] == '~') {
-        headerLine(line);
-        return Result::Ok;
+    Parser parser{
+        .prefix = m_prefix, .order = m_order, .cipher = m_cipher, .plain = std::move(m_plain)};
+    m_parsed.clear();
+    parser.parse(line, m_parsed);
+    m_cipher = parser.cipher;
+    m_plain = std::move(parser.plain);
+    return commit(m_parsed);
+}
+
+DataFileLoader::Result DataFileLoader::commit(const ParsedLines& parsed) {
+    using Kind = ParsedLines::Kind;
+    auto counts = parsed.counts.begin();
+    auto header = parsed.headers.begin();
+    for (const ParsedLines::Line& line : parsed.lines) {
+        m_bytesLeft -= line.length + 2;
+        if (line.kind == Kind::BadLine)
+            return Result::BadLine;
+        if (line.scrambled) {
+            if (m_store.TempData.empty())
+                reserveRows(line.length);
+            m_scrambledSeen = true;
+        }
+        switch (line.kind) {
+        case Kind::Header:
+            headerLine(*header++);
+            continue;
+        case Kind::Corrupt:
+            return Result::Corrupt;
+        case Kind::Dateless:
+            // Passed over, but the first two rows give the start and the rate.
+            if (m_store.TempData.size() <= 1)
+                return Result::Corrupt;
+            continue;
+        default:
+            break;
+        }
+        if (m_store.TempData.empty()) {
+            m_store.CurrentTime = line.time;
+            m_firstTime = line.time;
+        } else if (m_store.TempData.size() == 1) {
+            m_samplesPerHour = SamplesPerHourFromInterval(line.time - m_store.CurrentTime);
+        }
+        m_store.CurrentTime = line.time;
+        m_store.SampleTimes.push_back(line.time);
+        if (line.kind == Kind::RowCorrupt)
+            return Result::Corrupt;
+        m_store.TempData.push_back(line.celsius);
+        m_store.RHData.push_back(line.rh);
+        if (line.withRh >= 0)
+            m_withRh = line.withRh == 1;
+        if (!line.events)
+            continue;
+        const auto lists = m_store.eventLists();
+        for (int k = 0; k < 7; ++k) {
+            const int count = (*counts)[k];
+            if (count <= 0)
+                continue;
+            m_events += static_cast<size_t>(count);
+            if (m_events > kMaxEvents)
+                return Result::Corrupt;
+            lists[k]->insert(lists[k]->end(), static_cast<size_t>(count), m_store.CurrentTime);
+        }
+        ++counts;
     }
-    if (m_store.TempData.empty())
-        reserveRows(line.size());
-    m_scrambledSeen = true;
-    UnscrambleLineInto(m_cipher, line.sliced(1), m_plain);
-    if (!m_plain.isEmpty() && m_plain[0] == '~') {
-        headerLine(m_plain);
-        return Result::Ok;
+    return Result::Ok;
+}
+
+DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
+                                                 const std::function<void(qint64)>& progress,
+                                                 qsizetype blockBytes) {
+    // A block of lines as read, with the scrambler's state at its first line.
+    struct Block {
+        std::string text;
+        std::vector<qsizetype> ends; // of each line in `text`
+        CipherState cipher;
+        ParsedLines parsed;
+    };
+    const int threads = std::max(1, QThread::idealThreadCount());
+    std::vector<Block> blocks(static_cast<size_t>(2 * threads)); // in use in turn
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t read = 0;      // blocks handed on by the reader
+    size_t taken = 0;     // blocks taken by the parsers
+    size_t committed = 0; // blocks committed, in file order
+    bool readerDone = false;
+    Result result = Result::Ok;
+    std::exception_ptr failure;
+
+    // Each thread takes the next block, takes its lines apart and, when the
+    // blocks before it are committed, commits it; after a line that is not
+    // Ok the rest is passed over.
+    const auto parseBlocks = [&] {
+        Parser parser{.prefix = m_prefix, .order = m_order};
+        for (;;) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return taken < read || readerDone; });
+            if (taken == read)
+                return;
+            const size_t index = taken++;
+            Block& block = blocks[index % blocks.size()];
+            const bool wanted = result == Result::Ok && !failure;
+            lock.unlock();
+            if (wanted) {
+                try {
+                    parser.cipher = block.cipher;
+                    block.parsed.clear();
+                    qsizetype begin = 0;
+                    for (const qsizetype end : block.ends) {
+                        parser.parse(QByteArrayView(block.text.data() + begin, end - begin),
+                                     block.parsed);
+                        begin = end;
+                    }
+                } catch (...) {
+                    lock.lock();
+                    failure = std::current_exception();
+                    lock.unlock();
+                }
+            }
+            lock.lock();
+            changed.wait(lock, [&] { return committed == index; });
+            if (result == Result::Ok && !failure) {
+                lock.unlock();
+                Result r = Result::Ok;
+                std::exception_ptr thrown;
+                try {
+                    r = commit(block.parsed);
+                } catch (...) {
+                    thrown = std::current_exception();
+                }
+                lock.lock();
+                result = r;
+                failure = thrown;
+            }
+            ++committed;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> parsers;
+    for (int i = 0; i < threads; ++i)
+        parsers.emplace_back(parseBlocks);
+
+    LineReader reader(device);
+    CipherState cipher;
+    QByteArrayView line;
+    qint64 bytesRead = 0;
+    Block* block = nullptr;
+    const auto handOn = [&] {
+        std::lock_guard lock(mutex);
+        ++read;
+        block = nullptr;
+        changed.notify_all();
+    };
+    for (;;) {
+        if (!block) {
+            // The next block to fill, once its parser has committed it.
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return read - committed < blocks.size(); });
+            if (result != Result::Ok || failure)
+                break;
+            block = &blocks[read % blocks.size()];
+            lock.unlock();
+            block->text.clear();
+            block->ends.clear();
+            block->cipher = cipher;
+        }
+        if (!reader.next(line))
+            break;
+        block->text.append(line.data(), static_cast<size_t>(line.size()));
+        block->ends.push_back(static_cast<qsizetype>(block->text.size()));
+        if (line.startsWith('?'))
+            SkipScrambledLine(cipher, line.sliced(1));
+        if (static_cast<qsizetype>(block->text.size()) >= blockBytes)
+            handOn();
+        bytesRead += line.size() + 2; // with its CR LF
+        if (progress)
+            progress(bytesRead);
     }
-    return dataRow(m_plain);
+    if (block && !block->ends.empty())
+        handOn();
+    {
+        std::lock_guard lock(mutex);
+        readerDone = true;
+        changed.notify_all();
+    }
+    for (std::thread& parser : parsers)
+        parser.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    if (result == Result::Ok && reader.failed())
+        result = Result::Corrupt; // a file cut short by a read error is not a loaded file
+    return result;
 }
 
 void DataFileLoader::reserveRows(qsizetype lineLength) {
@@ -377,93 +792,6 @@ void DataFileLoader::headerLine(QByteArrayView line) {
         value.replace('\n', "").replace('\r', "");
         m_store.*key.field = QString::fromLatin1(value);
     }
-}
-
-DataFileLoader::Result DataFileLoader::dataRow(QByteArray& row) {
-    // The comma patterns put ", " between date and time; read them like the others.
-    if (row.size() > 10 && row[10] == ',')
-        row[10] = ' ';
-    const QByteArrayView view(row);
-    const QByteArrayView dateText =
-        view.size() >= m_prefix ? view.first(m_prefix) : QByteArrayView();
-    const QByteArrayView rest =
-        view.size() > m_prefix - 1 ? view.sliced(m_prefix - 1) : QByteArrayView();
-
-    std::optional<platform::DateTime> time;
-    if (m_store.TempData.size() <= 1 || !dateText.isEmpty()) {
-        time = parseRowDateTime(dateText, m_order);
-        if (!time)
-            return Result::Corrupt;
-    }
-    if (m_store.TempData.empty()) {
-        m_store.CurrentTime = *time;
-        m_firstTime = *time;
-    } else if (m_store.TempData.size() == 1) {
-        m_samplesPerHour = SamplesPerHourFromInterval(*time - m_store.CurrentTime);
-    }
-    if (dateText.isEmpty())
-        return Result::Ok; // a row without its date is passed over
-    m_store.CurrentTime = *time;
-    m_store.SampleTimes.push_back(*time);
-    return readFields(rest);
-}
-
-DataFileLoader::Result DataFileLoader::readFields(QByteArrayView rest) {
-    const qsizetype commas = rest.count(',');
-    if (commas >= 6) {
-        // Celsius, Kelvin, Fahrenheit, RH and the seven event counts.
-        QByteArrayView fields[11];
-        qsizetype from = 0;
-        for (int k = 0; k < 11; ++k) {
-            if (from > rest.size())
-                return Result::Corrupt; // the row ends before its last count
-            const qsizetype comma = rest.indexOf(',', from);
-            const qsizetype stop = comma < 0 ? rest.size() : comma;
-            fields[k] = rest.sliced(from, stop - from);
-            from = stop + 1;
-        }
-        const std::optional<float> celsius = parseDecimal(fields[0]);
-        const std::optional<float> rh = parseDecimal(fields[3]);
-        if (!celsius || !rh)
-            return Result::Corrupt;
-        m_store.TempData.push_back(*celsius);
-        m_store.RHData.push_back(*rh);
-        if (*rh > 0)
-            m_withRh = true;
-        const auto lists = m_store.eventLists();
-        for (int k = 0; k < 7; ++k) {
-            const std::optional<int> count = parseCount(fields[4 + k]);
-            if (!count)
-                return Result::Corrupt;
-            if (*count <= 0)
-                continue;
-            m_events += static_cast<size_t>(*count);
-            if (m_events > kMaxEvents)
-                return Result::Corrupt;
-            lists[k]->insert(lists[k]->end(), static_cast<size_t>(*count), m_store.CurrentTime);
-        }
-        return Result::Ok;
-    }
-    const qsizetype firstComma = rest.indexOf(',');
-    const std::optional<float> celsius =
-        parseDecimal(firstComma < 0 ? rest : rest.first(firstComma));
-    if (!celsius)
-        return Result::Corrupt;
-    if (commas == 1 || commas == 3) {
-        // Celsius and RH: the five-field rows of the monthly files.
-        const std::optional<float> rh = parseDecimal(rest.sliced(rest.lastIndexOf(',') + 1));
-        if (!rh)
-            return Result::Corrupt;
-        m_store.TempData.push_back(*celsius);
-        m_store.RHData.push_back(*rh);
-        m_withRh = true;
-        return Result::Ok;
-    }
-    // Temperature only; RH stays parallel with a zero that is never shown.
-    m_store.TempData.push_back(*celsius);
-    m_store.RHData.push_back(0.0f);
-    m_withRh = false;
-    return Result::Ok;
 }
 
 } // namespace files

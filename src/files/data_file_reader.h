@@ -10,7 +10,11 @@
 #include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace files {
 
@@ -73,7 +77,7 @@ struct DateFormatSearch {
     bool lineTooLong = false; // the search met a line no data file holds
 };
 // The pattern of a file: from its "~Date Format: " line, else guessed from
-// the shape of its lines. Reads the file twice (it must be seekable).
+// the shape of its lines. Reads the file once, up to the format line.
 DateFormatSearch detectDateFormat(QIODevice& file);
 
 // Field order of the date numbers in a row, from the short date format.
@@ -103,7 +107,11 @@ std::optional<int> parseCount(QByteArrayView text);
 // seconds; 0 when the rows are less than half a second apart.
 double SamplesPerHourFromInterval(platform::DateTime d);
 
-// Turns the lines of a data file into the store, one line at a time.
+// Turns the lines of a data file into the store. Each line is first taken
+// apart on its own (unscrambled, its date and numbers read), which needs
+// nothing of the lines before but the scrambler's state; then committed to
+// the store in file order, where the rules that span rows apply. loadLines
+// takes the lines apart on other threads and commits them in order.
 class DataFileLoader {
   public:
     enum class Result {
@@ -120,6 +128,13 @@ class DataFileLoader {
     void expectBytes(qint64 bytes) { m_bytesLeft = bytes; }
     // One line as read, without its line end.
     Result feedLine(QByteArrayView line);
+    // Every line of `device` to its end, or to the first line that is not Ok,
+    // as feedLine one after the other would; a read error or an overlong
+    // line after good lines is Corrupt. The lines are read on this thread,
+    // which gives `progress` the bytes read so far after each; the rest of
+    // the work is done by other threads, `blockBytes` of lines at a time.
+    Result loadLines(QIODevice& device, const std::function<void(qint64)>& progress = {},
+                     qsizetype blockBytes = 1 << 18);
 
     // What the window shows after the load.
     bool scrambledSeen() const { return m_scrambledSeen; }
@@ -129,16 +144,46 @@ class DataFileLoader {
     std::optional<bool> withRh() const { return m_withRh; }
 
   private:
+    // Lines taken apart, in file order; the rare parts aside.
+    struct ParsedLines {
+        enum class Kind : std::uint8_t {
+            Header,     // a '~' line, in the clear or scrambled
+            BadLine,    // neither '~' nor '?'
+            Corrupt,    // a date that does not read
+            Dateless,   // a row too short for its date
+            Row,        // a row that reads
+            RowCorrupt, // a row whose date reads but whose numbers do not
+        };
+        struct Line {
+            Kind kind;
+            bool scrambled;
+            bool events;        // its counts are next in `counts`
+            std::int8_t withRh; // its RH decision: -1 none, 0 off, 1 on
+            qsizetype length;   // as read, without its line end
+            platform::DateTime time;
+            float celsius, rh;
+        };
+        std::vector<Line> lines;
+        std::vector<std::array<int, 7>> counts; // of the rows with events
+        std::vector<QByteArray> headers;        // of the header lines
+        void clear() {
+            lines.clear();
+            counts.clear();
+            headers.clear();
+        }
+    };
+    struct Parser; // the part that needs nothing of the store
+
+    Result commit(const ParsedLines& parsed);
     void headerLine(QByteArrayView line);
-    Result dataRow(QByteArray& row);
     void reserveRows(qsizetype lineLength);
-    Result readFields(QByteArrayView rest);
 
     SampleStore& m_store;
     qsizetype m_prefix;
     DateOrder m_order;
     CipherState m_cipher;
-    QByteArray m_plain; // the unscrambled line, reused
+    QByteArray m_plain;   // the unscrambled line, reused
+    ParsedLines m_parsed; // feedLine's one line, reused
     size_t m_events = 0;
     qint64 m_bytesLeft = 0;
     bool m_scrambledSeen = false;

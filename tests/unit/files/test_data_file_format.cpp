@@ -228,6 +228,24 @@ class TestDataFileWriter : public QObject {
         QCOMPARE(state.PositionStep, 3 + (1 + 13 * 3) % 9);
     }
 
+    // Skipping a line leaves the state its unscrambling leaves, printable or
+    // not, so that a block of lines can be unscrambled from its own start.
+    void skippingALineKeepsTheChain() {
+        QByteArray odd = "tab\there";
+        odd += char(200);
+        odd += '\x7f';
+        const QList<QByteArray> lines = {
+            "", "x", "12/31/2008 23:59:58, 21.50", odd, QByteArray(1000, '~'), "last"};
+        CipherState unscrambled, skipped;
+        for (const QByteArray& line : lines) {
+            UnscrambleLine(unscrambled, line);
+            SkipScrambledLine(skipped, line);
+            QCOMPARE(int(skipped.ChainChar), int(unscrambled.ChainChar));
+            QCOMPARE(skipped.PositionStep, unscrambled.PositionStep);
+            QCOMPARE(skipped.LineStep, unscrambled.LineStep);
+        }
+    }
+
     // The plain file and its duplicate written in one pass, against the pair
     // scrambled by hand-stepping, whatever the sizes of the pieces written.
     void plainFileAndDuplicate_data() {

@@ -403,6 +403,106 @@ class TestDataFileReader : public QObject {
         QVERIFY(!loaded->loader->samplesPerHour());
     }
 
+    // Loading a whole file on other threads, a block of lines at a time,
+    // ends as feeding its lines one by one does: the same result, the same
+    // store and the same findings, whichever block a failure falls in.
+    void loadLinesAsFeedingLines_data() {
+        QTest::addColumn<QByteArray>("file");
+        const auto row = [](int i, QByteArray counts = ", 0, 0, 0, 0, 0, 0, 0") {
+            const QByteArray time = QByteArray::number(i / 60 % 24).rightJustified(2, '0') + ':' +
+                                    QByteArray::number(i % 60).rightJustified(2, '0');
+            return "01/01/2009 " + time + ":00, " + QByteArray::number(i % 40) + ".25, 0, 0, " +
+                   QByteArray::number(i % 90) + counts;
+        };
+        // Rows in the clear, each turned into a duplicate's line: the '~'
+        // lines stay as they are, the rest scrambled in one chain.
+        const auto duplicate = [](const QList<QByteArray>& lines) {
+            CipherState state;
+            QByteArray file;
+            for (const QByteArray& line : lines)
+                file += (line.startsWith("~ ") ? line.mid(2) : '?' + ScrambleLine(state, line)) +
+                        "\r\n";
+            return file;
+        };
+        QList<QByteArray> rows = {"~ ~Date Format: mm/dd/yyyy hh:mm:ss", "~ ~User Name: Ann", "~",
+                                  "~DateTime, Celsius"};
+        for (int i = 0; i < 300; ++i)
+            rows << row(i, i % 50 == 7 ? ", 1, 0, 2, 0, 0, 0, 1" : ", 0, 0, 0, 0, 0, 0, 0");
+        const auto with = [&](int at, const QByteArray& line) {
+            QList<QByteArray> changed = rows;
+            changed.insert(at, line);
+            return duplicate(changed);
+        };
+        QTest::newRow("whole file") << duplicate(rows);
+        QTest::newRow("user line midway") << with(150, "~User Name: Bob");
+        QTest::newRow("short row midway") << with(200, "short");
+        QTest::newRow("short first row") << with(4, "short");
+        QTest::newRow("bad number late") << with(280, row(280, ", 0, x, 0, 0, 0, 0, 0"));
+        QTest::newRow("bad date late") << with(250, "13/45/2009 00:00:00, 20.50");
+        QTest::newRow("plain row late") << with(260, "~ 01/01/2009 00:00:00, 20.50");
+        QTest::newRow("temperature-only rows after")
+            << duplicate(rows + QList<QByteArray>{row(301).left(25)});
+        // Each count alone is allowed; together they pass the limit.
+        QList<QByteArray> manyEvents = rows;
+        manyEvents[4 + 20] = row(20, ", 6000000, 0, 0, 0, 0, 0, 0");
+        manyEvents[4 + 280] = row(280, ", 6000000, 0, 0, 0, 0, 0, 0");
+        QTest::newRow("events past the limit across blocks") << duplicate(manyEvents);
+        QTest::newRow("overlong last line")
+            << duplicate(rows) + QByteArray(files::LineReader::kMaxLineLength + 1, 'x');
+        QTest::newRow("no line end at the end") << duplicate(rows).chopped(2);
+        QTest::newRow("empty") << QByteArray();
+    }
+    void loadLinesAsFeedingLines() {
+        QFETCH(QByteArray, file);
+        const auto summary = [](const SampleStore& store, const DataFileLoader& loader,
+                                Result result) {
+            QByteArray out = QByteArray::number(int(result)) + ' ';
+            const auto bytesOf = [&](const auto& list) {
+                out += QByteArray(reinterpret_cast<const char*>(list.data()),
+                                  qsizetype(list.size() * sizeof list[0]))
+                           .toHex() +
+                       ' ';
+            };
+            if (result == Result::Ok) {
+                bytesOf(store.SampleTimes);
+                bytesOf(store.TempData);
+                bytesOf(store.RHData);
+                for (const std::vector<platform::DateTime>* list : store.eventLists())
+                    bytesOf(*list);
+                out += store.UserName.toLatin1() + ' ' +
+                       QByteArray::number(loader.samplesPerHour().value_or(-1)) + ' ' +
+                       QByteArray::number(loader.withRh().value_or(2)) +
+                       QByteArray::number(loader.scrambledSeen());
+            }
+            return out + QByteArray::number(loader.firstTime().value_or(-1), 'g', 17);
+        };
+        QBuffer buffer(&file);
+        buffer.open(QIODevice::ReadOnly);
+        SampleStore fedStore;
+        DataFileLoader fed(fedStore, "mm/dd/yyyy hh:mm:ss", DateOrder::MonthDayYear);
+        files::LineReader reader(buffer);
+        QByteArrayView line;
+        Result fedResult = Result::Ok;
+        while (fedResult == Result::Ok && reader.next(line))
+            fedResult = fed.feedLine(line);
+        if (fedResult == Result::Ok && reader.failed())
+            fedResult = Result::Corrupt;
+        const QByteArray expected = summary(fedStore, fed, fedResult);
+
+        for (const qsizetype blockBytes : {qsizetype(1), qsizetype(700), qsizetype(1) << 18}) {
+            buffer.seek(0);
+            SampleStore store;
+            DataFileLoader loader(store, "mm/dd/yyyy hh:mm:ss", DateOrder::MonthDayYear);
+            qint64 lastProgress = 0;
+            const Result result = loader.loadLines(
+                buffer, [&](qint64 done) { lastProgress = std::max(lastProgress, done); },
+                blockBytes);
+            QCOMPARE(summary(store, loader, result), expected);
+            if (result == Result::Ok && !file.isEmpty())
+                QCOMPARE(lastProgress, file.size() + (file.endsWith('\n') ? 0 : 2));
+        }
+    }
+
     void failures_data() {
         QTest::addColumn<QByteArrayList>("lines");
         QTest::addColumn<bool>("scramble");
