@@ -185,7 +185,9 @@ std::optional<DetectedFormat> DateShapeGuesser::feed(QByteArrayView line, bool h
 DateFormatSearch detectDateFormat(QIODevice& file) {
     // One read: the first "~Date Format: " line wins wherever it stands, so
     // the shape of the lines is only kept, from the first line that tells.
-    LineReader reader(file);
+    // The format line comes first in the files written here: a small first
+    // read finds it without taking in (and paging in) a large buffer.
+    LineReader reader(file, 1 << 16);
     DateShapeGuesser guesser;
     std::optional<DetectedFormat> guessed;
     bool endedWithLineEnd = true; // an empty file reads as one empty line
@@ -711,7 +713,7 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
     for (int i = 0; i < threads; ++i)
         parsers.emplace_back(parseBlocks);
 
-    LineReader reader(device);
+    LineReader reader(device, blockBytes);
     CipherState cipher;
     QByteArrayView line;
     qint64 bytesRead = 0;

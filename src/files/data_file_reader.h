@@ -134,7 +134,7 @@ class DataFileLoader {
     // which gives `progress` the bytes read so far after each; the rest of
     // the work is done by other threads, `blockBytes` of lines at a time.
     Result loadLines(QIODevice& device, const std::function<void(qint64)>& progress = {},
-                     qsizetype blockBytes = 1 << 18);
+                     qsizetype blockBytes = 1 << 16);
 
     // What the window shows after the load.
     bool scrambledSeen() const { return m_scrambledSeen; }
