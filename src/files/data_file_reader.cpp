@@ -710,9 +710,6 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
         }
     };
     std::vector<std::thread> parsers;
-    for (int i = 0; i < threads; ++i)
-        parsers.emplace_back(parseBlocks);
-
     LineReader reader(device, blockBytes);
     CipherState cipher;
     QByteArrayView line;
@@ -724,40 +721,55 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
         block = nullptr;
         changed.notify_all();
     };
-    for (;;) {
-        if (!block) {
-            // The next block to fill, once its parser has committed it.
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return read - committed < blocks.size(); });
-            if (result != Result::Ok || failure)
+    const auto readLines = [&] {
+        for (;;) {
+            if (!block) {
+                // The next block to fill, once its parser has committed it.
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return read - committed < blocks.size(); });
+                if (result != Result::Ok || failure)
+                    return;
+                block = &blocks[read % blocks.size()];
+                lock.unlock();
+                block->text.clear();
+                block->ends.clear();
+                block->cipher = cipher;
+            }
+            if (!reader.next(line))
                 break;
-            block = &blocks[read % blocks.size()];
-            lock.unlock();
-            block->text.clear();
-            block->ends.clear();
-            block->cipher = cipher;
+            block->text.append(line.data(), static_cast<size_t>(line.size()));
+            block->ends.push_back(static_cast<qsizetype>(block->text.size()));
+            if (line.startsWith('?'))
+                SkipScrambledLine(cipher, line.sliced(1));
+            if (static_cast<qsizetype>(block->text.size()) >= blockBytes)
+                handOn();
+            bytesRead += line.size() + 2; // with its CR LF
+            if (progress)
+                progress(bytesRead);
         }
-        if (!reader.next(line))
-            break;
-        block->text.append(line.data(), static_cast<size_t>(line.size()));
-        block->ends.push_back(static_cast<qsizetype>(block->text.size()));
-        if (line.startsWith('?'))
-            SkipScrambledLine(cipher, line.sliced(1));
-        if (static_cast<qsizetype>(block->text.size()) >= blockBytes)
+        if (block && !block->ends.empty())
             handOn();
-        bytesRead += line.size() + 2; // with its CR LF
-        if (progress)
-            progress(bytesRead);
+    };
+    // The parsers end with the blocks handed on, also when starting them or
+    // reading throws.
+    const auto joinParsers = [&] {
+        {
+            std::lock_guard lock(mutex);
+            readerDone = true;
+            changed.notify_all();
+        }
+        for (std::thread& parser : parsers)
+            parser.join();
+    };
+    try {
+        for (int i = 0; i < threads; ++i)
+            parsers.emplace_back(parseBlocks);
+        readLines();
+    } catch (...) {
+        joinParsers();
+        throw;
     }
-    if (block && !block->ends.empty())
-        handOn();
-    {
-        std::lock_guard lock(mutex);
-        readerDone = true;
-        changed.notify_all();
-    }
-    for (std::thread& parser : parsers)
-        parser.join();
+    joinParsers();
     if (failure)
         std::rethrow_exception(failure);
     if (result == Result::Ok && reader.failed())
