@@ -156,15 +156,15 @@ struct Sums {
 // A span of at most one block.
 template <int N>
 [[gnu::always_inline]] inline Sums sumsOf(const float* values, IndexRange span, float shift) {
-    using L = Lanes<N>;
-    typename L::Ints count{};
-    typename L::Doubles sum{}, squares{};
-    using Floats = typename L::Floats;
+    using Floats = typename Lanes<N>::Floats;
+    using Doubles = typename Lanes<N>::Doubles;
+    using Ints = typename Lanes<N>::Ints;
+    Ints count{};
+    Doubles sum{}, squares{};
     Floats low = Floats{} + kInfinity, high = Floats{} - kInfinity;
-    forEachLanes<N>(values, span, [&](typename L::Floats v, size_t) {
-        const typename L::Ints reading = readingsOf(v);
-        const typename L::Doubles d =
-            __builtin_convertvector(reading ? v : shift, typename L::Doubles) - double(shift);
+    forEachLanes<N>(values, span, [&](Floats v, size_t) {
+        const Ints reading = readingsOf(v);
+        const Doubles d = __builtin_convertvector(reading ? v : shift, Doubles) - double(shift);
         count -= reading;
         sum += d;
         squares += d * d;
@@ -213,20 +213,21 @@ struct Kinetic {
 template <int N>
 [[gnu::always_inline]] inline Kinetic kineticOf(const float* values, IndexRange span, float warmest,
                                                 double ratio) {
-    using L = Lanes<N>;
+    using Floats = typename Lanes<N>::Floats;
+    using Doubles = typename Lanes<N>::Doubles;
     Kinetic k;
     if (!(warmest > -kInfinity))
         return k;
     k.largest = -ratio / (double(warmest) + kZeroCelsiusInKelvin);
-    typename L::Doubles sum{};
-    forEachLanes<N>(values, span, [&](typename L::Floats v, size_t) {
-        const typename L::Ints reading = readingsOf(v);
-        const typename L::Doubles kelvin =
-            __builtin_convertvector(reading ? v : warmest, typename L::Doubles) +
-            kZeroCelsiusInKelvin;
-        const typename L::Doubles term =
-            expOfNonPositive<typename L::Doubles, typename L::Bits>(-ratio / kelvin - k.largest);
-        sum += term * __builtin_convertvector(reading & 1, typename L::Doubles);
+    Doubles sum{};
+    forEachLanes<N>(values, span, [&](Floats v, size_t) {
+        const auto reading = readingsOf(v);
+        const Doubles kelvin =
+            __builtin_convertvector(reading ? v : warmest, Doubles) + kZeroCelsiusInKelvin;
+        const Doubles term =
+            expOfNonPositive<Doubles, typename Lanes<N>::Bits>(-ratio / kelvin - k.largest);
+        // A missing reading's lane, computed like the others, counts nothing.
+        sum += term * __builtin_convertvector(reading & 1, Doubles);
     });
     k.sum = laneSum(sum);
     return k;
@@ -325,14 +326,15 @@ struct SpanRuns {
 template <int N>
 [[gnu::always_inline]] inline SpanRuns runsOf(const float* values, IndexRange span,
                                               const Thresholds& limits) {
-    using L = Lanes<N>;
+    using Floats = typename Lanes<N>::Floats;
+    using Bytes = typename Lanes<N>::Bytes;
     std::array<std::uint8_t, kBlock + kWord> state; // whole words, and the last lanes
     const size_t n = span.end - span.begin;
-    forEachLanes<N>(values, span, [&](typename L::Floats v, size_t at) {
-        const typename L::Ints reading = readingsOf(v);
-        const typename L::Ints bits =
+    forEachLanes<N>(values, span, [&](Floats v, size_t at) {
+        const auto reading = readingsOf(v);
+        const auto bits =
             (~reading & 1) | (reading & (v < limits.low) & 2) | (reading & (v >= limits.high) & 4);
-        const typename L::Bytes bytes = __builtin_convertvector(bits, typename L::Bytes);
+        const Bytes bytes = __builtin_convertvector(bits, Bytes);
         std::memcpy(&state[at], &bytes, sizeof bytes);
     });
     std::fill(state.begin() + (n + N - 1) / N * N, state.begin() + (n + kWord - 1) / kWord * kWord,

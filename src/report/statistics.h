@@ -3,7 +3,8 @@
 // extremes, mean and spread, mean kinetic temperature, the logger's alarm
 // episodes, other events, gaps and excursions beyond the user's limits.
 // Plain values and functions; one pass over the samples (or over the range
-// asked for, found by binary search), no allocation per sample.
+// asked for, found by binary search) in blocks whose sums combine, or the
+// sums of an earlier pass, no allocation per sample.
 #include "platform/clock.h"
 #include <QJsonObject>
 #include <QList>
