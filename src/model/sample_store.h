@@ -1,7 +1,9 @@
 #pragma once
 // The one data set in memory: samples, events, header fields, the decoders'
 // working state and the user strings. One program-wide record, touched only
-// on the main thread; only ClearBuffer empties it.
+// on the main thread, except while a data file loads: the loader's threads
+// then append rows in file order and nothing else reads the store until
+// they are joined. Only ClearBuffer empties it.
 #include "platform/clock.h"
 #include <QString>
 #include <array>
