@@ -7,6 +7,8 @@
 // anchors are left out and the bench says so.
 //   bench_files            run everything
 //   bench_files --load F   (child) load F into a main window, print figures
+//   bench_files --write D  write the month's and the 2,000,000 rows' files
+//                          into folder D and keep them, e.g. for perf
 #include "app/tform1.h"
 #include "files/data_file_format.h"
 #include "files/data_file_reader.h"
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -181,6 +184,12 @@ int main(int argc, char* argv[]) {
     if (args.size() == 3 && args[1] == "--load")
         return loadChild(args[2]);
 
+    const std::array<size_t, 2> sizes = {31 * 24 * 240, 2'000'000};
+    if (args.size() == 3 && args[1] == "--write") {
+        for (const size_t rows : sizes)
+            writeFiles(QDir(args[2]).filePath(QString("rows%1").arg(rows)), rows);
+        return 0;
+    }
     QTemporaryDir dir;
     const bool pandas = pandasInstalled();
     std::printf("%d cores; pandas %s\n", QThread::idealThreadCount(),
@@ -190,7 +199,7 @@ int main(int argc, char* argv[]) {
                 "pair s", "load s", "plot s", "pandas s", "pd+date s", "to_csv s", "speedup",
                 "bytes/row");
     std::vector<Goal> goals;
-    for (const size_t rows : {size_t(31 * 24 * 240), size_t(2'000'000)}) {
+    for (const size_t rows : sizes) {
         const QString base = dir.filePath(QString("rows%1").arg(rows));
         const auto [save, pair] = writeFiles(base, rows);
         QProcess child;

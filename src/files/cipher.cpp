@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -150,40 +151,69 @@ QByteArray ScrambleLine(CipherState& state, QByteArrayView plain) {
 
 namespace {
 
-// All of a duplicate's bytes: each one's shift is known from the byte before
-// it in the input, so every byte unscrambles on its own, without a branch,
-// and the compiler does many at once. `d` is the plain byte's offset in the
-// printable range plus a whole number of ranges, from 40 to 249.
-void unscrambleRotating(CipherState& state, QByteArrayView scrambled, char* plain) {
+// A printable byte after a printable link: `d` is the plain byte's offset
+// in the printable range plus a whole number of ranges, from 40 to 249, and
+// less a range where that does not wrap is the smaller of the two. The same
+// for one byte and for sixteen side by side.
+template <typename T> T plainByte(T in, T before, T position, std::uint8_t lineBase) {
+    T d = static_cast<T>(in - before + lineBase - position);
+    for (int k = 0; k < 2; ++k) {
+        const T less = static_cast<T>(d - kRange);
+        d = d < less ? d : less;
+    }
+    return static_cast<T>(d + kFirst);
+}
+
+typedef std::uint8_t Bytes __attribute__((vector_size(16)));
+constexpr qsizetype kLanes = sizeof(Bytes);
+
+// A line whose bytes and the link before it are all printable. Each byte
+// depends only on itself, the byte before it and its place, so past the
+// first byte they go sixteen at a time, the last sixteen overlapping the
+// ones before. False, with nothing of the state changed, for any other
+// line: it takes the walk.
+bool unscrambleRotating(CipherState& state, QByteArrayView scrambled, char* plain) {
     const auto* in = reinterpret_cast<const std::uint8_t*>(scrambled.data());
     auto* out = reinterpret_cast<std::uint8_t*>(plain);
     const qsizetype size = scrambled.size();
-    const auto reduce = [](std::uint8_t d) {
-        d = static_cast<std::uint8_t>(d >= kRange ? d - kRange : d);
-        d = static_cast<std::uint8_t>(d >= kRange ? d - kRange : d);
-        return static_cast<std::uint8_t>(kFirst + d);
-    };
     // 2 * kRange - kFirst less the line's shift: with the byte, the link
     // before it and the position, d stays in 0..255.
     const auto lineBase = static_cast<std::uint8_t>(2 * kRange - kFirst - state.LineStep);
     const int phase = state.PositionStep - 2; // of byte 0 in kPositions, 1..9
-    for (qsizetype from = 0; from < size; from += kBlock) {
-        const qsizetype count = std::min(kBlock, size - from);
-        const std::uint8_t* positions = kPositions.data() + (phase + from) % kCycle;
-        qsizetype i = 0;
-        if (from == 0) {
-            out[0] = reduce(static_cast<std::uint8_t>(
-                in[0] - static_cast<std::uint8_t>(state.ChainChar) + lineBase - positions[0]));
-            i = 1;
+    const std::uint8_t* const positions = kPositions.data() + phase % kCycle;
+    const auto link = static_cast<std::uint8_t>(state.ChainChar);
+    bool printable = isPrintable(link);
+    if (size <= kLanes) {
+        for (qsizetype i = 0; i < size; ++i) {
+            printable &= isPrintable(in[i]);
+            out[i] =
+                plainByte<std::uint8_t>(in[i], i == 0 ? link : in[i - 1], positions[i], lineBase);
         }
-        for (; i < count; ++i)
-            out[from + i] = reduce(static_cast<std::uint8_t>(in[from + i] - in[from + i - 1] +
-                                                             lineBase - positions[i]));
+    } else {
+        printable &= isPrintable(in[0]);
+        out[0] = plainByte<std::uint8_t>(in[0], link, positions[0], lineBase);
+        Bytes outside = {};
+        for (qsizetype from = 1; from < size; from += kLanes) {
+            const qsizetype at = std::min(from, size - kLanes);
+            Bytes bytes, before, position;
+            std::memcpy(&bytes, in + at, kLanes);
+            std::memcpy(&before, in + at - 1, kLanes);
+            std::memcpy(&position, kPositions.data() + (phase + at) % kCycle, kLanes);
+            outside |= bytes - kFirst >= kRange;
+            const Bytes d = plainByte(bytes, before, position, lineBase);
+            std::memcpy(out + at, &d, kLanes);
+        }
+        std::uint64_t halves[2];
+        std::memcpy(halves, &outside, sizeof halves);
+        printable &= (halves[0] | halves[1]) == 0;
     }
+    if (!printable)
+        return false;
     if (size > 0) {
         state.PositionStep = 3 + (phase + size - 1) % kCycle;
-        state.ChainChar = static_cast<signed char>(in[size - 1]);
+        state.ChainChar = scrambled.back();
     }
+    return true;
 }
 
 } // namespace
@@ -191,9 +221,7 @@ void unscrambleRotating(CipherState& state, QByteArrayView scrambled, char* plai
 void UnscrambleLineInto(CipherState& state, QByteArrayView scrambled, QByteArray& plain) {
     plain.resize(scrambled.size());
     char* out = plain.data();
-    if (isPrintable(static_cast<unsigned char>(state.ChainChar)) && allPrintable(scrambled)) {
-        unscrambleRotating(state, scrambled, out);
-    } else {
+    if (!unscrambleRotating(state, scrambled, out)) {
         for (qsizetype i = 0; i < scrambled.size(); ++i) {
             const int n = nextShift(state);
             const unsigned char c = static_cast<unsigned char>(scrambled[i]);

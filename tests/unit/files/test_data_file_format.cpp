@@ -228,6 +228,44 @@ class TestDataFileWriter : public QObject {
         QCOMPARE(state.PositionStep, 3 + (1 + 13 * 3) % 9);
     }
 
+    // Lines unscrambled many bytes at a time agree with the byte-by-byte
+    // rule: every length around the vector width, every position and line
+    // counter, and a byte outside the printable range (or such a link before
+    // the line) anywhere, which sends the whole line the slow way.
+    void unscramblingMatchesStepping() {
+        QByteArray text;
+        for (int k = 0; k < 80; ++k)
+            text += char(32 + (k * 37) % 95);
+        for (int length = 0; length <= 70; ++length)
+            for (int odd = -2; odd < length; ++odd)
+                for (int position = 3; position <= 11; ++position)
+                    for (const int line : {0, 5, 13}) {
+                        QByteArray scrambled = text.left(length);
+                        if (odd >= 0)
+                            scrambled[odd] = char(odd % 2 ? 200 : 9);
+                        const signed char link = odd == -1 ? '\x7f' : 'K';
+                        CipherState state{
+                            .ChainChar = link, .PositionStep = position, .LineStep = line};
+                        CipherState expected = state;
+                        QByteArray plain;
+                        for (const char c : scrambled) {
+                            if (++expected.PositionStep == 12)
+                                expected.PositionStep = 3;
+                            plain += char(unscrambleStepwise(
+                                static_cast<unsigned char>(c),
+                                expected.PositionStep + expected.LineStep + expected.ChainChar));
+                            expected.ChainChar = static_cast<signed char>(c);
+                        }
+                        const QByteArray got = UnscrambleLine(state, scrambled);
+                        if (got != plain || state.ChainChar != expected.ChainChar)
+                            QFAIL(qPrintable(QString("length %1, odd byte %2, position %3, line %4")
+                                                 .arg(length)
+                                                 .arg(odd)
+                                                 .arg(position)
+                                                 .arg(line)));
+                    }
+    }
+
     // Skipping a line leaves the state its unscrambling leaves, printable or
     // not, so that a block of lines can be unscrambled from its own start.
     void skippingALineKeepsTheChain() {
