@@ -1,5 +1,6 @@
 #include "files/data_file_reader.h"
 #include "platform/formatting.h"
+#include "platform/memory.h"
 #include <QThread>
 #include <algorithm>
 #include <bit>
@@ -32,6 +33,10 @@ void trim(const char*& begin, const char*& end) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+bool isTwoDigits(const char* p) {
+    return isDigit(p[0]) && isDigit(p[1]);
 }
 
 // Reads up to nine digits at p; -1 when there is none.
@@ -255,17 +260,25 @@ std::optional<double> readRowDay(const char*& p, const char* end, DateOrder orde
 std::optional<platform::DateTime> readRowTime(double date, const char* p, const char* end) {
     if (p == end || *p != ' ')
         return std::nullopt;
-    while (p < end && *p == ' ')
-        ++p;
     int clock[3];
-    for (int k = 0; k < 3; ++k) {
-        if (k > 0) {
-            if (p == end || *p != ':')
-                return std::nullopt;
+    if (end - p >= 9 && isTwoDigits(p + 1) && p[3] == ':' && isTwoDigits(p + 4) && p[6] == ':' &&
+        isTwoDigits(p + 7) && (end - p == 9 || !isDigit(p[9]))) {
+        // " hh:mm:ss", as the files written here hold it.
+        for (int k = 0; k < 3; ++k)
+            clock[k] = (p[1 + 3 * k] - '0') * 10 + (p[2 + 3 * k] - '0');
+        p += 9;
+    } else {
+        while (p < end && *p == ' ')
             ++p;
+        for (int k = 0; k < 3; ++k) {
+            if (k > 0) {
+                if (p == end || *p != ':')
+                    return std::nullopt;
+                ++p;
+            }
+            if ((clock[k] = readNumber(p, end)) < 0)
+                return std::nullopt;
         }
-        if ((clock[k] = readNumber(p, end)) < 0)
-            return std::nullopt;
     }
     while (p < end && *p == ' ')
         ++p;
@@ -483,14 +496,55 @@ struct DataFileLoader::Parser {
             return;
         }
         parsed.time = *time;
-        parsed.kind = fields(view.sliced(prefix - 1), parsed, out) ? Kind::Row : Kind::RowCorrupt;
+        const QByteArrayView rest = view.sliced(prefix - 1);
+        if (usualFields(rest, parsed))
+            parsed.kind = Kind::Row;
+        else
+            parsed.kind = fields(rest, parsed, out) ? Kind::Row : Kind::RowCorrupt;
+    }
+
+    // The row as the files written here hold it, read in one walk: eleven
+    // fields each after ", ", the numbers in their plain form, no events.
+    // False for any other row, which `fields` then reads as it reads all of
+    // them; where this is true, `fields` gives the same.
+    static bool usualFields(QByteArrayView rest, ParsedLines::Line& parsed) {
+        const char* p = rest.data();
+        const char* const end = p + rest.size();
+        // The field from a blank at p to the next comma, p moved onto it.
+        const auto field = [&]() -> std::pair<const char*, const char*> {
+            if (p == end || *p != ' ')
+                return {};
+            const char* const begin = ++p;
+            while (p < end && *p != ',')
+                ++p;
+            return p < end && p > begin ? std::pair{begin, p++}
+                                        : std::pair<const char*, const char*>{};
+        };
+        const auto [celsiusBegin, celsiusEnd] = field();
+        const std::optional<double> celsius =
+            celsiusBegin ? plainDecimal(celsiusBegin, celsiusEnd) : std::nullopt;
+        // Kelvin and Fahrenheit are not read back.
+        if (!celsius || !field().first || !field().first)
+            return false;
+        const auto [rhBegin, rhEnd] = field();
+        const std::optional<double> rh = rhBegin ? plainDecimal(rhBegin, rhEnd) : std::nullopt;
+        constexpr char kNoEvents[] = " 0, 0, 0, 0, 0, 0, 0";
+        constexpr auto kNoEventsSize = sizeof kNoEvents - 1;
+        if (!rh || end - p != kNoEventsSize || std::memcmp(p, kNoEvents, kNoEventsSize) != 0)
+            return false;
+        parsed.celsius = static_cast<float>(*celsius);
+        parsed.rh = static_cast<float>(*rh);
+        parsed.withRh = parsed.rh > 0 ? 1 : -1;
+        parsed.events = false;
+        return true;
     }
 
     // parseRowDateTime, reading the date only when it differs from the last.
     std::optional<platform::DateTime> dateTime(QByteArrayView text) {
         const char* p = text.data();
         const char* const end = p + text.size();
-        if (!dateText.isEmpty() && text.size() > dateText.size() && text.startsWith(dateText) &&
+        if (!dateText.isEmpty() && text.size() > dateText.size() &&
+            std::memcmp(text.data(), dateText.constData(), size_t(dateText.size())) == 0 &&
             text[dateText.size()] == ' ')
             return readRowTime(day, p + dateText.size(), end);
         while (p < end && *p == ' ')
@@ -589,11 +643,8 @@ DataFileLoader::Result DataFileLoader::commit(const ParsedLines& parsed) {
         m_bytesLeft -= line.length + 2;
         if (line.kind == Kind::BadLine)
             return Result::BadLine;
-        if (line.scrambled) {
-            if (m_store.TempData.empty())
-                reserveRows(line.length);
+        if (line.scrambled)
             m_scrambledSeen = true;
-        }
         switch (line.kind) {
         case Kind::Header:
             headerLine(*header++);
@@ -609,6 +660,8 @@ DataFileLoader::Result DataFileLoader::commit(const ParsedLines& parsed) {
             break;
         }
         if (m_store.TempData.empty()) {
+            if (m_store.SampleTimes.empty())
+                reserveRows(line.length);
             m_store.CurrentTime = line.time;
             m_firstTime = line.time;
         } else if (m_store.TempData.size() == 1) {
@@ -784,9 +837,9 @@ void DataFileLoader::reserveRows(qsizetype lineLength) {
     if (m_bytesLeft <= 0)
         return;
     const auto rows = static_cast<size_t>(m_bytesLeft / (lineLength + 2) * 1.15) + 16;
-    m_store.SampleTimes.reserve(rows);
-    m_store.TempData.reserve(rows);
-    m_store.RHData.reserve(rows);
+    platform::reserveMapped(m_store.SampleTimes, rows);
+    platform::reserveMapped(m_store.TempData, rows);
+    platform::reserveMapped(m_store.RHData, rows);
 }
 
 void DataFileLoader::headerLine(QByteArrayView line) {
