@@ -4,6 +4,7 @@
 #include "files/data_file_reader.h"
 #include <QBuffer>
 #include <QTest>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -342,6 +343,69 @@ class TestDataFileReader : public QObject {
         QCOMPARE(loaded->store.RHData.back(), rh);
         const std::optional<bool> decided = loaded->loader->withRh();
         QCOMPARE(decided ? int(*decided) : -1, withRh);
+    }
+
+    // Rows as written here are read in one walk; rows that differ from them
+    // in a blank, a sign, a form of number or a count are read the long way,
+    // and both ways give what the long way alone gives.
+    void usualRowsAndNearMisses_data() {
+        QTest::addColumn<QByteArray>("fields"); // after "12/31/2008 23:59:58,"
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<float>("celsius");
+        QTest::addColumn<float>("rh");
+        QTest::addColumn<int>("events"); // temperature alarm starts
+        const QByteArray counts = ", 0, 0, 0, 0, 0, 0, 0";
+        QTest::newRow("usual") << " 21.50, 294.65, 70.70, 45" + counts << true << 21.5f << 45.0f
+                               << 0;
+        QTest::newRow("below zero")
+            << " -40.00, 233.15, -40.00, 0" + counts << true << -40.0f << 0.0f << 0;
+        QTest::newRow("minus zero")
+            << " -0.00, 273.15, 32.00, 0" + counts << true << -0.0f << 0.0f << 0;
+        QTest::newRow("no reading")
+            << " 9999.00, 9999.00, 9999.00, 100" + counts << true << 9999.0f << 100.0f << 0;
+        QTest::newRow("two blanks")
+            << "  21.50, 294.65, 70.70, 45" + counts << true << 21.5f << 45.0f << 0;
+        QTest::newRow("blank after")
+            << " 21.50 , 294.65, 70.70, 45" + counts << true << 21.5f << 45.0f << 0;
+        QTest::newRow("no blank") << " 21.50,294.65,70.70,45" + counts << true << 21.5f << 45.0f
+                                  << 0;
+        QTest::newRow("plus") << " +21.50, 294.65, 70.70, 45" + counts << true << 21.5f << 45.0f
+                              << 0;
+        QTest::newRow("exponent") << " 2.15e1, 294.65, 70.70, 4.5e1" + counts << true << 21.5f
+                                  << 45.0f << 0;
+        QTest::newRow("Kelvin not read")
+            << " 21.50, x, , 45" + counts << true << 21.5f << 45.0f << 0;
+        QTest::newRow("event") << QByteArray(" 21.50, 294.65, 70.70, 45, 0, 2, 0, 0, 0, 0, 0")
+                               << true << 21.5f << 45.0f << 2;
+        QTest::newRow("count with blanks")
+            << QByteArray(" 21.50, 294.65, 70.70, 45, 0, 0 , 0, 0, 0, 0, 0") << true << 21.5f
+            << 45.0f << 0;
+        QTest::newRow("a field more")
+            << " 21.50, 294.65, 70.70, 45" + counts + ", 7" << true << 21.5f << 45.0f << 0;
+        QTest::newRow("empty Celsius")
+            << " , 294.65, 70.70, 45" + counts << false << 0.0f << 0.0f << 0;
+        QTest::newRow("letter in RH")
+            << " 21.50, 294.65, 70.70, 4x" + counts << false << 0.0f << 0.0f << 0;
+        QTest::newRow("a count short") << QByteArray(" 21.50, 294.65, 70.70, 45, 0, 0, 0, 0, 0, 0")
+                                       << false << 0.0f << 0.0f << 0;
+        QTest::newRow("count not a number")
+            << QByteArray(" 21.50, 294.65, 70.70, 45, 0, 0, 0, 0, 0, 0, o") << false << 0.0f << 0.0f
+            << 0;
+    }
+    void usualRowsAndNearMisses() {
+        QFETCH(QByteArray, fields);
+        QFETCH(bool, loads);
+        QFETCH(float, celsius);
+        QFETCH(float, rh);
+        QFETCH(int, events);
+        const auto loaded = loadMdy({"12/31/2008 23:59:58," + fields});
+        QCOMPARE(loaded->result, loads ? Result::Ok : Result::Corrupt);
+        if (!loads)
+            return;
+        QCOMPARE(loaded->store.TempData, std::vector<float>{celsius});
+        QCOMPARE(std::signbit(loaded->store.TempData[0]), std::signbit(celsius));
+        QCOMPARE(loaded->store.RHData, std::vector<float>{rh});
+        QCOMPARE(loaded->store.AlarmStarts[0].size(), size_t(events));
     }
 
     void otherPatterns_data() {
