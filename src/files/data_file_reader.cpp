@@ -769,10 +769,14 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
     qint64 bytesRead = 0;
     Block* block = nullptr;
     const auto handOn = [&] {
-        std::lock_guard lock(mutex);
-        ++read;
-        block = nullptr;
-        changed.notify_all();
+        {
+            std::lock_guard lock(mutex);
+            ++read;
+            block = nullptr;
+            changed.notify_all();
+        }
+        if (progress)
+            progress(bytesRead);
     };
     const auto readLines = [&] {
         for (;;) {
@@ -794,11 +798,9 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
             block->ends.push_back(static_cast<qsizetype>(block->text.size()));
             if (line.startsWith('?'))
                 SkipScrambledLine(cipher, line.sliced(1));
+            bytesRead += line.size() + 2; // with its CR LF
             if (static_cast<qsizetype>(block->text.size()) >= blockBytes)
                 handOn();
-            bytesRead += line.size() + 2; // with its CR LF
-            if (progress)
-                progress(bytesRead);
         }
         if (block && !block->ends.empty())
             handOn();
