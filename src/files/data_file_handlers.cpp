@@ -153,7 +153,9 @@ FileOutcome TForm1::LoadDataFile(const QString& fileName) {
     using Result = files::DataFileLoader::Result;
     files::DataFileLoader loader(store, DATEFORMAT.text(), files::dateOrderOf(FileShortDateFormat));
     loader.expectBytes(file.size());
-    // A long load shows how far it has read, a step at a time.
+    // A long load shows how far it has read, a step at a time. The bar
+    // repaints alone and no event is handled, so nothing reads the store
+    // while the loader's threads fill it; the chart's series are empty.
     const qint64 progressStep = file.size() / 100;
     const bool showsProgress = file.size() >= kProgressFileSize;
     qint64 nextProgress = 0;
