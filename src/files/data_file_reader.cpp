@@ -660,8 +660,7 @@ DataFileLoader::Result DataFileLoader::commit(const ParsedLines& parsed) {
             break;
         }
         if (m_store.TempData.empty()) {
-            if (m_store.SampleTimes.empty())
-                reserveRows(line.length);
+            reserveRows(line.length);
             m_store.CurrentTime = line.time;
             m_firstTime = line.time;
         } else if (m_store.TempData.size() == 1) {
