@@ -156,14 +156,10 @@ FileOutcome TForm1::LoadDataFile(const QString& fileName) {
     // A long load shows how far it has read, a step at a time. The bar
     // repaints alone and no event is handled, so nothing reads the store
     // while the loader's threads fill it; the chart's series are empty.
-    const qint64 progressStep = file.size() / 100;
     const bool showsProgress = file.size() >= kProgressFileSize;
-    qint64 nextProgress = 0;
     const Result result = loader.loadLines(file, [&](qint64 done) {
-        if (showsProgress && done >= nextProgress) {
+        if (showsProgress)
             showProgress(done, file.size(), "%p%");
-            nextProgress = done + progressStep;
-        }
     });
     hideProgress();
     file.close();

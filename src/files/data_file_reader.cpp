@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -768,15 +769,14 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
     qint64 bytesRead = 0;
     Block* block = nullptr;
     const auto handOn = [&] {
-        {
-            std::lock_guard lock(mutex);
-            ++read;
-            block = nullptr;
-            changed.notify_all();
-        }
-        if (progress)
-            progress(bytesRead);
+        std::lock_guard lock(mutex);
+        ++read;
+        block = nullptr;
+        changed.notify_all();
     };
+    // Progress in hundredths of the file, and once more at its end.
+    const qint64 progressStep = std::max<qint64>(1, device.size() / 100);
+    qint64 nextProgress = progress ? 0 : std::numeric_limits<qint64>::max();
     const auto readLines = [&] {
         for (;;) {
             if (!block) {
@@ -797,12 +797,18 @@ DataFileLoader::Result DataFileLoader::loadLines(QIODevice& device,
             block->ends.push_back(static_cast<qsizetype>(block->text.size()));
             if (line.startsWith('?'))
                 SkipScrambledLine(cipher, line.sliced(1));
-            bytesRead += line.size() + 2; // with its CR LF
             if (static_cast<qsizetype>(block->text.size()) >= blockBytes)
                 handOn();
+            bytesRead += line.size() + 2; // with its CR LF
+            if (bytesRead >= nextProgress) {
+                progress(bytesRead);
+                nextProgress = bytesRead + progressStep;
+            }
         }
         if (block && !block->ends.empty())
             handOn();
+        if (progress)
+            progress(bytesRead);
     };
     // The parsers end with the blocks handed on, also when starting them or
     // reading throws.

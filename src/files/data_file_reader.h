@@ -131,9 +131,9 @@ class DataFileLoader {
     // Every line of `device` to its end, or to the first line that is not Ok,
     // as feedLine one after the other would; a read error or an overlong
     // line after good lines is Corrupt. The lines are read on this thread,
-    // which gives `progress` the bytes read so far after each `blockBytes`
-    // of lines; the rest of the work is done by other threads, a block at a
-    // time.
+    // which gives `progress` the bytes read so far after each hundredth of
+    // the device's size and at its end; the rest of the work is done by
+    // other threads, `blockBytes` of lines at a time.
     Result loadLines(QIODevice& device, const std::function<void(qint64)>& progress = {},
                      qsizetype blockBytes = 1 << 16);
 
