@@ -2,13 +2,14 @@
 // frames it: header format from the second byte, header lines and their
 // completion in both formats, then data with the newer format's escapes
 // undone across read boundaries. Where the stream is cut must not change
-// what comes out.
+// what comes out, and the newer header's score follows it read by read.
 #include "decode/header_decode.h"
 #include "link/reader_framing.h"
 #include <QList>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -19,13 +20,15 @@ struct Framed {
     QString data;
     QByteArray unescaped;
     bool escapePending = false;
+    bool rh = false;                             // given to the last scan of a newer header
+    std::optional<bvlink::NewerHeaderScan> scan; // the last scan's
 };
 
 // Frames the stream read by read: the first `headerBytes` bytes as header,
 // the rest as data.
 Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& cuts) {
-    bool rh = false;
     Framed out;
+    bvlink::NewerHeaderScanner scanner;
     int format = -1;
     int lineCount = 0;
     QByteArray raw; // the header's bytes so far
@@ -48,8 +51,11 @@ Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& 
             out.header += bvlink::chunkText(read);
             if (format == 1)
                 bvlink::olderHeaderCompletion(lineCount, read);
-            else if (format == 2)
-                rh = bvlink::newerHeaderScore(out.header, rh).rh;
+            else if (format == 2) {
+                // Each scan from the RH the one before it found, as the reader's.
+                out.rh = out.scan ? out.scan->rh : false;
+                out.scan = scanner.scan(out.header, out.rh);
+            }
             continue;
         }
         if (format == 2)
@@ -82,6 +88,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Framed whole = frame(stream, headerBytes, {kMaxRead});
     if (pieces.unescaped != whole.unescaped || pieces.escapePending != whole.escapePending)
         std::abort();
+    // The header scanned read by read scores as the whole of it scanned at
+    // once. Not the same score for both cuttings: each scan starts from the
+    // RH that the one before it found, so a filter line before its channels
+    // line counts 2 or 1 as the reads fall.
+    for (const Framed* framed : {&pieces, &whole}) {
+        if (!framed->scan)
+            continue;
+        const bvlink::NewerHeaderScan once = bvlink::newerHeaderScore(framed->header, framed->rh);
+        if (framed->scan->score != once.score || framed->scan->rh != once.rh)
+            std::abort();
+    }
 
     // The header lines as the decoders walk them: always forward, never long.
     QString line;
