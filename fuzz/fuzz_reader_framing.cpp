@@ -17,7 +17,7 @@ constexpr int kMaxRead = 50; // the reader's raw area
 
 struct Framed {
     QString header;
-    QString data;
+    qsizetype dataLength = 0; // of the data memo's text
     QByteArray unescaped;
     bool escapePending = false;
     bool rh = false;                             // given to the last scan of a newer header
@@ -28,10 +28,13 @@ struct Framed {
 // the rest as data.
 Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& cuts) {
     Framed out;
+    // Room for all of it: growing read by read would copy it again and again.
+    out.header.reserve(std::min(headerBytes, stream.size()));
+    out.unescaped.reserve(stream.size());
     bvlink::NewerHeaderScanner scanner;
     int format = -1;
     int lineCount = 0;
-    QByteArray raw; // the header's bytes so far
+    QByteArray firstBytes; // of the header, until they tell its format
     qsizetype at = 0;
     for (int k = 0; at < stream.size(); ++k) {
         // The data is asked for only once the header is complete: no read
@@ -39,14 +42,16 @@ Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& 
         const qsizetype end =
             at < headerBytes ? std::min(headerBytes, stream.size()) : stream.size();
         const qsizetype size = std::min<qsizetype>(cuts[k % cuts.size()], end - at);
-        QByteArray read = stream.mid(at, size);
+        QByteArray read = QByteArray::fromRawData(stream.constData() + at, size);
         const bool header = at < headerBytes;
         at += size;
         if (header) {
             // Told by the second byte, which the reader waits for.
-            raw += read;
-            if (format == -1 && raw.size() >= 2)
-                format = bvlink::headerFormatOf(raw);
+            if (format == -1) {
+                firstBytes += read;
+                if (firstBytes.size() >= 2)
+                    format = bvlink::headerFormatOf(firstBytes);
+            }
             lineCount += bvlink::countLineFeeds(read);
             out.header += bvlink::chunkText(read);
             if (format == 1)
@@ -61,10 +66,10 @@ Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& 
         if (format == 2)
             read = bvlink::unescape(read, out.escapePending);
         out.unescaped += read;
-        const QString text = bvlink::dataChunkText(read, format, static_cast<int>(out.data.size()));
+        const QString text = bvlink::dataChunkText(read, format, static_cast<int>(out.dataLength));
         if (format != 1 && text.size() != 2 * read.size())
             std::abort(); // every data byte is two hex digits
-        out.data += text;
+        out.dataLength += text.size();
     }
     return out;
 }

@@ -48,18 +48,6 @@ void scoreLine(const QString& line, bool complete, NewerHeaderScan& scan) {
     }
 }
 
-// The score of the lines from `position` on added to `scan`, to the end of
-// the text or until it reaches 4.
-NewerHeaderScan continueScan(const QString& text, int position, NewerHeaderScan scan,
-                             QString& line) {
-    while (scan.score < 4 && position <= text.size()) {
-        const HeaderLine read = readLine(text, position, line);
-        position = read.next;
-        scoreLine(line, read.complete, scan);
-    }
-    return scan;
-}
-
 } // namespace
 
 QByteArray unescape(const QByteArray& raw, bool& escapePending) {
@@ -102,8 +90,15 @@ OlderHeader olderHeaderCompletion(int lineCount, const QByteArray& chunk) {
 }
 
 NewerHeaderScan newerHeaderScore(const QString& text, bool rh) {
+    NewerHeaderScan scan{.rh = rh};
+    int position = 1;
     QString line;
-    return continueScan(text, 1, {.rh = rh}, line);
+    while (scan.score < 4 && position <= text.size()) {
+        const HeaderLine read = readLine(text, position, line);
+        position = read.next;
+        scoreLine(line, read.complete, scan);
+    }
+    return scan;
 }
 
 NewerHeaderScan NewerHeaderScanner::scan(const QString& text, bool rh) {
@@ -113,17 +108,21 @@ NewerHeaderScan NewerHeaderScanner::scan(const QString& text, bool rh) {
     const auto ended = [](const NewerHeaderScan& s) { return s.score >= 4; };
     while (!std::ranges::all_of(m_settled, ended) && m_position <= text.size()) {
         const HeaderLine read = readLine(text, m_position, m_line);
-        // The line stays as it is once what follows it is known: a line may
-        // still grow at the end of the text, a CR there still take its LF.
+        // A line at the end of the text may still grow, a CR there still
+        // take its LF: it counts for this scan only.
         const qsizetype end = m_position - 1 + m_line.size();
-        if (end == text.size() || (text[end] == u'\r' && end + 1 == text.size()))
-            break;
+        if (end == text.size() || (text[end] == u'\r' && end + 1 == text.size())) {
+            NewerHeaderScan scan = m_settled[rh];
+            if (!ended(scan))
+                scoreLine(m_line, read.complete, scan);
+            return scan;
+        }
         for (NewerHeaderScan& settled : m_settled)
             if (!ended(settled))
                 scoreLine(m_line, read.complete, settled);
         m_position = read.next;
     }
-    return continueScan(text, m_position, m_settled[rh], m_line);
+    return m_settled[rh];
 }
 
 QString dataChunkText(const QByteArray& chunk, int headerFormat, int memoLength) {
