@@ -2,13 +2,14 @@
 // frames it: header format from the second byte, header lines and their
 // completion in both formats, then data with the newer format's escapes
 // undone across read boundaries. Where the stream is cut must not change
-// what comes out.
+// what comes out, and the newer header's score follows it read by read.
 #include "decode/header_decode.h"
 #include "link/reader_framing.h"
 #include <QList>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -16,19 +17,24 @@ constexpr int kMaxRead = 50; // the reader's raw area
 
 struct Framed {
     QString header;
-    QString data;
+    qsizetype dataLength = 0; // of the data memo's text
     QByteArray unescaped;
     bool escapePending = false;
+    bool rh = false;                             // given to the last scan of a newer header
+    std::optional<bvlink::NewerHeaderScan> scan; // the last scan's
 };
 
 // Frames the stream read by read: the first `headerBytes` bytes as header,
 // the rest as data.
 Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& cuts) {
-    bool rh = false;
     Framed out;
+    // Room for all of it: growing read by read would copy it again and again.
+    out.header.reserve(std::min(headerBytes, stream.size()));
+    out.unescaped.reserve(stream.size());
+    bvlink::NewerHeaderScanner scanner;
     int format = -1;
     int lineCount = 0;
-    QByteArray raw; // the header's bytes so far
+    QByteArray firstBytes; // of the header, until they tell its format
     qsizetype at = 0;
     for (int k = 0; at < stream.size(); ++k) {
         // The data is asked for only once the header is complete: no read
@@ -36,29 +42,34 @@ Framed frame(const QByteArray& stream, qsizetype headerBytes, const QList<int>& 
         const qsizetype end =
             at < headerBytes ? std::min(headerBytes, stream.size()) : stream.size();
         const qsizetype size = std::min<qsizetype>(cuts[k % cuts.size()], end - at);
-        QByteArray read = stream.mid(at, size);
+        QByteArray read = QByteArray::fromRawData(stream.constData() + at, size);
         const bool header = at < headerBytes;
         at += size;
         if (header) {
             // Told by the second byte, which the reader waits for.
-            raw += read;
-            if (format == -1 && raw.size() >= 2)
-                format = bvlink::headerFormatOf(raw);
+            if (format == -1) {
+                firstBytes += read;
+                if (firstBytes.size() >= 2)
+                    format = bvlink::headerFormatOf(firstBytes);
+            }
             lineCount += bvlink::countLineFeeds(read);
             out.header += bvlink::chunkText(read);
             if (format == 1)
                 bvlink::olderHeaderCompletion(lineCount, read);
-            else if (format == 2)
-                rh = bvlink::newerHeaderScore(out.header, rh).rh;
+            else if (format == 2) {
+                // Each scan from the RH the one before it found, as the reader's.
+                out.rh = out.scan ? out.scan->rh : false;
+                out.scan = scanner.scan(out.header, out.rh);
+            }
             continue;
         }
         if (format == 2)
             read = bvlink::unescape(read, out.escapePending);
         out.unescaped += read;
-        const QString text = bvlink::dataChunkText(read, format, static_cast<int>(out.data.size()));
+        const QString text = bvlink::dataChunkText(read, format, static_cast<int>(out.dataLength));
         if (format != 1 && text.size() != 2 * read.size())
             std::abort(); // every data byte is two hex digits
-        out.data += text;
+        out.dataLength += text.size();
     }
     return out;
 }
@@ -82,6 +93,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Framed whole = frame(stream, headerBytes, {kMaxRead});
     if (pieces.unescaped != whole.unescaped || pieces.escapePending != whole.escapePending)
         std::abort();
+    // The header scanned read by read scores as the whole of it scanned at
+    // once. Not the same score for both cuttings: each scan starts from the
+    // RH that the one before it found, so a filter line before its channels
+    // line counts 2 or 1 as the reads fall.
+    for (const Framed* framed : {&pieces, &whole}) {
+        if (!framed->scan)
+            continue;
+        const bvlink::NewerHeaderScan once = bvlink::newerHeaderScore(framed->header, framed->rh);
+        if (framed->scan->score != once.score || framed->scan->rh != once.rh)
+            std::abort();
+    }
 
     // The header lines as the decoders walk them: always forward, never long.
     QString line;

@@ -4,10 +4,13 @@
 #include "app/statistics_arguments.h"
 #include "model/sample_store.h"
 #include "report/statistics.h"
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 
 namespace {
 
@@ -27,6 +30,21 @@ const SampleStore& readings() {
 
 bool finiteOrNone(const std::optional<double>& value) {
     return !value || std::isfinite(*value);
+}
+
+// Whether these options are new here. The statistics depend on the input only
+// through them, and most inputs leave them as they were or repeat a choice
+// already tried, whose table of a few hundred strings is the bulk of the work.
+bool firstSeen(const report::StatisticsOptions& options) {
+    static std::set<std::array<std::uint64_t, 6>> seen;
+    if (seen.size() >= 100'000) // a long run tries more limits than are worth keeping
+        seen.clear();
+    const auto bits = [](double value) { return std::bit_cast<std::uint64_t>(value); };
+    return seen
+        .insert({options.fahrenheit, options.low.has_value(), bits(options.low.value_or(0)),
+                 options.high.has_value(), bits(options.high.value_or(0)),
+                 bits(options.activationEnergy)})
+        .second;
 }
 
 } // namespace
@@ -63,6 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // What was taken shapes the statistics and the table without fault.
+    if (!firstSeen(options))
+        return 0;
     const report::Statistics statistics = report::computeStatistics(readings(), 24, true, options);
     if (statistics.limits.has_value() != (options.low || options.high))
         std::abort();

@@ -112,8 +112,9 @@ fuzz() {
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
         peak=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")
-        cpu=$(awk '{ printf "%.0f", $1 + $2 }' "$log.cpu")
-        perCpu=$(awk -v r="${runs:-0}" '{ s = $1 + $2; printf "%.0f", (s > 0 ? r / s : 0) }' "$log.cpu")
+        # The times are the last line: a run ended by a signal has a line about it first.
+        cpu=$(awk 'END { printf "%.0f", $1 + $2 }' "$log.cpu")
+        perCpu=$(awk -v r="${runs:-0}" 'END { s = $1 + $2; printf "%.0f", (s > 0 ? r / s : 0) }' "$log.cpu")
         echo "$t: ${runs:-?} executions, ${rate:-?} exec/s ($perCpu per CPU second, ${cpu} s of CPU)," \
             "peak ${peak:-?} MB, exit $status (log $log)"
         [ "$status" -eq 0 ] || failed=1

@@ -31,8 +31,11 @@ std::optional<QString> applyUnit(report::StatisticsOptions& options, const QStri
 std::optional<QString> applyLimits(report::StatisticsOptions& options, const QString& value) {
     const QString refusal = "--limits takes LOW:HIGH, numbers such as 35.6:46.4 (either side may "
                             "be left empty, as in :46.4)";
+    // Counted before the split, which would make a string of every piece.
+    if (value.count(u':') != 1)
+        return refusal;
     const QStringList sides = value.split(':');
-    if (sides.size() != 2 || (sides[0].trimmed().isEmpty() && sides[1].trimmed().isEmpty()))
+    if (sides[0].trimmed().isEmpty() && sides[1].trimmed().isEmpty())
         return refusal;
     std::optional<double> limit[2];
     for (int i = 0; i < 2; ++i) {

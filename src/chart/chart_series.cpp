@@ -2,13 +2,27 @@
 #include "decode/point_builder.h"
 #include <algorithm>
 #include <cmath>
-#include <ranges>
 
 namespace {
 
 // Colourless points are stored as 0 (alpha 0), whatever colour they were given.
 QRgb pack(const QColor& c) {
     return c.isValid() && c.alpha() != 0 ? c.rgba() : 0;
+}
+
+// The first index in [first, last) at which `before` turns false, `before`
+// holding for a leading run of indices. Not std::ranges::partition_point over
+// std::views::iota: clang 14, the sanitizer builds' compiler, does not accept
+// libstdc++ 12's iota_view.
+template <typename Before> int partitionPoint(int first, int last, Before before) {
+    while (first < last) {
+        const int middle = first + (last - first) / 2;
+        if (before(middle))
+            first = middle + 1;
+        else
+            last = middle;
+    }
+    return first;
 }
 
 } // namespace
@@ -408,11 +422,8 @@ std::pair<int, int> ChartSeries::visibleIndexRange(const Points& points) const {
     if (!m_summary.ascending)
         return {0, n};
     const QCPRange r = keyAxis()->range();
-    const auto indices = std::views::iota(0, n);
-    const int lo =
-        *std::ranges::partition_point(indices, [&](int i) { return points.x(i) < r.lower; });
-    const int hi = *std::ranges::partition_point(std::views::iota(lo, n),
-                                                 [&](int i) { return !(r.upper < points.x(i)); });
+    const int lo = partitionPoint(0, n, [&](int i) { return points.x(i) < r.lower; });
+    const int hi = partitionPoint(lo, n, [&](int i) { return !(r.upper < points.x(i)); });
     return {std::max(0, lo - 1), std::min(n, hi + 1)};
 }
 

@@ -4,6 +4,7 @@
 // the text that a data chunk becomes. Plain functions of the bytes and texts.
 #include <QByteArray>
 #include <QString>
+#include <array>
 
 namespace bvlink {
 
@@ -36,6 +37,29 @@ struct NewerHeaderScan {
     bool rh = false; // as the last "%d channels" line read left it
 };
 NewerHeaderScan newerHeaderScore(const QString& text, bool rh);
+
+// newerHeaderScore of a header that grows read by read, in time linear in its
+// length: rescanning all of it after every read made the reader's work grow
+// with the square of a header that never completes. Lines that more text
+// cannot change are scored once, from both values that rh may hold before
+// them (each scan starts from the rh the previous one left); only the last
+// line is read again.
+class NewerHeaderScanner {
+  public:
+    // newerHeaderScore(text, rh), `text` being what the previous scan was
+    // given with text appended.
+    NewerHeaderScan scan(const QString& text, bool rh);
+    // For a new header.
+    void reset() { *this = {}; }
+
+  private:
+    qsizetype m_length = 0; // of the text last scanned
+    int m_position = 1;     // where the first line not yet scored begins
+    // The scan of the lines before m_position from rh false and from rh true,
+    // ended once it reached 4 as newerHeaderScore ends.
+    std::array<NewerHeaderScan, 2> m_settled{{{.rh = false}, {.rh = true}}};
+    QString m_line; // storage kept between lines
+};
 
 // A data chunk as text for the data memo: each byte as two upper-case hex
 // digits, except that older-format replies carry their records as text once

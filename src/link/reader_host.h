@@ -4,6 +4,7 @@
 // only in callbacks on the main thread) and the operations its callbacks run.
 // The main window provides one; tests build one from free-standing controls.
 // Filled by name (designated initialisers), so a swapped or missing member does not compile.
+#include "link/reader_framing.h"
 #include "model/controls.h"
 #include <QByteArray>
 #include <QString>
@@ -66,6 +67,7 @@ struct ReaderShared {
     int ChunkLength = 0;
     int HeaderLineCount = 0;
     int HeaderScanCount = 0;
+    bvlink::NewerHeaderScanner HeaderScanner; // of the header in Memo2
     int RetryCount = 0;
     QString HexText;
     // Data-phase reads that waited out their whole second: each is a turn of

@@ -267,6 +267,7 @@ void TRead::HeaderChunk() {
             return;
         s.ChunkLength = static_cast<int>(s.Chunk.size());
         h.HeaderFormat = bvlink::headerFormatOf(s.Chunk);
+        s.HeaderScanner.reset();
     }
     s.HeaderLineCount += bvlink::countLineFeeds(s.Chunk);
     h.Edit1.setText(QString("RECEIVING HEADER (Line %1) ..PLEASE WAIT...").arg(s.HeaderLineCount));
@@ -286,8 +287,7 @@ void TRead::HeaderChunk() {
     }
     h.Watchdog.setValue(platform::now());
     if (h.HeaderFormat.load() == 2) {
-        const bvlink::NewerHeaderScan scan =
-            bvlink::newerHeaderScore(h.Memo2.text(), h.RHBV.checked());
+        const bvlink::NewerHeaderScan scan = s.HeaderScanner.scan(h.Memo2.text(), h.RHBV.checked());
         h.RHBV.setChecked(scan.rh);
         s.HeaderScanCount = scan.score;
         if (s.HeaderScanCount == 4) {

@@ -2,6 +2,7 @@
 // completion in both formats, and the data memo text.
 #include "link/reader_framing.h"
 #include <QTest>
+#include <algorithm>
 
 using namespace bvlink;
 
@@ -16,6 +17,9 @@ class ReaderFramingTest : public QObject {
     void olderHeaderCompletion();
     void newerHeaderScore_data();
     void newerHeaderScore();
+    void newerHeaderScannerFollowsEveryRead_data();
+    void newerHeaderScannerFollowsEveryRead();
+    void newerHeaderScannerStartsAgainOnAnotherText();
     void dataChunkText_data();
     void dataChunkText();
 };
@@ -111,6 +115,85 @@ void ReaderFramingTest::newerHeaderScore() {
     const NewerHeaderScan scan = bvlink::newerHeaderScore(text, rhBefore);
     QCOMPARE(scan.score, score);
     QCOMPARE(scan.rh, rh);
+}
+
+void ReaderFramingTest::newerHeaderScannerFollowsEveryRead_data() {
+    QTest::addColumn<QString>("text");
+    const QString iir = "IIR filter 0% last output\r\n";
+    const QString pad(240, 'x');
+    QTest::newRow("two temperature channels")
+        << "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\n" + iir;
+    QTest::newRow("RH then temperature")
+        << "001\r\n2 channels\r\n" + iir + iir + "002\r\n1 channels\r\n" + iir;
+    // The filter line before the channels line counts 2 on the first scan,
+    // 1 on the next, which starts from the RH the first one found.
+    QTest::newRow("filter line before its channels line")
+        << "001\r\n" + iir + "2 channels\r\n" + iir + "No data\r\n" + iir;
+    // Without a channels line the two starting RH values part: from no RH the
+    // score is 4 before the "No data" line, from RH only after it.
+    QTest::newRow("filter lines without a channels line")
+        << "001\r\n" + iir + iir + "No data\r\n" + iir;
+    QTest::newRow("3 then 5 never completes")
+        << "001\r\n2 channels\r\n" + iir + iir + iir + "No data\r\n" + iir;
+    QTest::newRow("bare line feeds and empty lines")
+        << "001\r\r\n\r\nNo data\nx\r\n\r\r2 channels\nIIR filter last output\r\nNo data\n";
+    // 255 characters make a line without a CR; its last character decides
+    // whether it is complete, and a CR LF right after it belongs to it.
+    const QString noData255 = "No data" + pad + "xxxxxxx\n";
+    const QString channels255 = "2 channels" + pad + "xxxxx";
+    const QString iir255 = "IIR filter" + QString(233, 'x') + "last output\n";
+    const QString iirCut = "IIR filter" + pad + "last output\r\n"; // "output" on the next line
+    QTest::newRow("255-character lines") << "001\r\n" + noData255 + channels255 + "\r\n" + iirCut +
+                                                pad + pad + "\r\n" + iir255 + noData255 + "tail";
+}
+
+void ReaderFramingTest::newerHeaderScannerFollowsEveryRead() {
+    // The reader scans after every read, with the RH the last scan left or,
+    // when the window changed it in between, another.
+    QFETCH(QString, text);
+    for (const bool windowFlipsRh : {false, true}) {
+        for (const bool rhBefore : {false, true}) {
+            for (qsizetype size = 1; size <= text.size(); ++size) {
+                NewerHeaderScanner scanner;
+                bool rh = rhBefore;
+                for (qsizetype end = size;; end += size) {
+                    const QString received = text.first(std::min(end, text.size()));
+                    const NewerHeaderScan expected = bvlink::newerHeaderScore(received, rh);
+                    const NewerHeaderScan scan = scanner.scan(received, rh);
+                    if (scan.score != expected.score || scan.rh != expected.rh)
+                        QFAIL(qPrintable(QString("reads of %1, after %2 characters from RH %3: "
+                                                 "score %4 RH %5, expected %6 RH %7")
+                                             .arg(size)
+                                             .arg(received.size())
+                                             .arg(rh)
+                                             .arg(scan.score)
+                                             .arg(scan.rh)
+                                             .arg(expected.score)
+                                             .arg(expected.rh)));
+                    rh = windowFlipsRh ? !rh : scan.rh;
+                    if (end >= text.size())
+                        break;
+                }
+            }
+        }
+    }
+}
+
+void ReaderFramingTest::newerHeaderScannerStartsAgainOnAnotherText() {
+    const QString iir = "IIR filter 0% last output\r\n";
+    const QString first = "001\r\n1 channels\r\n" + iir + "002\r\n1 channels\r\n" + iir;
+    const QString second = "001\r\nNo data\r\n002\r\n2 channels\r\n" + iir + iir;
+    NewerHeaderScanner scanner;
+    QCOMPARE(scanner.scan(first, false).score, 4);
+    // A shorter text cannot be the header scanned so far.
+    const QString shorter = second.first(20);
+    QCOMPARE(scanner.scan(shorter, false).score, bvlink::newerHeaderScore(shorter, false).score);
+    // A new upload's header, longer than the last one, needs the reset.
+    scanner.scan(first, false);
+    scanner.reset();
+    const NewerHeaderScan scan = scanner.scan(second + iir, false);
+    QCOMPARE(scan.score, 4);
+    QVERIFY(scan.rh);
 }
 
 void ReaderFramingTest::dataChunkText_data() {
