@@ -74,11 +74,12 @@ bool allPrintable(QByteArrayView text) {
     return outside == 0;
 }
 
-// Positions 3..11 in order, from any phase on for a block of whole cycles.
+// Positions 3..11 in order, from any phase on for a block of the
+// scrambler's (below) or sixteen bytes of the unscrambler's.
 constexpr int kCycle = 9;
-constexpr qsizetype kBlock = 16 * kCycle;
+constexpr qsizetype kSumBlock = 7 * kCycle;
 constexpr auto kPositions = [] {
-    std::array<std::uint8_t, kBlock + kCycle> positions{};
+    std::array<std::uint8_t, kSumBlock + kCycle> positions{};
     for (size_t i = 0; i < positions.size(); ++i)
         positions[i] = static_cast<std::uint8_t>(3 + i % kCycle);
     return positions;
@@ -88,7 +89,6 @@ constexpr auto kPositions = [] {
 // scrambled byte is the one before plus a step known in advance, modulo the
 // range: the chain is a running sum, and the sum's byte is looked up in a
 // table as long as a block's, so that no byte waits for a division.
-constexpr qsizetype kSumBlock = 7 * kCycle;
 constexpr int kMaxStep = kLast + 11 + 13; // a byte, its position and its line
 constexpr auto kSumBytes = [] {
     std::array<char, kRange + kSumBlock * kMaxStep> bytes{};
@@ -166,6 +166,7 @@ template <typename T> T plainByte(T in, T before, T position, std::uint8_t lineB
 
 typedef std::uint8_t Bytes __attribute__((vector_size(16)));
 constexpr qsizetype kLanes = sizeof(Bytes);
+static_assert(kLanes <= kSumBlock, "the positions table covers a vector");
 
 // A line whose bytes and the link before it are all printable. Each byte
 // depends only on itself, the byte before it and its place, so past the

@@ -298,7 +298,7 @@ long long truncatedRh(float rh) {
 
 void putEventCounts(RowText& row, const std::array<int, 7>& counts) {
     if (counts == std::array<int, 7>{}) {
-        row.put(", 0, 0, 0, 0, 0, 0, 0"); // most rows, spelt out once
+        row.put(kNoEventCounts); // most rows, spelt out once
         return;
     }
     for (int count : counts) {

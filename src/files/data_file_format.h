@@ -14,6 +14,8 @@
 namespace files {
 
 inline constexpr char kLineEnd[] = "\r\n";
+// The seven event counts of a row without events, as written after its RH.
+inline constexpr char kNoEventCounts[] = ", 0, 0, 0, 0, 0, 0, 0";
 
 // Text of the user's making as it goes into a file: single bytes, and any
 // character outside printable ASCII becomes '?', because the scrambler only

@@ -1,4 +1,5 @@
 #include "files/data_file_reader.h"
+#include "files/data_file_format.h"
 #include "platform/formatting.h"
 #include "platform/memory.h"
 #include <QThread>
@@ -529,9 +530,10 @@ struct DataFileLoader::Parser {
             return false;
         const auto [rhBegin, rhEnd] = field();
         const std::optional<double> rh = rhBegin ? plainDecimal(rhBegin, rhEnd) : std::nullopt;
-        constexpr char kNoEvents[] = " 0, 0, 0, 0, 0, 0, 0";
-        constexpr auto kNoEventsSize = sizeof kNoEvents - 1;
-        if (!rh || end - p != kNoEventsSize || std::memcmp(p, kNoEvents, kNoEventsSize) != 0)
+        // The counts, the RH's comma (p is past it) before them.
+        constexpr auto kCountsSize = sizeof kNoEventCounts - 1;
+        if (!rh || end - p != kCountsSize - 1 ||
+            std::memcmp(p - 1, kNoEventCounts, kCountsSize) != 0)
             return false;
         parsed.celsius = static_cast<float>(*celsius);
         parsed.rh = static_cast<float>(*rh);
@@ -583,12 +585,7 @@ struct DataFileLoader::Parser {
             if (!celsius || !rh)
                 return false;
             std::array<int, 7> counts{};
-            // Most rows have no events, and their counts are written alike.
-            constexpr QByteArrayView kNoEvents = ", 0, 0, 0, 0, 0, 0, 0";
-            const char* const countsBegin = text + commaAt[3];
-            const bool noEvents = field(10).second - countsBegin == kNoEvents.size() &&
-                                  QByteArrayView(countsBegin, kNoEvents.size()) == kNoEvents;
-            for (int k = 0; k < 7 && !noEvents; ++k) {
+            for (int k = 0; k < 7; ++k) {
                 const auto [begin, end] = field(4 + k);
                 const std::optional<int> count = countIn(begin, end);
                 if (!count)
